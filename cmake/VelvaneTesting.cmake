@@ -1,0 +1,12 @@
+# velvane_add_test(NAME SOURCES file... LIBS target...)
+# One Qt Test executable per area, run offscreen with the distribution's splitter.
+function(velvane_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT 600
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELVANE_MP3SPLT=${VELVANE_SYSTEM_MP3SPLT};VELVANE_RESOURCES=${VELVANE_BUILD_DATADIR}")
+endfunction()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Velvane need.
+# Does nothing when all of them are present; never prompts.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config file dpkg-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libtag1-dev libuchardet-dev
+    mp3splt
+    ffmpeg lame vorbis-tools
+    xvfb xauth imagemagick fonts-dejavu-core
+    desktop-file-utils appstream
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QStringList>
+
+// Each returns the process exit status. args excludes the program name.
+int runTracksCommand(const QStringList &args);
+int runSplitCommand(const QStringList &args);
+void printUsage();

@@ -1,0 +1,39 @@
+#include "dialogs/alert.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+int showMessageBox(QWidget *parent, const Alert &alert)
+{
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+#ifdef Q_OS_MACOS
+    // macOS shows no window title on a message box.
+    box.setText(alert.title);
+    box.setInformativeText(alert.message);
+#else
+    box.setWindowTitle(alert.title);
+    box.setText(alert.message);
+#endif
+    QList<QPushButton *> buttons;
+    for (const QString &text : alert.buttons)
+        buttons.append(box.addButton(text, buttons.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(buttons.first());
+        box.setEscapeButton(buttons.last());
+    }
+    box.exec();
+    const int pressed = int(buttons.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
+    return pressed < 0 ? int(buttons.size()) - 1 : pressed;
+}
+
+} // namespace
+
+AlertFunction messageBoxAlert(QWidget *parent)
+{
+    QPointer<QWidget> guardedParent(parent);
+    return [guardedParent](const Alert &alert) { return showMessageBox(guardedParent, alert); };
+}

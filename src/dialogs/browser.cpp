@@ -1,0 +1,8 @@
+#include "dialogs/browser.h"
+
+#include <QDesktopServices>
+
+BrowserFunction desktopBrowser()
+{
+    return [](const QUrl &url) { QDesktopServices::openUrl(url); };
+}

@@ -1,0 +1,169 @@
+#include "import_cue/import_cue.h"
+
+#include "MyTextField/mytextfield.h"
+#include "components/tagapi.h"
+#include "core/cue/cuereading.h"
+#include "core/cue/tracktablemodel.h"
+#include "import_cue/splitsession.h"
+#include "import_cue/preferences.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace {
+
+// Outlets are found by objectName, so a control renamed in an interface file fails loudly at start.
+template <typename T>
+T *outlet(QObject *root, const char *name)
+{
+    T *found = root->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("interface file lacks the outlet %s", name);
+    return found;
+}
+
+} // namespace
+
+import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *feedbackSheet,
+                       ControllerServices services, QObject *parent)
+    : QObject(parent)
+    , hauptFenster(mainWindow)
+    , statusFenster(statusSheet)
+    , feedbackFenster(feedbackSheet)
+    , m_services(std::move(services))
+{
+    connectOutlets();
+    m_model = new velvane::TrackTableModel(_tabData, this);
+    table->setModel(m_model);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    connectMainActions();
+    connectSplitActions();
+    connectFeedbackActions();
+}
+
+import_cue::~import_cue() = default;
+
+void import_cue::connectOutlets()
+{
+    album_title = outlet<QLineEdit>(hauptFenster, "album_title");
+    album_year = outlet<QLineEdit>(hauptFenster, "album_year");
+    cue_file = outlet<MyTextField>(hauptFenster, "cue_file");
+    cuePath = outlet<QLineEdit>(hauptFenster, "cuePath");
+    genre = outlet<QComboBox>(hauptFenster, "genre");
+    home_dir = outlet<MyTextField>(hauptFenster, "home_dir");
+    mp3_file = outlet<MyTextField>(hauptFenster, "mp3_file");
+    table = outlet<QTableView>(hauptFenster, "table");
+    processed = outlet<QLabel>(statusFenster, "processed");
+    statusBar = outlet<QProgressBar>(statusFenster, "statusBar");
+    processing = outlet<QLabel>(statusFenster, "processing");
+    closeButton = outlet<QPushButton>(statusFenster, "closeButton");
+    charLeft = outlet<QLabel>(feedbackFenster, "charLeft");
+    mailaddy = outlet<QLineEdit>(feedbackFenster, "mailaddy");
+    feedbackInfos = outlet<QLabel>(feedbackFenster, "feedbackInfos");
+    feedbackMessage = outlet<QPlainTextEdit>(feedbackFenster, "feedbackMessage");
+
+    for (MyTextField *field : {cue_file, mp3_file, home_dir})
+        field->setDelegate(this);
+}
+
+void import_cue::connectMainActions()
+{
+    for (const char *name : {"chooseCueButton", "chooseAudioButton", "chooseDestinationButton"}) {
+        QPushButton *button = outlet<QPushButton>(hauptFenster, name);
+        connect(button, &QPushButton::clicked, this, [this, button] { select(button); });
+    }
+    QAction *openCue = outlet<QAction>(hauptFenster, "actionOpenCue");
+    openCue->setProperty("tag", 1);
+    connect(openCue, &QAction::triggered, this, [this, openCue] { select(openCue); });
+
+    connect(outlet<QPushButton>(hauptFenster, "splitButton"), &QPushButton::clicked, this, &import_cue::startSplit);
+    connect(outlet<QAction>(hauptFenster, "actionSplit"), &QAction::triggered, this, &import_cue::startSplit);
+    connect(outlet<QAction>(hauptFenster, "actionQuit"), &QAction::triggered, hauptFenster, &QMainWindow::close);
+
+    const auto both = [this](const char *button, const char *action, void (import_cue::*slot)()) {
+        connect(outlet<QPushButton>(hauptFenster, button), &QPushButton::clicked, this, slot);
+        connect(outlet<QAction>(hauptFenster, action), &QAction::triggered, this, slot);
+    };
+    both("feedbackButton", "actionFeedback", &import_cue::openFeedback);
+    both("updateButton", "actionUpdate", &import_cue::search_for_update);
+    both("websiteButton", "actionWebsite", &import_cue::gotoWebsite);
+    both("donateDollarButton", "actionDonateDollar", &import_cue::donateDollar);
+    both("donateEuroButton", "actionDonateEuro", &import_cue::donateEuro);
+
+    for (const char *key : {velvane::kNumberFilesKey, velvane::kSetID3Key}) {
+        QCheckBox *box = outlet<QCheckBox>(hauptFenster, key);
+        box->setChecked(velvane::preference(QLatin1String(key)));
+        connect(box, &QCheckBox::toggled, this,
+                [key](bool on) { velvane::setPreference(QLatin1String(key), on); });
+    }
+}
+
+void import_cue::awakeFromNib()
+{
+    _filePath.reset();
+    _tabData.clear();
+    m_model->reload();
+
+    album_year->setText(QString::number(QDate::currentDate().year()).rightJustified(4, QLatin1Char('0')));
+
+    QStringList genres = TagAPI().getGenreList();
+    // Case-sensitive, by character value: capitals sort before small letters.
+    std::sort(genres.begin(), genres.end(),
+              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
+    genre->clear();
+    genre->addItems(genres);
+    genre->setCurrentIndex(genre->findText(QStringLiteral("Techno"), Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+QStringList import_cue::linesInFileAtPath(const QString &path) const
+{
+    return velvane::linesInFileAtPath(path);
+}
+
+QString import_cue::cleanedString(const QString &value) const
+{
+    return velvane::cleanedString(value);
+}
+
+void import_cue::readCueFile()
+{
+    applyCueReading(cue_file->text());
+}
+
+void import_cue::searchAudioInLines(const QStringList &lines)
+{
+    if (const auto audio = velvane::searchAudioInLines(lines, _filePath.value_or(QString()))) {
+        mp3_file->setText(audio->path);
+        _isOgg = audio->isOgg;
+    }
+}
+
+void import_cue::applyCueReading(const QString &path)
+{
+    const velvane::CueReading reading = velvane::readCueSheet(path);
+    _tabData = reading.tracks;
+    _filePath = path;
+    home_dir->setText(reading.destination);
+    album_title->setText(reading.album);
+    if (reading.audio) {
+        mp3_file->setText(reading.audio->path);
+        _isOgg = reading.audio->isOgg;
+    }
+    m_model->reload();
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "MyTextField/mytextfielddelegate.h"
+#include "core/cue/trackentry.h"
+#include "dialogs/alert.h"
+#include "dialogs/browser.h"
+#include "dialogs/openpanel.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class MyTextField;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class SplitSession;
+
+namespace velvane {
+class TrackTableModel;
+}
+
+// What the controller shows to the user goes through these, so tests can record and answer it.
+struct ControllerServices
+{
+    AlertFunction alert;
+    OpenPanelFunction openPanel;
+    BrowserFunction browser;
+};
+
+// The main window controller: owns the main window's controls through its outlets, receives the actions of
+// the main window, the status sheet and the feedback sheet, and holds the current cue sheet's track list.
+class import_cue : public QObject, public MyTextFieldDelegate
+{
+    Q_OBJECT
+public:
+    // The three windows come from the interface files; their controls are found by objectName.
+    import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *feedbackSheet, ControllerServices services,
+               QObject *parent = nullptr);
+    ~import_cue() override;
+
+    void awakeFromNib();
+
+    // Cue sheet import
+    [[nodiscard]] QStringList linesInFileAtPath(const QString &path) const;
+    [[nodiscard]] QString cleanedString(const QString &value) const;
+    void readCueFile();
+    void searchAudioInLines(const QStringList &lines);
+    [[nodiscard]] velvane::TrackTableModel *trackModel() const { return m_model; }
+
+    // Splitting
+    void startSplit();
+    void close();
+    [[nodiscard]] QString cleanedFilename(const QString &text) const;
+    [[nodiscard]] bool isSplitting() const;
+    // Lets a running job finish its current track without touching the windows, then joins it.
+    // Call once the event loop has stopped.
+    void shutdown();
+
+    // File selection and opening
+    void select(const QObject *sender);
+    void controlTextDidChange(const QString &object) override;
+    void audioFileDropped(const QString &path) override;
+    void openFiles(const QStringList &paths);
+
+    // Feedback form
+    void openFeedback();
+    void closeFeedback();
+    void sendFeedback();
+    void textDidChange();
+
+    // Update check and web links
+    void search_for_update();
+    void donateDollar();
+    void donateEuro();
+    void gotoWebsite();
+
+    // The current cue sheet: its tracks, its path (none before the first read) and the audio type.
+    velvane::TrackList _tabData;
+    std::optional<QString> _filePath;
+    bool _isOgg = false;
+
+    // Outlets
+    QLineEdit *album_title = nullptr;
+    QLineEdit *album_year = nullptr;
+    MyTextField *cue_file = nullptr;
+    QLineEdit *cuePath = nullptr;
+    QComboBox *genre = nullptr;
+    QMainWindow *hauptFenster = nullptr;
+    MyTextField *home_dir = nullptr;
+    MyTextField *mp3_file = nullptr;
+    QLabel *processed = nullptr;
+    QProgressBar *statusBar = nullptr;
+    QDialog *statusFenster = nullptr;
+    QTableView *table = nullptr;
+    QLabel *processing = nullptr;
+    QLabel *charLeft = nullptr;
+    QLineEdit *mailaddy = nullptr;
+    QDialog *feedbackFenster = nullptr;
+    QLabel *feedbackInfos = nullptr;
+    QPlainTextEdit *feedbackMessage = nullptr;
+    QPushButton *closeButton = nullptr;
+
+private:
+    void connectOutlets();
+    void connectMainActions();
+    void connectSplitActions();
+    void connectFeedbackActions();
+    void applyCueReading(const QString &path);
+
+    ControllerServices m_services;
+    velvane::TrackTableModel *m_model = nullptr;
+    std::unique_ptr<SplitSession> m_split;
+    // A cue sheet that arrived while a job ran; read when the status sheet closes.
+    std::optional<QString> m_pendingCue;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+// Placeholder until the split worker lands.
+class SplitSession
+{
+};
