@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace velvane {
+
+// "/usr/local/bin/mp3splt", unless the environment variable VELVANE_MP3SPLT names another program.
+[[nodiscard]] QString splitterProgram();
+
+// A cue sheet time mm:ss:ff in the splitter's notation mm.ss.hh: frames of 1/75 s become hundredths,
+// always two digits. Nothing when the text is not minutes:seconds:frames (seconds 0-59, frames 0-74).
+[[nodiscard]] std::optional<QString> splitterTime(const QString &cueTime);
+
+// One track's run.
+struct SplitterJob
+{
+    bool isOgg = false;
+    QString destination; // folder the piece is written into, as out.mp3 or out.ogg
+    QString audioFile;
+    QString startTime;              // cue sheet form mm:ss:ff
+    std::optional<QString> endTime; // cue sheet form; none for the last track, which runs to the end
+};
+
+struct SplitterResult
+{
+    bool ok = false;   // exited normally with status 0 and left a non-empty piece
+    QString reason;    // why not, for the user
+    QString piecePath; // destination/out.<ext>
+};
+
+// The words after the program; nothing when a time is malformed.
+[[nodiscard]] std::optional<QStringList> splitterArguments(const SplitterJob &job, bool bitReservoir);
+
+// Runs the splitter without a shell and waits for it to exit. Safe to call from any thread.
+[[nodiscard]] SplitterResult runSplitter(const SplitterJob &job);
+
+} // namespace velvane

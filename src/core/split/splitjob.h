@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/cue/trackentry.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace velvane {
+
+// Everything a job needs, read once when it starts, so the job never touches a widget.
+struct SplitSettings
+{
+    TrackList tracks;
+    QString destination;
+    QString audioFile;
+    bool isOgg = false;
+    bool numbered = false;  // "numberFiles"
+    bool writeTags = false; // "setID3"; MP3 only
+    int year = 0;
+    QString album;
+    std::optional<QString> genre; // none: no genre is written
+};
+
+struct TrackOutcome
+{
+    int number = 0; // 1-based position in the list
+    bool ok = false;
+    QString outputPath; // where the piece ended up, when ok
+    QString reason;     // why it failed, when not ok
+};
+
+struct SplitSummary
+{
+    QList<TrackOutcome> tracks;
+    QString lastOutputName;
+
+    [[nodiscard]] QList<int> failedNumbers() const;
+    [[nodiscard]] bool allSucceeded() const { return failedNumbers().isEmpty(); }
+};
+
+// What a running job reports, in this order per track: showProcessing before the cut, then showProcessed and
+// advanceBar once the track is done (failed or not). Called on the job's own thread.
+class SplitProgress
+{
+public:
+    virtual ~SplitProgress() = default;
+    virtual void showProcessing(const QString &outputName) = 0;
+    virtual void showProcessed(int done, int total) = 0;
+    virtual void advanceBar() = 0;
+    // Polled between tracks: true ends the job early (the application is quitting).
+    [[nodiscard]] virtual bool stopRequested() const { return false; }
+};
+
+// The first track whose "index" is missing, malformed or not after the one before; a message naming it.
+[[nodiscard]] std::optional<QString> checkStartTimes(const TrackList &tracks);
+
+// Cuts, tags and names every track. Blocks until done.
+[[nodiscard]] SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress);
+
+// One plain sentence: how many tracks failed and which.
+[[nodiscard]] QString failureSentence(const SplitSummary &summary);
+
+} // namespace velvane
