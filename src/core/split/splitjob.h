@@ -34,14 +34,15 @@ struct TrackOutcome
 struct SplitSummary
 {
     QList<TrackOutcome> tracks;
-    QString lastOutputName;
+    QString lastOutputName; // the last track's output name as shown by showProcessing
 
     [[nodiscard]] QList<int> failedNumbers() const;
     [[nodiscard]] bool allSucceeded() const { return failedNumbers().isEmpty(); }
 };
 
 // What a running job reports, in this order per track: showProcessing before the cut, then showProcessed and
-// advanceBar once the track is done (failed or not). Called on the job's own thread.
+// advanceBar once the track is done (failed or not). Called on the job's own thread. A stopped job makes no
+// further calls; its tracks not run count as failed.
 class SplitProgress
 {
 public:
@@ -49,6 +50,8 @@ public:
     virtual void showProcessing(const QString &outputName) = 0;
     virtual void showProcessed(int done, int total) = 0;
     virtual void advanceBar() = 0;
+    // Just before showProcessed, with how the track went; for callers that list outcomes as they come.
+    virtual void trackFinished(const TrackOutcome &) {}
     // Polled between tracks: true ends the job early (the application is quitting).
     [[nodiscard]] virtual bool stopRequested() const { return false; }
 };
