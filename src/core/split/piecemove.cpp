@@ -49,7 +49,7 @@ QString freeOutputPath(const QString &folder, const QString &name)
 PieceMove movePiece(const QString &piece, const QString &folder, const QString &name)
 {
     if (!QFileInfo::exists(piece))
-        return {false, {}, u"there is no piece to move"_s};
+        return {false, {}, u"There is no piece to move."_s};
 
     QString lastError;
     for (int attempt = 1; attempt <= maxAttempts; ++attempt) {
@@ -64,10 +64,10 @@ PieceMove movePiece(const QString &piece, const QString &folder, const QString &
         if (!somethingAt(path))
             return {false,
                     {},
-                    u"could not move the piece to \""_s % QFileInfo(path).fileName() % u"\": "_s % file.errorString()};
+                    u"Could not move the piece to \""_s % QFileInfo(path).fileName() % u"\": "_s % file.errorString()};
         lastError = file.errorString();
     }
-    return {false, {}, u"no free name for \""_s % name % u"\": "_s % lastError};
+    return {false, {}, u"No free name for \""_s % name % u"\": "_s % lastError};
 }
 
 } // namespace velvane

@@ -66,14 +66,14 @@ TrackOutcome makeTrack(Job &job, int number, const QString &name)
 
     const SplitterResult result = runSplitter(cut);
     if (!result.ok)
-        return failed(number, result.reason.isEmpty() ? u"the splitter failed"_s : result.reason);
+        return failed(number, result.reason.isEmpty() ? u"The splitter failed."_s : result.reason);
     const QString piece = result.piecePath.isEmpty() ? expected : result.piecePath;
     if (!QFileInfo(piece).isFile())
-        return failed(number, u"the splitter left no piece"_s);
+        return failed(number, u"The splitter left no piece."_s);
 
     if (job.tagger) {
         if (!job.tagger->examineFile(piece))
-            return failed(number, u"the tag writer could not read the piece"_s);
+            return failed(number, u"The tag writer could not read the piece."_s);
         writeTags(*job.tagger, settings, entry, number);
         // A piece without tags is still the user's audio, so it is kept and only logged.
         if (!job.tagger->updateFile())
@@ -113,12 +113,12 @@ SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress)
     QTemporaryDir work(QDir(settings.destination).filePath(u".velvane-split-XXXXXX"_s));
     job.workFolder = work.path();
     const QString workProblem =
-        work.isValid() ? QString() : u"could not make a temporary folder in the destination: "_s % work.errorString();
+        work.isValid() ? QString() : u"Could not make a temporary folder in the destination: "_s % work.errorString();
 
     for (int number = 1; number <= total; ++number) {
         if (progress.stopRequested()) {
             for (int rest = number; rest <= total; ++rest)
-                summary.tracks.append(failed(rest, u"the job was stopped"_s));
+                summary.tracks.append(failed(rest, u"The job was stopped before this track."_s));
             break;
         }
         const QString name = outputName(number, settings.tracks.at(number - 1), job.extension, settings.numbered);
