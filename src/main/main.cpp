@@ -1,11 +1,15 @@
+#include "core/startup/privileges.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
 #include "dialogs/openpanel.h"
 #include "import_cue/import_cue.h"
+#include "installer/installer.h"
 #include "main/maininterface.h"
 
 #include <QApplication>
 #include <QMainWindow>
+
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -14,11 +18,16 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("velvane"));
 
     MainInterface interface;
-    import_cue controller(interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(),
-                          {messageBoxAlert(interface.mainWindow()), fileDialogPanel(interface.mainWindow()),
-                           desktopBrowser()});
+    import_cue controller(
+        interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(),
+        {messageBoxAlert(interface.mainWindow()), fileDialogPanel(interface.mainWindow()), desktopBrowser()});
     controller.awakeFromNib();
-    interface.mainWindow()->show();
+
+    // The start-up alerts come before the main window is on screen, so they have no parent to sit on.
+    const std::unique_ptr<velvane::PrivilegeLayer> privileges = velvane::makeSystemPrivilegeLayer();
+    installer startup(interface.mainWindow(), messageBoxAlert(), *privileges);
+    if (!startup.awakeFromNib())
+        return EXIT_FAILURE;
 
     // QApplication has already taken its own options (-platform and the like) out of the arguments.
     const QStringList paths = QApplication::arguments().mid(1);

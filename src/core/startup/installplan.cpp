@@ -1,0 +1,16 @@
+#include "core/startup/installplan.h"
+
+using namespace Qt::StringLiterals;
+
+namespace velvane {
+
+QList<PrivilegedCommand> installCommands(const QString &localFolder)
+{
+    return {
+        {u"/bin/mkdir"_s, {u"-p"_s, u"/usr"_s}},
+        {u"/bin/mkdir"_s, {u"-p"_s, u"/usr/local"_s}},
+        {u"/bin/cp"_s, {u"-f"_s, u"-p"_s, u"-R"_s, localFolder, u"/usr/"_s}},
+    };
+}
+
+} // namespace velvane

@@ -1,0 +1,10 @@
+#include "core/startup/privileges.h"
+
+namespace velvane {
+
+std::unique_ptr<PrivilegeLayer> makeSystemPrivilegeLayer()
+{
+    return makePkexecPrivilegeLayer();
+}
+
+} // namespace velvane

@@ -1,0 +1,3 @@
+#include "core/startup/startuplog.h"
+
+Q_LOGGING_CATEGORY(lcStartup, "velvane.startup")

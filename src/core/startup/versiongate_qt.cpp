@@ -1,0 +1,10 @@
+#include "core/startup/versiongate.h"
+
+namespace velvane {
+
+std::optional<StartupRefusal> currentVersionRefusal()
+{
+    return qtRefusal(QString::fromLatin1(qVersion()), oldestSupportedQt());
+}
+
+} // namespace velvane
