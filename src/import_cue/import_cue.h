@@ -121,4 +121,6 @@ private:
     std::unique_ptr<SplitSession> m_split;
     // A cue sheet that arrived while a job ran; read when the status sheet closes.
     std::optional<QString> m_pendingCue;
+    // A blocking fetch with a busy cursor; the window repaints but takes no input meanwhile.
+    [[nodiscard]] std::optional<QString> fetchWhileBusy(const QUrl &url, int timeoutMs) const;
 };

@@ -1,8 +1,80 @@
 #include "import_cue/import_cue.h"
 
-// Placeholder until the feedback form lands.
-void import_cue::connectFeedbackActions() {}
-void import_cue::openFeedback() {}
-void import_cue::closeFeedback() {}
-void import_cue::sendFeedback() {}
-void import_cue::textDidChange() {}
+#include "core/web/feedback.h"
+#include "core/web/version.h"
+#include "core/web/webconfig.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTextCursor>
+
+namespace {
+
+Alert toAlert(const velvane::Notice &notice)
+{
+    return {notice.title, notice.message, notice.buttons};
+}
+
+} // namespace
+
+void import_cue::connectFeedbackActions()
+{
+    auto *send = feedbackFenster->findChild<QPushButton *>(QStringLiteral("sendButton"));
+    auto *cancel = feedbackFenster->findChild<QPushButton *>(QStringLiteral("cancelButton"));
+    if (!send || !cancel)
+        qFatal("feedback form lacks its send or cancel button");
+    connect(send, &QPushButton::clicked, this, &import_cue::sendFeedback);
+    connect(cancel, &QPushButton::clicked, this, &import_cue::closeFeedback);
+    connect(feedbackMessage, &QPlainTextEdit::textChanged, this, &import_cue::textDidChange);
+}
+
+void import_cue::openFeedback()
+{
+    feedbackInfos->setText(velvane::informationBlock(QSysInfo::prettyProductName(), velvane::_version));
+    feedbackFenster->open();
+}
+
+void import_cue::closeFeedback()
+{
+    feedbackFenster->done(QDialog::Rejected);
+    feedbackFenster->close();
+}
+
+void import_cue::textDidChange()
+{
+    const QString message = feedbackMessage->toPlainText();
+    const qsizetype kept = velvane::feedbackKeptLength(message);
+    if (kept < message.size()) {
+        // Cut through a cursor rather than replacing the text, so the undo history and the caret survive the cut.
+        // The cut changes the text again and so re-enters here, now within the limit.
+        QTextCursor cursor(feedbackMessage->document());
+        cursor.setPosition(int(kept));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        return;
+    }
+    charLeft->setText(QString::number(velvane::kFeedbackLimit - message.size()));
+}
+
+void import_cue::sendFeedback()
+{
+    const QString mail = mailaddy->text();
+    if (mail.isEmpty()) {
+        m_services.alert(toAlert(velvane::missingAddressNotice()));
+        return;
+    }
+
+    const velvane::WebConfig config = velvane::webConfig();
+    const std::optional<QUrl> url =
+        velvane::feedbackUrl(config.baseAddress, mail, feedbackMessage->toPlainText(), feedbackInfos->text());
+    if (url && velvane::isFeedbackConfirmed(fetchWhileBusy(*url, config.fetchTimeoutMs))) {
+        m_services.alert(toAlert(velvane::feedbackSentNotice()));
+        closeFeedback();
+    } else {
+        m_services.alert(toAlert(velvane::feedbackFailedNotice()));
+    }
+}

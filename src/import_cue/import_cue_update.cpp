@@ -1,7 +1,52 @@
 #include "import_cue/import_cue.h"
 
-// Placeholder until the update check lands.
-void import_cue::search_for_update() {}
-void import_cue::donateDollar() {}
-void import_cue::donateEuro() {}
-void import_cue::gotoWebsite() {}
+#include "core/text/intvalue.h"
+#include "core/web/fetch.h"
+#include "core/web/version.h"
+#include "core/web/webconfig.h"
+#include "core/web/webpages.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+std::optional<QString> import_cue::fetchWhileBusy(const QUrl &url, int timeoutMs) const
+{
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    std::optional<QString> reply = velvane::fetchText(url, timeoutMs);
+    QGuiApplication::restoreOverrideCursor();
+    return reply;
+}
+
+void import_cue::search_for_update()
+{
+    const velvane::WebConfig config = velvane::webConfig();
+    const std::optional<QUrl> url = velvane::versionFileUrl(config.baseAddress);
+    const std::optional<QString> reply = url ? fetchWhileBusy(*url, config.fetchTimeoutMs) : std::nullopt;
+    const velvane::UpdateNotice update =
+        velvane::updateNotice(velvane::intValue(reply.value_or(QString())), velvane::_version, config.supportMail);
+
+    const int pressed = m_services.alert({update.notice.title, update.notice.message, update.notice.buttons});
+    if (update.offersDownload && pressed == 0) {
+        if (const auto page = velvane::downloadPageUrl(config.baseAddress))
+            m_services.browser(*page);
+    }
+}
+
+void import_cue::donateDollar()
+{
+    const velvane::WebConfig config = velvane::webConfig();
+    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, velvane::Currency::Dollar))
+        m_services.browser(*page);
+}
+
+void import_cue::donateEuro()
+{
+    const velvane::WebConfig config = velvane::webConfig();
+    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, velvane::Currency::Euro))
+        m_services.browser(*page);
+}
+
+void import_cue::gotoWebsite()
+{
+    m_services.browser(QUrl(velvane::webConfig().homePage));
+}

@@ -1,0 +1,61 @@
+#include "core/web/fetch.h"
+
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcWeb, "velvane.web")
+
+bool isWebAddress(const QUrl &url)
+{
+    return url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http"_s || url.scheme() == u"https"_s);
+}
+
+} // namespace
+
+namespace velvane {
+
+std::optional<QUrl> webUrl(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    // StrictMode still takes a text without scheme or host.
+    if (!isWebAddress(url))
+        return std::nullopt;
+    return url;
+}
+
+std::optional<QString> fetchText(const QUrl &url, int timeoutMs)
+{
+    if (!isWebAddress(url)) {
+        qCWarning(lcWeb) << "not a web address:" << url;
+        return std::nullopt;
+    }
+
+    QNetworkAccessManager manager;
+    manager.setTransferTimeout(timeoutMs);
+    QNetworkReply *reply = manager.get(QNetworkRequest(url));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    // The loop also ends when the application quits under it.
+    if (!reply->isFinished()) {
+        reply->abort();
+        qCWarning(lcWeb) << "fetch interrupted:" << url;
+        return std::nullopt;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        qCWarning(lcWeb) << "fetch failed:" << url << reply->errorString();
+        return std::nullopt;
+    }
+    return QString::fromUtf8(reply->readAll());
+}
+
+} // namespace velvane
