@@ -1,0 +1,137 @@
+#include "support/audiofixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QtMath>
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace velvane::test {
+
+namespace {
+
+// Runs a tool and gives its standard output; nothing when it cannot start or fails.
+std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')));
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
+
+} // namespace
+
+double trackTone(int track)
+{
+    // Steps of 230 Hz from 330 Hz keep every pair well apart for Goertzel over a second or two.
+    return 330.0 + 230.0 * track;
+}
+
+std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
+                               const QString &baseName)
+{
+    if (durations.isEmpty())
+        return std::nullopt;
+    Album album;
+    QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s};
+    QString graph;
+    for (int i = 0; i < durations.size(); ++i) {
+        const qint64 samples = qRound64(durations[i] * sampleRate);
+        album.tones << trackTone(i);
+        album.trackStarts << album.totalSamples;
+        album.totalSamples += samples;
+        // The source runs a little long and atrim cuts it to the exact sample count.
+        arguments << u"-f"_s << u"lavfi"_s << u"-i"_s
+                  << u"sine=frequency=%1:sample_rate=%2:duration=%3"_s.arg(album.tones.back())
+                         .arg(sampleRate)
+                         .arg(double(samples) / sampleRate + 0.1, 0, 'f', 6);
+        graph += u"[%1]atrim=end_sample=%2[t%1];"_s.arg(i).arg(samples);
+    }
+    for (int i = 0; i < durations.size(); ++i)
+        graph += u"[t%1]"_s.arg(i);
+    graph += u"concat=n=%1:v=0:a=1,aformat=channel_layouts=stereo"_s.arg(durations.size());
+
+    const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
+    // bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
+    arguments << u"-filter_complex"_s << graph << u"-map_metadata"_s << u"-1"_s << u"-flags"_s << u"+bitexact"_s
+              << u"-c:a"_s << u"pcm_s16le"_s << wav;
+    if (!run(u"ffmpeg"_s, arguments))
+        return std::nullopt;
+
+    std::optional<QByteArray> encoded;
+    switch (format) {
+    case AlbumFormat::Mp3Cbr:
+        album.path = QDir(folder).filePath(baseName + u".mp3"_s);
+        encoded = run(u"lame"_s, {u"--quiet"_s, u"--cbr"_s, u"-b"_s, u"128"_s, wav, album.path});
+        break;
+    case AlbumFormat::Mp3Vbr:
+        album.path = QDir(folder).filePath(baseName + u".mp3"_s);
+        encoded = run(u"lame"_s, {u"--quiet"_s, u"-V"_s, u"4"_s, wav, album.path});
+        break;
+    case AlbumFormat::Ogg:
+        album.path = QDir(folder).filePath(baseName + u".ogg"_s);
+        encoded = run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"3"_s, u"-o"_s, album.path, wav});
+        break;
+    }
+    QFile::remove(wav);
+    if (!encoded || QFileInfo(album.path).size() <= 0)
+        return std::nullopt;
+    return album;
+}
+
+std::optional<QList<qint16>> decodePcm(const QString &path)
+{
+    const auto raw = run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-i"_s, path, u"-f"_s,
+                                       u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s, QString::number(sampleRate), u"-"_s});
+    if (!raw)
+        return std::nullopt;
+    QList<qint16> samples(raw->size() / qsizetype(sizeof(qint16)));
+    std::memcpy(samples.data(), raw->constData(), samples.size() * sizeof(qint16));
+    return samples;
+}
+
+std::optional<double> durationSeconds(const QString &path)
+{
+    if (path.endsWith(u".ogg"_s, Qt::CaseInsensitive)) {
+        const auto text = run(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s,
+                                             u"csv=p=0"_s, path});
+        bool ok = false;
+        const double seconds = text ? text->trimmed().toDouble(&ok) : 0.0;
+        return ok ? std::optional<double>(seconds) : std::nullopt;
+    }
+    const auto samples = decodePcm(path);
+    return samples ? std::optional<double>(double(samples->size()) / sampleRate) : std::nullopt;
+}
+
+double dominantTone(const QList<qint16> &samples, const QList<double> &candidates)
+{
+    double best = 0.0;
+    double bestPower = -1.0;
+    for (double frequency : candidates) {
+        const double coefficient = 2.0 * qCos(2.0 * M_PI * frequency / sampleRate);
+        double previous = 0.0;
+        double beforePrevious = 0.0;
+        for (qint16 sample : samples) {
+            const double current = sample + coefficient * previous - beforePrevious;
+            beforePrevious = previous;
+            previous = current;
+        }
+        const double power =
+            previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
+        if (!samples.isEmpty() && power > bestPower) {
+            bestPower = power;
+            best = frequency;
+        }
+    }
+    return best;
+}
+
+} // namespace velvane::test

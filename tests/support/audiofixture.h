@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Short albums of sine tones for tests that run the real splitter, and the means to check the pieces: each track
+// is one tone, so a piece's dominant frequency says which track it holds. Needs ffmpeg, ffprobe, lame and oggenc.
+namespace velvane::test {
+
+enum class AlbumFormat
+{
+    Mp3Cbr,
+    Mp3Vbr,
+    Ogg
+};
+
+// Everything is made and decoded at this rate.
+inline constexpr int sampleRate = 44100;
+
+struct Album
+{
+    QString path;              // folder/<baseName>.mp3 or .ogg
+    QList<double> tones;       // Hz, one per track
+    QList<qint64> trackStarts; // first sample of each track
+    qint64 totalSamples = 0;   // the album's length in samples
+};
+
+// Distinct, well-separated frequencies, none a multiple of another.
+[[nodiscard]] double trackTone(int track);
+
+// Writes an album of consecutive tones, track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz
+// stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg. Nothing when a tool fails.
+[[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
+                                             const QString &baseName = QStringLiteral("album"));
+
+// Mono 16-bit samples at sampleRate, as ffmpeg decodes them; MP3 encoder delay and padding from the LAME header
+// are left out, as a gapless player leaves them out.
+[[nodiscard]] std::optional<QList<qint16>> decodePcm(const QString &path);
+
+// Playing time in seconds: the gapless decoded length for MP3, the stream's granule length for Ogg (ffmpeg's
+// Ogg decoder keeps the pre-roll that the granule positions trim).
+[[nodiscard]] std::optional<double> durationSeconds(const QString &path);
+
+// The candidate with the most energy in samples (Goertzel at each candidate); 0 for no samples or candidates.
+[[nodiscard]] double dominantTone(const QList<qint16> &samples, const QList<double> &candidates);
+
+} // namespace velvane::test
