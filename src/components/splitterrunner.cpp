@@ -129,9 +129,14 @@ SplitterResult runSplitter(const SplitterJob &job)
             QDir::toNativeSeparators(result.piecePath));
         return result;
     }
-    QFile::remove(result.piecePath);
+    if (QFileInfo::exists(result.piecePath) && !QFile::remove(result.piecePath)) {
+        result.reason = u"The old piece %1 could not be removed."_s.arg(QDir::toNativeSeparators(result.piecePath));
+        return result;
+    }
 
     if (!job.isOgg) {
+        // Without a safe end for the last track (TagLib cannot measure the file, or it is too long for 32-bit
+        // sample counts) that track is cut without -b alone.
         const auto lastEnd = job.endTime ? std::optional<QString>(toTheEnd) : reservoirEndTime(job.audioFile);
         if (lastEnd) {
             const SplitterResult withReservoir = runOnce(*arguments(job, true, *lastEnd), result.piecePath);

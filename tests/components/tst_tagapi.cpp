@@ -98,8 +98,6 @@ void TestTagApi::writesEveryField_data()
                              << u"3/12"_s;
     QTest::newRow("beyond latin-1") << u"Звезда по имени Солнце"_s << u"坂本龍一"_s << u"Ωμέγα – “live” 🎹"_s << 2001
                                     << 1 << 1 << u"Ambient"_s << u"1/1"_s;
-    QTest::newRow("mixed in one field") << u"Mañana ≠ Morgen"_s << u"A"_s << u"B"_s << 1970 << 10 << 9 << u"Rock"_s
-                                        << u"10/9"_s;
     QTest::newRow("year 0") << u"T"_s << u"P"_s << u"Album"_s << 0 << 7 << 20 << u"Pop"_s << u"7/20"_s;
 }
 
@@ -195,7 +193,6 @@ void TestTagApi::examinesOnlyMpeg_data()
     QTest::newRow("mp3") << u"mp3"_s << true;
     QTest::newRow("missing") << u"missing"_s << false;
     QTest::newRow("empty") << u"empty"_s << false;
-    QTest::newRow("text") << u"text"_s << false;
     QTest::newRow("ogg") << u"ogg"_s << false;
 }
 
@@ -213,11 +210,8 @@ void TestTagApi::examinesOnlyMpeg()
         const auto ogg = velvane::test::makeAlbum(dir.path(), velvane::test::AlbumFormat::Ogg, {0.3});
         QVERIFY(ogg);
         path = ogg->path;
-    } else if (kind != u"missing"_s) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (kind == u"text"_s)
-            file.write(QByteArray("TITLE \"Not audio\"\n").repeated(200));
+    } else if (kind == u"empty"_s) {
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
     }
     TagAPI tags;
     QCOMPARE(tags.examineFile(path), accepted);
