@@ -27,7 +27,7 @@ struct Album
     qint64 totalSamples = 0;   // the album's length in samples
 };
 
-// Distinct, well-separated frequencies, none a multiple of another.
+// Distinct frequencies, 230 Hz apart from 330 Hz up.
 [[nodiscard]] double trackTone(int track);
 
 // Writes an album of consecutive tones, track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz
