@@ -1,8 +1,85 @@
 #include "cli/commands.h"
+#include "cli/jsonwriter.h"
 
-// Placeholder until the cue reader lands.
-int runTracksCommand(const QStringList &)
+#include "core/cue/cuereading.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The three keys a read writes come first, in the order a reader expects; keys the table added follow.
+QByteArray trackJson(const velvane::TrackEntry &track)
 {
-    printUsage();
-    return 2;
+    static const QStringList leading{u"title"_s, u"performer"_s, u"index"_s};
+    QByteArrayList members;
+    for (const QString &key : leading) {
+        if (const auto it = track.constFind(key); it != track.cend())
+            members.append(jsonString(key) + ": " + jsonString(*it));
+    }
+    for (auto it = track.cbegin(); it != track.cend(); ++it) {
+        if (!leading.contains(it.key()))
+            members.append(jsonString(it.key()) + ": " + jsonString(it.value()));
+    }
+    return '{' + members.join(", ") + '}';
+}
+
+QByteArray readingJson(const velvane::CueReading &reading)
+{
+    QByteArrayList tracks;
+    for (const velvane::TrackEntry &track : reading.tracks)
+        tracks.append(trackJson(track));
+    const QByteArray audio = reading.audio ? jsonString(reading.audio->path) : QByteArrayLiteral("null");
+    const bool isOgg = reading.audio && reading.audio->isOgg;
+    return "{\"destination\": " + jsonString(reading.destination) + ", \"album\": " + jsonString(reading.album) +
+           ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
+           "]}\n";
+}
+
+void printError(const QString &message)
+{
+    std::fputs((u"velvane-split: "_s + message + u'\n').toUtf8().constData(), stderr);
+}
+
+} // namespace
+
+int runTracksCommand(const QStringList &args)
+{
+    QStringList paths;
+    bool optionsEnded = false;
+    for (const QString &arg : args) {
+        if (!optionsEnded && arg == u"--"_s) {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg.startsWith(u'-')) {
+            printUsage();
+            return 2;
+        } else {
+            paths.append(arg);
+        }
+    }
+    if (paths.size() != 1 || paths.constFirst().isEmpty()) {
+        printUsage();
+        return 2;
+    }
+
+    const QString path = QFileInfo(paths.constFirst()).absoluteFilePath();
+    // Read once and parse those bytes, so the reason for a failure and the reading describe the same file.
+    const velvane::CueFileBytes read = velvane::readCueFileBytes(path);
+    if (!read.ok()) {
+        printError(path + u": "_s + read.error);
+        return 2;
+    }
+    const velvane::CueReading reading =
+        velvane::cueReadingFromLines(path, velvane::linesInText(velvane::decodeCueSheet(read.bytes)));
+
+    const QByteArray json = readingJson(reading);
+    if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()) ||
+        std::fflush(stdout) != 0) {
+        printError(u"cannot write to standard output"_s);
+        return 1;
+    }
+    return 0;
 }

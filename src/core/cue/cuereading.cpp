@@ -1,33 +1,21 @@
 #include "core/cue/cuereading.h"
 
-// Placeholder until the cue reader lands.
+#include "core/cue/cuepaths.h"
+
 namespace velvane {
-QStringList linesInFileAtPath(const QString &)
+
+CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
 {
-    return {};
+    // The destination and the album come from where the sheet lies, not from what it says: the album's TITLE
+    // line is often missing or generic, and the pieces belong next to the sheet.
+    const QString destination = folderOfPath(cuePath);
+    return {cuePath, destination, lastPathComponent(destination), searchAudioInLines(lines, cuePath),
+            parseTrackLines(lines)};
 }
-QString decodeCueSheet(const QByteArray &)
-{
-    return {};
-}
-QStringList linesInText(const QString &)
-{
-    return {};
-}
-QString cleanedString(const QString &value)
-{
-    return value;
-}
-std::optional<AudioFile> searchAudioInLines(const QStringList &, const QString &)
-{
-    return std::nullopt;
-}
-TrackList parseTrackLines(const QStringList &)
-{
-    return {};
-}
+
 CueReading readCueSheet(const QString &cuePath)
 {
-    return {cuePath, {}, {}, std::nullopt, {}};
+    return cueReadingFromLines(cuePath, linesInFileAtPath(cuePath));
 }
+
 } // namespace velvane
