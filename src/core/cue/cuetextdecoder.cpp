@@ -102,7 +102,7 @@ QString decodedLegacy(QByteArrayView bytes)
         return decodedWindows1252(bytes);
     if (std::optional<QString> text = decodedWithIconv(bytes, charset.constData()))
         return *text;
-    qCInfo(lcCue) << "no converter for" << charset << "- reading the sheet as Windows-1252";
+    qCDebug(lcCue) << "no converter for" << charset << "- reading the sheet as Windows-1252";
     return decodedWindows1252(bytes);
 }
 
