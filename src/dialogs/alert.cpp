@@ -35,5 +35,7 @@ int showMessageBox(QWidget *parent, const Alert &alert)
 AlertFunction messageBoxAlert(QWidget *parent)
 {
     QPointer<QWidget> guardedParent(parent);
-    return [guardedParent](const Alert &alert) { return showMessageBox(guardedParent, alert); };
+    return [guardedParent](const Alert &alert) {
+        return showMessageBox(guardedParent, alert);
+    };
 }

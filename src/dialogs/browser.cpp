@@ -4,5 +4,7 @@
 
 BrowserFunction desktopBrowser()
 {
-    return [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    return [](const QUrl &url) {
+        QDesktopServices::openUrl(url);
+    };
 }

@@ -1,11 +1,11 @@
 #include "import_cue/import_cue.h"
 
-#include "MyTextField/mytextfield.h"
 #include "components/tagapi.h"
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
-#include "import_cue/splitsession.h"
 #include "import_cue/preferences.h"
+#include "import_cue/splitsession.h"
+#include "MyTextField/mytextfield.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,8 +26,7 @@
 namespace {
 
 // Outlets are found by objectName, so a control renamed in an interface file fails loudly at start.
-template <typename T>
-T *outlet(QObject *root, const char *name)
+template <typename T> T *outlet(QObject *root, const char *name)
 {
     T *found = root->findChild<T *>(QLatin1String(name));
     if (!found)
@@ -48,8 +47,12 @@ import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *f
     connectOutlets();
     m_model = new velvane::TrackTableModel(_tabData, this);
     table->setModel(m_model);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // The title takes the spare width, so long titles stay readable and the columns fill the table.
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(3, QHeaderView::Stretch);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     connectMainActions();
     connectSplitActions();
     connectFeedbackActions();
@@ -107,8 +110,7 @@ void import_cue::connectMainActions()
     for (const char *key : {velvane::kNumberFilesKey, velvane::kSetID3Key}) {
         QCheckBox *box = outlet<QCheckBox>(hauptFenster, key);
         box->setChecked(velvane::preference(QLatin1String(key)));
-        connect(box, &QCheckBox::toggled, this,
-                [key](bool on) { velvane::setPreference(QLatin1String(key), on); });
+        connect(box, &QCheckBox::toggled, this, [key](bool on) { velvane::setPreference(QLatin1String(key), on); });
     }
 }
 
@@ -165,5 +167,4 @@ void import_cue::applyCueReading(const QString &path)
     }
     m_model->reload();
     table->resizeColumnsToContents();
-    table->horizontalHeader()->setStretchLastSection(true);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "MyTextField/mytextfielddelegate.h"
 #include "core/cue/trackentry.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
 #include "dialogs/openpanel.h"
+#include "MyTextField/mytextfielddelegate.h"
 
 #include <QObject>
 #include <QStringList>
@@ -119,6 +119,7 @@ private:
     ControllerServices m_services;
     velvane::TrackTableModel *m_model = nullptr;
     std::unique_ptr<SplitSession> m_split;
+    bool m_closing = false;
     // A cue sheet that arrived while a job ran; read when the status sheet closes.
     std::optional<QString> m_pendingCue;
     // A blocking fetch with a busy cursor; the window repaints but takes no input meanwhile.

@@ -1,17 +1,119 @@
 #include "import_cue/import_cue.h"
 
+#include "core/split/outputname.h"
+#include "core/split/splitjob.h"
+#include "core/text/intvalue.h"
+#include "import_cue/preferences.h"
+#include "import_cue/sheetguard.h"
 #include "import_cue/splitsession.h"
+#include "MyTextField/mytextfield.h"
 
-// Placeholder until the split worker lands.
-void import_cue::connectSplitActions() {}
-void import_cue::startSplit() {}
-void import_cue::close() {}
+#include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+bool isReadableFileAtPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.exists() && info.isReadable();
+}
+
+Alert errorAlert(const QString &message)
+{
+    return {QStringLiteral("ERROR!"), message, {QStringLiteral("Ok")}};
+}
+
+} // namespace
+
+void import_cue::connectSplitActions()
+{
+    closeButton->hide();
+    connect(closeButton, &QPushButton::clicked, this, &import_cue::close);
+    // Escape on a finished job's sheet closes it like the button does.
+    connect(statusFenster, &QDialog::finished, this, &import_cue::close);
+    new SheetGuard(statusFenster, [this] { return m_split && !m_split->finished(); });
+}
+
+void import_cue::startSplit()
+{
+    if (m_split)
+        return;
+    if (!isReadableFileAtPath(_filePath.value_or(QString()))) {
+        m_services.alert(errorAlert(QStringLiteral("Cue-file not found!\nPlease select one!")));
+        return;
+    }
+    if (!isReadableFileAtPath(mp3_file->text())) {
+        m_services.alert(errorAlert(QStringLiteral("Audio-file not found!\nPlease select one!")));
+        return;
+    }
+    if (home_dir->text().isEmpty() || !QFileInfo::exists(home_dir->text())) {
+        m_services.alert(errorAlert(QStringLiteral("Destination directory not found!\nPlease select one!")));
+        return;
+    }
+    if (const std::optional<QString> problem = velvane::checkStartTimes(_tabData)) {
+        m_services.alert(errorAlert(*problem));
+        return;
+    }
+
+    velvane::SplitSettings settings;
+    settings.tracks = _tabData;
+    settings.destination = home_dir->text();
+    settings.audioFile = mp3_file->text();
+    settings.isOgg = _isOgg;
+    settings.numbered = velvane::preference(QLatin1String(velvane::kNumberFilesKey));
+    settings.writeTags = !_isOgg && velvane::preference(QLatin1String(velvane::kSetID3Key));
+    settings.year = velvane::intValue(album_year->text());
+    settings.album = album_title->text();
+    if (genre->currentIndex() >= 0)
+        settings.genre = genre->currentText();
+
+    const int count = int(_tabData.size());
+    statusBar->setValue(0);
+    statusBar->setMaximum(count);
+    closeButton->hide();
+    processed->setText(QStringLiteral("0 of %1").arg(count));
+    processing->clear();
+    statusFenster->open();
+
+    m_split = std::make_unique<SplitSession>(std::move(settings),
+                                             StatusOutlets{processing, processed, statusBar, closeButton}, this);
+    m_split->start();
+}
+
+void import_cue::close()
+{
+    if (!m_split || !m_split->finished() || m_closing)
+        return;
+    m_closing = true;
+    statusFenster->done(0);
+    m_split.reset();
+    m_closing = false;
+
+    // A cue sheet that arrived during the job is read now; the last one to arrive counts.
+    if (const std::optional<QString> pending = std::exchange(m_pendingCue, std::nullopt)) {
+        cue_file->setText(*pending);
+        readCueFile();
+    }
+}
+
 QString import_cue::cleanedFilename(const QString &text) const
 {
-    return text;
+    return velvane::cleanedFilename(text);
 }
+
 bool import_cue::isSplitting() const
 {
     return m_split != nullptr;
 }
-void import_cue::shutdown() {}
+
+void import_cue::shutdown()
+{
+    if (m_split)
+        m_split->stopAndJoin();
+}

@@ -1,6 +1,60 @@
 #pragma once
 
-// Placeholder until the split worker lands.
-class SplitSession
+#include "core/split/splitjob.h"
+
+#include <QPointer>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QLabel;
+class QObject;
+class QProgressBar;
+class QPushButton;
+
+// The status sheet's controls that a job changes.
+struct StatusOutlets
 {
+    QPointer<QLabel> processing;
+    QPointer<QLabel> processed;
+    QPointer<QProgressBar> statusBar;
+    QPointer<QPushButton> closeButton;
+};
+
+// One split job on a thread of its own. Every change to the status sheet is handed to the GUI thread and
+// waited for, so the sheet follows the job step by step; the worker itself never touches a widget.
+class SplitSession : public velvane::SplitProgress
+{
+public:
+    // context lives on the GUI thread; hand-overs are delivered through it.
+    SplitSession(velvane::SplitSettings settings, StatusOutlets outlets, QObject *context);
+    ~SplitSession() override;
+    SplitSession(const SplitSession &) = delete;
+    SplitSession &operator=(const SplitSession &) = delete;
+
+    void start();
+    [[nodiscard]] bool finished() const;
+    // Ends the job after its current track and waits for the thread. Hand-overs from then on return at once,
+    // so this may be called when the event loop no longer runs.
+    void stopAndJoin();
+
+    void showProcessing(const QString &outputName) override;
+    void showProcessed(int done, int total) override;
+    void advanceBar() override;
+    [[nodiscard]] bool stopRequested() const override;
+
+private:
+    struct Shared;
+
+    void split();
+    void handOver(std::function<void()> change);
+
+    velvane::SplitSettings m_settings;
+    StatusOutlets m_outlets;
+    QPointer<QObject> m_context;
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_thread;
 };

@@ -15,7 +15,9 @@ using namespace Qt::StringLiterals;
 
 StartupEnvironment StartupEnvironment::system()
 {
-    return {u"/"_s, velvane::requiredFiles(), velvane::resourceFolder(), &velvane::currentVersionRefusal};
+    // VELVANE_TOOL_ROOT lets a smoke test of an installed copy check a prepared folder instead of the system.
+    return {qEnvironmentVariable("VELVANE_TOOL_ROOT", u"/"_s), velvane::requiredFiles(), velvane::resourceFolder(),
+            &velvane::currentVersionRefusal};
 }
 
 installer::installer(QWidget *mainWindow, AlertFunction alert, velvane::PrivilegeLayer &privileges,

@@ -4,10 +4,13 @@
 #include "dialogs/openpanel.h"
 #include "import_cue/import_cue.h"
 #include "installer/installer.h"
+#include "main/fileopenqueue.h"
 #include "main/maininterface.h"
 
 #include <QApplication>
 #include <QMainWindow>
+
+#include <cstdio>
 
 #include <cstdlib>
 
@@ -16,6 +19,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velvane"));
     QApplication::setApplicationName(QStringLiteral("velvane"));
+
+    // Files the system asks us to open may arrive before the window exists; they wait here.
+    FileOpenQueue openRequests(&app);
 
     MainInterface interface;
     import_cue controller(
@@ -33,6 +39,14 @@ int main(int argc, char *argv[])
     const QStringList paths = QApplication::arguments().mid(1);
     if (!paths.isEmpty())
         controller.openFiles(paths);
+    openRequests.deliverTo([&controller](const QStringList &files) { controller.openFiles(files); });
+
+    // A smoke test of an installed copy: start, report what was read, and end.
+    if (qEnvironmentVariableIsSet("VELVANE_SMOKE_TEST")) {
+        std::printf("cue: %s\ntracks: %d\n", qPrintable(controller._filePath.value_or(QString())),
+                    int(controller._tabData.size()));
+        return EXIT_SUCCESS;
+    }
 
     const int result = QApplication::exec();
     controller.shutdown();

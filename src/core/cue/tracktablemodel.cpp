@@ -22,8 +22,7 @@ bool isComputed(const QString &identifier)
 TrackTableModel::TrackTableModel(TrackList &tracks, QObject *parent)
     : QAbstractTableModel(parent)
     , m_tracks(tracks)
-{
-}
+{}
 
 QStringList TrackTableModel::columnIdentifiers()
 {

@@ -1,0 +1,139 @@
+#include "import_cue/splitsession.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+// Lives as long as the longest of the session and any hand-over still queued on the GUI thread.
+struct SplitSession::Shared
+{
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    bool stopping = false;
+    bool finished = false;
+};
+
+SplitSession::SplitSession(velvane::SplitSettings settings, StatusOutlets outlets, QObject *context)
+    : m_settings(std::move(settings))
+    , m_outlets(std::move(outlets))
+    , m_context(context)
+    , m_shared(std::make_shared<Shared>())
+{}
+
+SplitSession::~SplitSession()
+{
+    stopAndJoin();
+}
+
+void SplitSession::start()
+{
+    m_thread = std::thread([this] { split(); });
+}
+
+bool SplitSession::finished() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->finished;
+}
+
+void SplitSession::stopAndJoin()
+{
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->stopping = true;
+    }
+    m_shared->changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool SplitSession::stopRequested() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->stopping;
+}
+
+void SplitSession::split()
+{
+    const velvane::SplitSummary summary = velvane::runSplitJob(m_settings, *this);
+    const bool failed = !summary.allSucceeded();
+    const QString closingText = failed ? velvane::failureSentence(summary) : summary.lastOutputName;
+    // Marked finished on the GUI thread before the close button appears, so a click on it always finds the
+    // job done.
+    handOver([shared = m_shared, outlets = m_outlets, closingText, failed] {
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->finished = true;
+        }
+        if (failed && outlets.processing)
+            outlets.processing->setText(closingText);
+        if (outlets.closeButton) {
+            outlets.closeButton->show();
+            outlets.closeButton->setFocus();
+        }
+    });
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->finished = true;
+}
+
+void SplitSession::showProcessing(const QString &outputName)
+{
+    handOver([label = m_outlets.processing, outputName] {
+        if (label)
+            label->setText(outputName);
+    });
+}
+
+void SplitSession::showProcessed(int done, int total)
+{
+    handOver([label = m_outlets.processed, done, total] {
+        if (label)
+            label->setText(QStringLiteral("%1 of %2").arg(done).arg(total));
+    });
+}
+
+void SplitSession::advanceBar()
+{
+    handOver([bar = m_outlets.statusBar] {
+        if (bar)
+            bar->setValue(bar->value() + 1);
+    });
+}
+
+// Waits like a blocking queued call, but a stop request releases the wait: the GUI thread may be joining
+// this thread with its event loop gone, and a plain blocking call would then never return.
+void SplitSession::handOver(std::function<void()> change)
+{
+    if (!m_context)
+        return;
+    if (QThread::currentThread() == m_context->thread()) {
+        change();
+        return;
+    }
+    auto done = std::make_shared<bool>(false);
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->stopping)
+            return;
+    }
+    QMetaObject::invokeMethod(
+        m_context.data(),
+        [shared = m_shared, done, change = std::move(change)] {
+            {
+                std::lock_guard lock(shared->mutex);
+                if (shared->stopping)
+                    return;
+            }
+            change();
+            {
+                std::lock_guard lock(shared->mutex);
+                *done = true;
+            }
+            shared->changed.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->changed.wait(lock, [&] { return *done || m_shared->stopping; });
+}
