@@ -37,7 +37,8 @@ void import_cue::connectSplitActions()
     connect(closeButton, &QPushButton::clicked, this, &import_cue::close);
     // Escape on a finished job's sheet closes it like the button does.
     connect(statusFenster, &QDialog::finished, this, &import_cue::close);
-    new SheetGuard(statusFenster, [this] { return m_split && !m_split->finished(); });
+    new SheetGuard(
+        statusFenster, [this] { return m_split && !m_split->finished(); }, this);
 }
 
 void import_cue::startSplit()

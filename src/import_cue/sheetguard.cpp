@@ -2,8 +2,8 @@
 
 #include <QKeyEvent>
 
-SheetGuard::SheetGuard(QObject *sheet, std::function<bool()> busy)
-    : QObject(sheet)
+SheetGuard::SheetGuard(QObject *sheet, std::function<bool()> busy, QObject *owner)
+    : QObject(owner)
     , m_busy(std::move(busy))
 {
     sheet->installEventFilter(this);

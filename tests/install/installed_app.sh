@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix, validates the desktop files, and starts the installed app offscreen
+# with three paths on its command line: the first, a cue sheet, must be read.
+set -euo pipefail
+build_dir=$1
+source_dir=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+
+for f in bin/velvane bin/velvane-split \
+    share/applications/org.velvane.Velvane.desktop \
+    share/icons/hicolor/scalable/apps/org.velvane.Velvane.svg \
+    share/metainfo/org.velvane.Velvane.metainfo.xml; do
+    [[ -e $prefix/$f ]] || { echo "not installed: $f"; exit 1; }
+done
+[[ -L $prefix/share/velvane/local/bin/mp3splt && -x $prefix/share/velvane/local/bin/mp3splt ]] ||
+    { echo "the splitter link in share/velvane/local is missing or dangling"; exit 1; }
+grep -qx 'Exec=velvane %F' "$prefix/share/applications/org.velvane.Velvane.desktop"
+grep -qx 'MimeType=application/x-cue;' "$prefix/share/applications/org.velvane.Velvane.desktop"
+desktop-file-validate "$prefix/share/applications/org.velvane.Velvane.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.velvane.Velvane.metainfo.xml" >/dev/null
+
+# The tool check looks at a prepared root, so the real /usr/local is neither needed nor touched.
+mkdir -p "$work/root/usr/local/bin"
+ln -s "$(command -v mp3splt)" "$work/root/usr/local/bin/mp3splt"
+mkdir -p "$work/Live 1999"
+cp "$source_dir/examples/demo/demo.cue" "$work/Live 1999/live.cue"
+out=$(cd "$work" && env -u VELVANE_RESOURCES VELVANE_TOOL_ROOT="$work/root" VELVANE_SMOKE_TEST=1 \
+    XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
+    "$prefix/bin/velvane" "$work/Live 1999/live.cue" "$source_dir/examples/demo/demo.mp3" /nowhere.cue 2>/dev/null)
+expected=$(printf 'cue: %s\ntracks: 3' "$work/Live 1999/live.cue")
+if [[ "$out" != "$expected" ]]; then
+    printf 'installed app reported:\n%s\nexpected:\n%s\n' "$out" "$expected"
+    exit 1
+fi
+echo "installed app read the sheet"
