@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts Velvane with the demo album's cue sheet.
+# Sets up, builds and starts Velvane with the demo album's cue sheet read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 bash scripts/build.sh
 build_dir=${VELVANE_BUILD_DIR:-build}
-export VELVANE_RESOURCES=${VELVANE_RESOURCES:-$PWD/$build_dir/share/velvane}
-exec "$build_dir/velvane" "$@" "$PWD/examples/demo/demo.cue"
+# The demo is split from a copy in the build folder, so its tracks never land in the source tree.
+mkdir -p "$build_dir/demo"
+cp -n examples/demo/demo.cue examples/demo/demo.mp3 "$build_dir/demo/"
+exec "$build_dir/bin/velvane" "$@" "$PWD/$build_dir/demo/demo.cue"
