@@ -28,12 +28,7 @@ MyTextField::MyTextField(QWidget *parent)
 
 void MyTextField::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (carriesFileNames(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void MyTextField::dragMoveEvent(QDragMoveEvent *event)
