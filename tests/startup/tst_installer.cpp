@@ -1,4 +1,4 @@
-#include "core/startup/privileges.h"
+#include "core/startup/installplan.h"
 #include "core/startup/requiredfiles.h"
 #include "installer/installer.h"
 #include "main/maininterface.h"
@@ -11,152 +11,126 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using velvane::Authorisation;
-using velvane::PrivilegedCommand;
+using namespace velvane;
 
-namespace {
-
-// Stands in for the password prompt: answers with a scripted verdict and records what it would have run.
-class FakePrivileges : public velvane::PrivilegeLayer
-{
-public:
-    velvane::PrivilegedRun runAsAdministrator(const QList<PrivilegedCommand> &commands) override
-    {
-        ++requests;
-        if (authorisation != Authorisation::Granted)
-            return {authorisation, {}};
-        velvane::PrivilegedRun run{Authorisation::Granted, {}};
-        for (const PrivilegedCommand &command : commands) {
-            ran.append(command);
-            run.outcomes.append({true, command.program == "/bin/cp"_L1 ? copyExitCode : 0});
-        }
-        return run;
-    }
-
-    Authorisation authorisation = Authorisation::Granted;
-    int copyExitCode = 0;
-    int requests = 0;
-    QList<PrivilegedCommand> ran;
-};
-
-} // namespace
-
-class InstallerTest : public QObject
+// The test stands in for the password prompt: it records what it is asked to run and answers with the verdict
+// of the current data row.
+class InstallerTest : public QObject, PrivilegeLayer
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<QTemporaryDir> m_resources;
-    std::unique_ptr<MainInterface> m_interface;
-    FakePrivileges m_privileges;
-    QList<Alert> m_alerts;
-    int m_answer = 0;
-    std::optional<velvane::StartupRefusal> m_refusal;
+    QList<QList<PrivilegedCommand>> m_requests;
 
-    QString localFolder() const { return m_resources->path() + u"/local"_s; }
-
-    installer makeInstaller()
+    PrivilegedRun runAsAdministrator(const QList<PrivilegedCommand> &commands) override
     {
-        const auto alert = [this](const Alert &shown) {
-            m_alerts.append(shown);
-            return m_answer;
-        };
-        return installer(m_interface->mainWindow(), alert, m_privileges,
-                         {m_root->path(), velvane::linuxRequiredFiles(), m_resources->path(), [this] {
-                              return m_refusal;
-                          }});
+        QFETCH(Authorisation, authorisation);
+        m_requests.append(commands);
+        return {authorisation,
+                QList<CommandOutcome>(authorisation == Authorisation::Granted ? commands.size() : 0, {true, 0})};
     }
 
 private slots:
-    void init()
+    void toolCheck_data()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_resources = std::make_unique<QTemporaryDir>();
-        m_interface = std::make_unique<MainInterface>();
-        m_privileges = {};
-        m_alerts.clear();
-        m_answer = 0;
-        m_refusal.reset();
+        QTest::addColumn<int>("odd");      // the one entry that is not a plain file; -1: none
+        QTest::addColumn<QString>("kind"); // what it is instead
+        QTest::newRow("all present") << -1 << QString();
+        QTest::newRow("first missing stops") << 0 << u"absent"_s;
+        QTest::newRow("only the last missing") << 25 << u"absent"_s;
+        QTest::newRow("a folder counts") << 0 << u"folder"_s;
+        QTest::newRow("dangling link is missing") << 0 << u"dangling"_s;
     }
-
-    void toolsPresentShowsTheWindowCentred()
+    void toolCheck()
     {
-        QVERIFY(QDir().mkpath(m_root->path() + u"/usr/local/bin/mp3splt"_s));
-        installer startup = makeInstaller();
-        QVERIFY(startup.awakeFromNib());
-
-        QVERIFY(m_alerts.isEmpty());
-        QCOMPARE(m_privileges.requests, 0);
-        QMainWindow *window = m_interface->mainWindow();
-        QVERIFY(window->isVisible());
-        const QRect area = window->screen()->availableGeometry();
-        QVERIFY((window->frameGeometry().center() - area.center()).manhattanLength() <= 2);
-    }
-
-    void install_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("source"); // what local/bin/mp3splt is
-        QTest::addColumn<Authorisation>("authorisation");
-        QTest::addColumn<int>("copyExitCode");
-        QTest::addColumn<bool>("asksForRights");
-        QTest::addColumn<bool>("started");
-        QTest::newRow("granted") << 0 << u"link"_s << Authorisation::Granted << 0 << true << true;
-        QTest::newRow("user quits") << 1 << u"link"_s << Authorisation::Granted << 0 << false << false;
-        QTest::newRow("password dismissed") << 0 << u"link"_s << Authorisation::Refused << 0 << true << false;
-        QTest::newRow("not authorised") << 0 << u"link"_s << Authorisation::NotAuthorised << 0 << true << false;
-        QTest::newRow("copy fails") << 0 << u"link"_s << Authorisation::Granted << 1 << true << false;
-        QTest::newRow("no resource folder") << 0 << u"none"_s << Authorisation::Granted << 0 << false << false;
-        QTest::newRow("dangling source") << 0 << u"dangling"_s << Authorisation::Granted << 0 << false << false;
-    }
-    void install()
-    {
-        QFETCH(int, answer);
-        QFETCH(QString, source);
-        QFETCH(Authorisation, authorisation);
-        QFETCH(int, copyExitCode);
-        QFETCH(bool, asksForRights);
-        QFETCH(bool, started);
-        if (source != "none"_L1) {
-            QVERIFY(QDir().mkpath(localFolder() + u"/bin"_s));
-            const QString target = source == "link"_L1 ? u"/bin/sh"_s : m_resources->path() + u"/gone"_s;
-            QVERIFY(QFile::link(target, localFolder() + u"/bin/mp3splt"_s));
+        QFETCH(int, odd);
+        QFETCH(QString, kind);
+        QTemporaryDir root;
+        const QStringList paths = macRequiredFiles();
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const QString path = root.path() + paths.at(i);
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && (i == odd || QFile(path).open(QIODevice::WriteOnly)));
+            if (i == odd && kind != "absent"_L1)
+                QVERIFY(kind == "folder"_L1 ? QDir().mkpath(path) : QFile::link(root.path() + u"/gone"_s, path));
         }
-        m_answer = answer;
-        m_privileges.authorisation = authorisation;
-        m_privileges.copyExitCode = copyExitCode;
+        const int missing = kind == "absent"_L1 || kind == "dangling"_L1 ? odd : -1;
+        const ToolCheck check = checkRequiredFiles(paths, root.path());
+        QCOMPARE(check.present, missing < 0);
+        QCOMPARE(check.tested, missing < 0 ? int(paths.size()) : missing + 1);
+        QCOMPARE(check.missing, paths.value(missing));
+    }
 
-        installer startup = makeInstaller();
+    void versionGate_data()
+    {
+        QTest::addColumn<std::optional<StartupRefusal>>("refusal");
+        QTest::addColumn<QString>("message"); // empty: the start goes on
+        const QString withQt = u"This version of velvane can't be used with Qt %1!"_s;
+        const QString jaguar = u"This version of velvane can't be used on MacOS X 10.2 (Jaguar)!"_s;
+        QTest::newRow("AppKit 663.9") << appKitRefusal(663.9) << jaguar;
+        QTest::newRow("AppKit 664") << appKitRefusal(664.0) << QString();
+        QTest::newRow("Qt 6.4.0") << qtRefusal(u"6.4.0"_s, {6, 4}) << QString();
+        QTest::newRow("Qt 6.3.2") << qtRefusal(u"6.3.2"_s, {6, 4}) << withQt.arg(u"6.3.2"_s);
+        QTest::newRow("unreadable Qt") << qtRefusal(u"garbage"_s, {6, 4}) << withQt.arg(u"garbage"_s);
+    }
+    void versionGate()
+    {
+        QFETCH(std::optional<StartupRefusal>, refusal);
+        QFETCH(QString, message);
+        const QStringList got =
+            refusal ? QStringList{refusal->title, refusal->message} + refusal->buttons : QStringList();
+        QCOMPARE(got, (message.isEmpty() ? QStringList() : QStringList{u"Attention:"_s, message, u"Quit"_s}));
+    }
+
+    void pkexecRunsEverythingInOneCall()
+    {
+        const QString hostile = u"/tmp/it's \"$(rm -rf ~)\"; `x`/local"_s;
+        const PkexecCall call = pkexecCall(installCommands(hostile));
+        QCOMPARE(call.program + u' ' + call.arguments.mid(0, 2).join(u' '), u"pkexec /bin/sh -c"_s);
+        QCOMPARE(call.arguments.mid(3),
+                 (QStringList{u"sh"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr/local"_s,
+                              u"/bin/cp"_s, u"-f"_s, u"-p"_s, u"-R"_s, hostile, u"/usr/"_s}));
+        // The script depends on no word, so nothing from outside reaches the shell as code.
+        QCOMPARE(pkexecCall(installCommands(u"/elsewhere/local"_s)).arguments.at(2), call.arguments.at(2));
+    }
+
+    void start_data()
+    {
+        QTest::addColumn<bool>("tools");
+        QTest::addColumn<int>("answer"); // the button pressed: 0 "Intall", 1 "Quit"
+        QTest::addColumn<bool>("resources");
+        QTest::addColumn<Authorisation>("authorisation");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("tools present") << true << 0 << true << Authorisation::Granted << true;
+        QTest::newRow("install granted") << false << 0 << true << Authorisation::Granted << true;
+        QTest::newRow("user quits") << false << 1 << true << Authorisation::Granted << false;
+        QTest::newRow("password refused") << false << 0 << true << Authorisation::Refused << false;
+        QTest::newRow("no resource folder") << false << 0 << false << Authorisation::Granted << false;
+    }
+    void start()
+    {
+        QFETCH(bool, tools);
+        QFETCH(int, answer);
+        QFETCH(bool, resources);
+        QFETCH(bool, started);
+        QTemporaryDir root, resourceFolder;
+        const QString local = resourceFolder.path() + u"/local"_s;
+        QVERIFY(!tools || QDir().mkpath(root.path() + u"/usr/local/bin/mp3splt"_s));
+        QVERIFY(!resources ||
+                (QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/sh"_s, local + u"/bin/mp3splt"_s)));
+        MainInterface interface;
+        m_requests.clear();
+        QStringList shown; // each alert's title and buttons
+        installer startup(interface.mainWindow(),
+                          [&](const Alert &alert) { return (shown << alert.title << alert.buttons, answer); }, *this,
+                          {root.path(), linuxRequiredFiles(), resourceFolder.path(), {}});
         QCOMPARE(startup.awakeFromNib(), started);
 
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts.first().title, u"Attention"_s);
-        QCOMPARE(m_alerts.first().buttons, (QStringList{u"Intall"_s, u"Quit"_s}));
-        QCOMPARE(m_privileges.requests, asksForRights ? 1 : 0);
-        if (asksForRights && authorisation == Authorisation::Granted) {
-            const QList<PrivilegedCommand> expected{
-                {u"/bin/mkdir"_s, {u"-p"_s, u"/usr"_s}},
-                {u"/bin/mkdir"_s, {u"-p"_s, u"/usr/local"_s}},
-                {u"/bin/cp"_s, {u"-f"_s, u"-p"_s, u"-R"_s, localFolder(), u"/usr/"_s}},
-            };
-            QCOMPARE(m_privileges.ran, expected);
-        } else {
-            QVERIFY(m_privileges.ran.isEmpty());
-        }
-        QCOMPARE(m_interface->mainWindow()->isVisible(), started);
-    }
-
-    void oldPlatformEndsBeforeTheToolCheck()
-    {
-        m_refusal = velvane::StartupRefusal{u"Attention:"_s, u"too old"_s, {u"Quit"_s}};
-        installer startup = makeInstaller();
-        QVERIFY(!startup.awakeFromNib());
-
-        // The tools are missing here too, yet the install is never offered.
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts.first().message, u"too old"_s);
-        QCOMPARE(m_privileges.requests, 0);
-        QVERIFY(!m_interface->mainWindow()->isVisible());
+        QCOMPARE(shown, (tools ? QStringList() : QStringList{u"Attention"_s, u"Intall"_s, u"Quit"_s}));
+        const qsizetype asked = !tools && answer == 0 && resources ? 1 : 0;
+        QCOMPARE(m_requests, QList<QList<PrivilegedCommand>>(asked, installCommands(local)));
+        QMainWindow *window = interface.mainWindow();
+        QCOMPARE(window->isVisible(), started);
+        const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
+        QVERIFY(!started || offCentre.manhattanLength() <= 2);
     }
 };
 
