@@ -3,264 +3,132 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace velvane;
 using velvane::test::AlbumFormat;
-
-Q_DECLARE_METATYPE(velvane::test::AlbumFormat)
-
-namespace {
-
-// The job's worker thread creates its QProcess itself and has no event loop; run the same way here.
-SplitterResult runOnWorker(const SplitterJob &job)
-{
-    SplitterResult result;
-    std::thread worker([&] { result = runSplitter(job); });
-    worker.join();
-    return result;
-}
-
-QString cueTime(int frames)
-{
-    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
-        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
-        .arg(frames % 75, 2, 10, QChar(u'0'));
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-class ScopedSplitter
-{
-public:
-    explicit ScopedSplitter(const QByteArray &program)
-        : m_saved(qgetenv("VELVANE_MP3SPLT"))
-    {
-        qputenv("VELVANE_MP3SPLT", program);
-    }
-    ~ScopedSplitter() { qputenv("VELVANE_MP3SPLT", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
-
-} // namespace
 
 class TestSplitterRun : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void arguments_data();
+    void arguments();
     void piecesMakeTheAlbum_data();
     void piecesMakeTheAlbum();
-    void pathsReachTheSplitterUnchanged();
-    void failuresAreReported_data();
-    void failuresAreReported();
-    void outcomeOfRetry_data();
-    void outcomeOfRetry();
+    void outcomes_data();
+    void outcomes();
 };
 
-void TestSplitterRun::initTestCase()
+void TestSplitterRun::arguments_data()
 {
-    QVERIFY2(!qEnvironmentVariableIsEmpty("VELVANE_MP3SPLT"),
-             "run through ctest, which points VELVANE_MP3SPLT at mp3splt");
-    for (const QString &tool : {u"ffmpeg"_s, u"ffprobe"_s, u"lame"_s, u"oggenc"_s})
-        QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(), qPrintable(tool + u" is missing"_s));
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("converted"); // null: refused
+
+    QTest::newRow("rounds up") << u"03:25:50"_s << u"03.25.67"_s;
+    QTest::newRow("rounds down, two digits") << u"00:00:01"_s << u"00.00.01"_s;
+    QTest::newRow("last frame, long album") << u"123:04:74"_s << u"123.04.99"_s;
+    for (const QString &refused : {u""_s, u"03:25"_s, u"03:25:50:00"_s, u"03:60:00"_s, u"03:25:75"_s, u"-1:00:00"_s,
+                                   u"1 07:31:05"_s, u"03.25.50"_s, u"\u0660\u0663:25:50"_s})
+        QTest::newRow(qPrintable(u"refuses '"_s + refused + u"'"_s)) << refused << QString();
+}
+
+void TestSplitterRun::arguments()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, converted);
+    const SplitterJob job{false, u"/Music/Album"_s, u"/Music/Album/album.mp3"_s, start, u"07:01:00"_s};
+    const QStringList words{u"-f"_s, u"-b"_s,         u"-n"_s,       u"-q"_s,   u"-o"_s,      u"out"_s,
+                            u"-d"_s, job.destination, job.audioFile, converted, u"07.01.00"_s};
+    QCOMPARE(splitterArguments(job, true).value_or(QStringList()), converted.isNull() ? QStringList() : words);
 }
 
 void TestSplitterRun::piecesMakeTheAlbum_data()
 {
-    QTest::addColumn<AlbumFormat>("format");
-    QTest::newRow("mp3 cbr") << AlbumFormat::Mp3Cbr;
-    QTest::newRow("mp3 vbr") << AlbumFormat::Mp3Vbr;
-    QTest::newRow("ogg") << AlbumFormat::Ogg;
+    QTest::addColumn<int>("format");
+    QTest::newRow("mp3 cbr") << int(AlbumFormat::Mp3Cbr);
+    QTest::newRow("mp3 vbr") << int(AlbumFormat::Mp3Vbr);
+    QTest::newRow("ogg") << int(AlbumFormat::Ogg);
 }
 
 void TestSplitterRun::piecesMakeTheAlbum()
 {
-    QFETCH(AlbumFormat, format);
-    const bool isOgg = format == AlbumFormat::Ogg;
-
-    // Starts in cue frames; 200 frames is 2.6667 s, which the splitter gets as 2.67.
-    const QList<int> starts{0, 200, 405};
-    const int albumFrames = 555;
-    QList<double> durations;
-    for (int i = 0; i < starts.size(); ++i)
-        durations << ((i + 1 < starts.size() ? starts[i + 1] : albumFrames) - starts[i]) / 75.0;
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const auto album = test::makeAlbum(dir.path(), format, durations);
+    QFETCH(int, format);
+    const bool isOgg = format == int(AlbumFormat::Ogg);
+    // Cue frames 200 and 405 are 2.6667 s and 5.4 s; the splitter gets 2.67 and 05.40.
+    const QList<std::optional<QString>> cuts{u"00:00:00"_s, u"00:02:50"_s, u"00:05:30"_s, std::nullopt};
+    const QList<double> durations{200 / 75.0, 205 / 75.0, 2.0};
+    // The names reach the splitter as they are, never through a shell.
+    QTemporaryDir dir(QDir::tempPath() +
+                      u"/It's \"live\" $HOME `id` back\\slash; rm -rf ~ & Grüße Ωμέγα 東京-XXXXXX"_s);
+    const auto album = test::makeAlbum(dir.path(), AlbumFormat(format), durations, u"$(touch pwned) \"a\" `b` \\c"_s);
     QVERIFY(album);
-
-    const QString extension = isOgg ? u"ogg"_s : u"mp3"_s;
-    QStringList pieces;
-    for (int i = 0; i < starts.size(); ++i) {
-        SplitterJob job{isOgg, dir.path(), album->path, cueTime(starts[i]), std::nullopt};
-        if (i + 1 < starts.size())
-            job.endTime = cueTime(starts[i + 1]);
-        const SplitterResult result = runOnWorker(job);
-        QVERIFY2(result.ok, qPrintable(result.reason));
-        QCOMPARE(result.piecePath, dir.filePath(u"out."_s + extension));
-        pieces << dir.filePath(u"piece%1.%2"_s.arg(i).arg(extension));
-        QVERIFY(QFile::rename(result.piecePath, pieces.back()));
-    }
 
     QList<qint16> joined;
-    for (int i = 0; i < pieces.size(); ++i) {
-        const auto duration = test::durationSeconds(pieces[i]);
-        QVERIFY(duration);
-        // Ogg is cut to the sample at the hundredth it is given, so it may differ from the cue time by at most
-        // the two roundings to hundredths; MP3 may end anywhere in a frame.
-        const double tolerance = isOgg ? 0.01 : 1152.0 / test::sampleRate;
-        QVERIFY2(qAbs(*duration - durations[i]) <= tolerance,
-                 qPrintable(u"piece %1 lasts %2 s instead of %3 s"_s.arg(i + 1).arg(*duration).arg(durations[i])));
-
-        const auto samples = test::decodePcm(pieces[i]);
-        QVERIFY(samples);
-        QCOMPARE(test::dominantTone(*samples, album->tones), album->tones[i]);
-        joined += *samples;
-    }
-
-    if (!isOgg) {
-        const auto whole = test::decodePcm(album->path);
-        QVERIFY(whole);
-        // Every sample of the album once, in order: no overlap, no gap, no click at a cut.
-        QCOMPARE(joined.mid(0, whole->size()), *whole);
-        // The last piece also carries the encoder's end padding, which the album's own header hides and which
-        // lame keeps under two frames; anything shorter than the album would be audio lost.
-        QVERIFY2(joined.size() >= whole->size() && joined.size() - whole->size() < 2 * 1152,
-                 qPrintable(u"joined %1 samples, album %2"_s.arg(joined.size()).arg(whole->size())));
-    }
-}
-
-void TestSplitterRun::pathsReachTheSplitterUnchanged()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = dir.filePath(u"It's \"live\" $HOME `id` back\\slash; rm -rf ~ & Grüße Ωμέγα 東京"_s);
-    QVERIFY(QDir().mkpath(folder));
-    const auto album = test::makeAlbum(folder, AlbumFormat::Mp3Cbr, {1.0, 1.0}, u"$(touch pwned) \"a\" `b` \\c"_s);
-    QVERIFY(album);
-
-    for (int i = 0; i < 2; ++i) {
-        SplitterJob job{false, folder, album->path, cueTime(i * 75), std::nullopt};
-        if (i == 0)
-            job.endTime = cueTime(75);
-        const SplitterResult result = runOnWorker(job);
+    for (int i = 0; i < durations.size(); ++i) {
+        const SplitterResult result = runSplitter({isOgg, dir.path(), album->path, *cuts[i], cuts[i + 1]});
         QVERIFY2(result.ok, qPrintable(result.reason));
-        const auto samples = test::decodePcm(result.piecePath);
-        QVERIFY(samples);
-        QCOMPARE(test::dominantTone(*samples, album->tones), album->tones[i]);
+        // Ogg is cut at the sample, so only the two roundings to hundredths show; MP3 may end anywhere in a frame.
+        const double duration = test::durationSeconds(result.piecePath).value_or(-1);
+        QCOMPARE_LE(qAbs(duration - durations[i]), isOgg ? 0.01 : 1152.0 / test::sampleRate);
+        const auto samples = test::decodePcm(result.piecePath).value_or(QList<qint16>());
+        QCOMPARE(test::dominantTone(samples, album->tones), album->tones[i]);
+        joined += samples;
     }
-    QVERIFY(!QFile::exists(u"pwned"_s));
-    QVERIFY(!QFile::exists(folder + u"/pwned"_s));
+    QVERIFY(!QFile::exists(u"pwned"_s) && !QFile::exists(dir.filePath(u"pwned"_s)));
+    if (isOgg)
+        return;
+    // Every sample of the album once, in order; the last piece also carries lame's end padding, under two frames.
+    const auto whole = test::decodePcm(album->path).value_or(QList<qint16>());
+    QCOMPARE(joined.mid(0, whole.size()), whole);
+    QCOMPARE_LT(joined.size() - whole.size(), 2 * 1152);
 }
 
-void TestSplitterRun::failuresAreReported_data()
+void TestSplitterRun::outcomes_data()
 {
-    QTest::addColumn<QString>("splitter"); // empty: the real one
-    QTest::addColumn<QString>("audio");    // relative to the folder; "album.mp3" is a real 2 s album
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("end"); // empty: the last track
+    QTest::addColumn<QByteArray>("splitter"); // shell code of a stand-in splitter; empty: the real one
+    QTest::addColumn<QString>("audio");       // "album.mp3" is a real 2 s album
+    QTest::addColumn<bool>("ok");
 
-    QTest::newRow("missing splitter") << u"/nonexistent/mp3splt"_s << u"album.mp3"_s << u"00:00:00"_s << QString();
-    QTest::newRow("missing input") << QString() << u"gone.mp3"_s << u"00:00:00"_s << u"00:01:00"_s;
-    QTest::newRow("input not mp3") << QString() << u"junk.mp3"_s << u"00:00:00"_s << u"00:01:00"_s;
-    QTest::newRow("starts past the end") << QString() << u"album.mp3"_s << u"05:00:00"_s << QString();
-    QTest::newRow("malformed start") << QString() << u"album.mp3"_s << u"1 07:31:05"_s << QString();
-    QTest::newRow("ends before it starts") << QString() << u"album.mp3"_s << u"00:01:00"_s << u"00:00:50"_s;
-    QTest::newRow("album named like the piece") << QString() << u"out.mp3"_s << u"00:00:00"_s << u"00:01:00"_s;
+    QTest::newRow("missing splitter") << QByteArray("missing") << u"album.mp3"_s << false;
+    QTest::newRow("unreadable input") << QByteArray() << u"gone.mp3"_s << false;
+    QTest::newRow("exits 0 without a piece") << QByteArray("exit 0") << u"album.mp3"_s << false;
+    QTest::newRow("-b fails, plain works")
+        << QByteArray("[ $2 = -b ] && exit 1; echo >\"$7/out.mp3\"") << u"album.mp3"_s << true;
+    QTest::newRow("album named like the piece") << QByteArray() << u"out.mp3"_s << false;
 }
 
-void TestSplitterRun::failuresAreReported()
+void TestSplitterRun::outcomes()
 {
-    QFETCH(QString, splitter);
+    QFETCH(QByteArray, splitter);
     QFETCH(QString, audio);
-    QFETCH(QString, start);
-    QFETCH(QString, end);
+    QFETCH(bool, ok);
 
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const auto album = test::makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {1.0, 1.0});
     QVERIFY(album);
-    QByteArray junk(20000, '\0');
-    for (qsizetype i = 0; i < junk.size(); ++i)
-        junk[i] = char(i * 7919 % 251);
-    QVERIFY(writeFile(dir.filePath(u"junk.mp3"_s), junk));
-    if (audio == u"out.mp3"_s)
-        QVERIFY(QFile::rename(album->path, dir.filePath(audio)));
-    else // a piece left from an earlier track must not pass for this one's
-        QVERIFY(writeFile(dir.filePath(u"out.mp3"_s), "stale piece"));
+    // A piece left from an earlier track must not pass for this one's, nor the album be lost for it.
+    QVERIFY(audio == u"out.mp3"_s ? QFile::rename(album->path, dir.filePath(audio))
+                                  : QFile::copy(album->path, dir.filePath(u"out.mp3"_s)));
     const qint64 audioSize = QFileInfo(dir.filePath(audio)).size();
 
-    std::optional<ScopedSplitter> scoped;
-    if (!splitter.isEmpty())
-        scoped.emplace(QFile::encodeName(dir.filePath(splitter)));
-    SplitterJob job{false, dir.path(), dir.filePath(audio), start, std::nullopt};
-    if (!end.isEmpty())
-        job.endTime = end;
-    const SplitterResult result = runOnWorker(job);
-    QVERIFY(!result.ok);
-    QVERIFY(!result.reason.isEmpty());
-    QCOMPARE(QFileInfo(dir.filePath(audio)).size(), audioSize);
-}
-
-void TestSplitterRun::outcomeOfRetry_data()
-{
-    QTest::addColumn<QByteArray>("behaviour"); // shell code run by a stand-in splitter; $b is 1 with -b
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QStringList>("runs"); // "b" for a run with -b, "-" without
-
-    const QByteArray piece = "printf 'audio' > \"$dest/out.mp3\"";
-    QTest::newRow("-b works") << piece + "; exit 0" << true << QStringList{u"b"_s};
-    QTest::newRow("-b fails, plain works")
-        << "[ \"$b\" = 1 ] && exit 1; " + piece << true << QStringList{u"b"_s, u"-"_s};
-    QTest::newRow("both fail") << QByteArray("exit 1") << false << QStringList{u"b"_s, u"-"_s};
-    QTest::newRow("-b piece then fails, plain leaves none")
-        << "[ \"$b\" = 1 ] && { " + piece + "; exit 2; }; exit 0" << false << QStringList{u"b"_s, u"-"_s};
-    QTest::newRow("exit 0 without piece") << QByteArray("exit 0") << false << QStringList{u"b"_s, u"-"_s};
-    QTest::newRow("empty piece") << QByteArray(": > \"$dest/out.mp3\"") << false << QStringList{u"b"_s, u"-"_s};
-    QTest::newRow("crash") << piece + "; kill -SEGV $$" << false << QStringList{u"b"_s, u"-"_s};
-}
-
-void TestSplitterRun::outcomeOfRetry()
-{
-    QFETCH(QByteArray, behaviour);
-    QFETCH(bool, ok);
-    QFETCH(QStringList, runs);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString program = dir.filePath(u"splitter"_s);
-    const QString log = dir.filePath(u"runs"_s);
-    QVERIFY(writeFile(program, "#!/bin/sh\nb=0\nfor word; do\n  [ \"$word\" = -b ] && b=1\n"
-                               "  [ \"$previous\" = -d ] && dest=$word\n  previous=$word\ndone\n"
-                               "[ $b = 1 ] && echo b >> \"" +
-                                   QFile::encodeName(log) + "\" || echo - >> \"" + QFile::encodeName(log) + "\"\n" +
-                                   behaviour + "\n"));
-    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-
-    QVERIFY(writeFile(dir.filePath(u"out.mp3"_s), "stale piece"));
-    ScopedSplitter scoped(QFile::encodeName(program));
-    const SplitterResult result =
-        runOnWorker({false, dir.path(), dir.filePath(u"album.mp3"_s), u"00:00:00"_s, u"00:01:00"_s});
+    QFile program(dir.filePath(u"splitter"_s));
+    QVERIFY(splitter.isEmpty() || splitter == "missing" ||
+            (program.open(QIODevice::WriteOnly) && program.write("#!/bin/sh\n" + splitter) > 0 &&
+             program.setPermissions(QFile::ReadOwner | QFile::ExeOwner)));
+    program.close();
+    const QByteArray saved = qgetenv("VELVANE_MP3SPLT");
+    const auto restore = qScopeGuard([&] { qputenv("VELVANE_MP3SPLT", saved); });
+    qputenv("VELVANE_MP3SPLT", splitter.isEmpty() ? saved : QFile::encodeName(program.fileName()));
+    const SplitterResult result = runSplitter({false, dir.path(), dir.filePath(audio), u"00:00:00"_s, u"00:01:00"_s});
     QCOMPARE(result.ok, ok);
     QCOMPARE(result.reason.isEmpty(), ok);
-
-    QFile runLog(log);
-    QVERIFY(runLog.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(runLog.readAll()).split(u'\n', Qt::SkipEmptyParts), runs);
+    QCOMPARE(QFileInfo(dir.filePath(audio)).size(), audioSize);
 }
 
 QTEST_GUILESS_MAIN(TestSplitterRun)

@@ -7,15 +7,14 @@
 #include <QtMath>
 
 #include <cstring>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace velvane::test {
 
-namespace {
-
 // Runs a tool and gives its standard output; nothing when it cannot start or fails.
-std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
+static std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -27,8 +26,6 @@ std::optional<QByteArray> run(const QString &program, const QStringList &argumen
     return process.readAllStandardOutput();
 }
 
-} // namespace
-
 double trackTone(int track)
 {
     // Steps of 230 Hz from 330 Hz keep every pair well apart for Goertzel over a second or two.
@@ -38,11 +35,9 @@ double trackTone(int track)
 std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                const QString &baseName)
 {
-    if (durations.isEmpty())
-        return std::nullopt;
     Album album;
     QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s};
-    QString graph;
+    QString graph, labels;
     for (int i = 0; i < durations.size(); ++i) {
         const qint64 samples = qRound64(durations[i] * sampleRate);
         album.tones << trackTone(i);
@@ -54,10 +49,9 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
                          .arg(sampleRate)
                          .arg(double(samples) / sampleRate + 0.1, 0, 'f', 6);
         graph += u"[%1]atrim=end_sample=%2[t%1];"_s.arg(i).arg(samples);
+        labels += u"[t%1]"_s.arg(i);
     }
-    for (int i = 0; i < durations.size(); ++i)
-        graph += u"[t%1]"_s.arg(i);
-    graph += u"concat=n=%1:v=0:a=1,aformat=channel_layouts=stereo"_s.arg(durations.size());
+    graph += labels + u"concat=n=%1:v=0:a=1,aformat=channel_layouts=stereo"_s.arg(durations.size());
 
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
     // bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
@@ -66,25 +60,14 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     if (!run(u"ffmpeg"_s, arguments))
         return std::nullopt;
 
-    std::optional<QByteArray> encoded;
-    switch (format) {
-    case AlbumFormat::Mp3Cbr:
-        album.path = QDir(folder).filePath(baseName + u".mp3"_s);
-        encoded = run(u"lame"_s, {u"--quiet"_s, u"--cbr"_s, u"-b"_s, u"128"_s, wav, album.path});
-        break;
-    case AlbumFormat::Mp3Vbr:
-        album.path = QDir(folder).filePath(baseName + u".mp3"_s);
-        encoded = run(u"lame"_s, {u"--quiet"_s, u"-V"_s, u"4"_s, wav, album.path});
-        break;
-    case AlbumFormat::Ogg:
-        album.path = QDir(folder).filePath(baseName + u".ogg"_s);
-        encoded = run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"3"_s, u"-o"_s, album.path, wav});
-        break;
-    }
+    const bool ogg = format == AlbumFormat::Ogg;
+    album.path = QDir(folder).filePath(baseName + (ogg ? u".ogg"_s : u".mp3"_s));
+    const QStringList mode =
+        format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s} : QStringList{u"-V"_s, u"4"_s};
+    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"3"_s, u"-o"_s, album.path, wav})
+                             : run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
     QFile::remove(wav);
-    if (!encoded || QFileInfo(album.path).size() <= 0)
-        return std::nullopt;
-    return album;
+    return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
 }
 
 std::optional<QList<qint16>> decodePcm(const QString &path)
@@ -113,17 +96,12 @@ std::optional<double> durationSeconds(const QString &path)
 
 double dominantTone(const QList<qint16> &samples, const QList<double> &candidates)
 {
-    double best = 0.0;
-    double bestPower = -1.0;
+    double best = 0.0, bestPower = -1.0;
     for (double frequency : candidates) {
         const double coefficient = 2.0 * qCos(2.0 * M_PI * frequency / sampleRate);
-        double previous = 0.0;
-        double beforePrevious = 0.0;
-        for (qint16 sample : samples) {
-            const double current = sample + coefficient * previous - beforePrevious;
-            beforePrevious = previous;
-            previous = current;
-        }
+        double previous = 0.0, beforePrevious = 0.0;
+        for (qint16 sample : samples)
+            beforePrevious = std::exchange(previous, sample + coefficient * previous - beforePrevious);
         const double power =
             previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
         if (!samples.isEmpty() && power > bestPower) {
