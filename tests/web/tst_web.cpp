@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -153,8 +155,17 @@ private slots:
             QSettings().setValue(velvane::kBaseAddressKey, u"http://127.0.0.1:1"_s); // nothing listens
         fillForm(u"me@example.org"_s, u"Hello"_s);
         const QDeadlineTimer deadline(5000);
+        // The window keeps serving its event loop during the wait, so this fires mid-fetch.
+        std::optional<Qt::CursorShape> cursorDuringFetch;
+        QTimer::singleShot(100, this, [&cursorDuringFetch] {
+            if (const QCursor *cursor = QGuiApplication::overrideCursor())
+                cursorDuringFetch = cursor->shape();
+        });
         m_controller->sendFeedback();
         QVERIFY(!deadline.hasExpired());
+        if (!answer.isNull() && answer.isEmpty()) // the silent server
+            QCOMPARE(cursorDuringFetch, std::optional(Qt::WaitCursor));
+        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(m_shown,
                  (QStringList{u"ERROR"_s, u"No internet-connection found\nor message-server down!"_s, u"Ok"_s}));
         QVERIFY(formShown());
