@@ -7,8 +7,8 @@ namespace velvane {
 QString cleanedFilename(const QString &text)
 {
     QString name = text;
-    // "*" marks white space while runs are folded; one pass of step 6 halves a run rather than collapsing it, and
-    // existing names on disk depend on that.
+    // "*" marks white space while runs are folded. Folding "**" once halves a run rather than collapsing it, and
+    // names of tracks split earlier depend on that.
     name.replace(u'/', u'.');
     name.replace(u'\\', u'.');
     name.replace(u':', u'.');
