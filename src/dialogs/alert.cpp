@@ -6,10 +6,18 @@
 
 namespace {
 
+// Errors and refusals carry a warning sign; reports such as "Message was sent" an information sign.
+QMessageBox::Icon iconFor(const Alert &alert)
+{
+    const bool problem = alert.title.startsWith(QLatin1String("ERROR")) ||
+                         alert.title.startsWith(QLatin1String("attention"), Qt::CaseInsensitive);
+    return problem ? QMessageBox::Warning : QMessageBox::Information;
+}
+
 int showMessageBox(QWidget *parent, const Alert &alert)
 {
     QMessageBox box(parent);
-    box.setIcon(QMessageBox::Warning);
+    box.setIcon(iconFor(alert));
 #ifdef Q_OS_MACOS
     // macOS shows no window title on a message box.
     box.setText(alert.title);
