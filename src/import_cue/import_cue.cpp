@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,4 +168,5 @@ void import_cue::applyCueReading(const QString &path)
     }
     m_model->reload();
     table->resizeColumnsToContents();
+    hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
 }

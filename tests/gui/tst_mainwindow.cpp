@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QMainWindow>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
@@ -44,6 +45,7 @@ private slots:
 
         QCOMPARE(f.controller.home_dir->text(), folder);
         QCOMPARE(f.controller.album_title->text(), QStringLiteral("Live 1999"));
+        QCOMPARE(f.interface.mainWindow()->windowTitle(), QStringLiteral("live.cue – Velvane"));
         QCOMPARE(f.controller.mp3_file->text(), folder + QStringLiteral("/Live Album.mp3"));
         QAbstractItemModel *model = f.controller.table->model();
         QCOMPARE(model->rowCount(), 3);
