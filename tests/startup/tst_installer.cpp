@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,9 +88,26 @@ private slots:
         QCOMPARE(call.program + u' ' + call.arguments.mid(0, 2).join(u' '), u"pkexec /bin/sh -c"_s);
         QCOMPARE(call.arguments.mid(3),
                  (QStringList{u"sh"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr/local"_s,
-                              u"/bin/cp"_s, u"-f"_s, u"-p"_s, u"-R"_s, hostile, u"/usr/"_s}));
+                              u"/bin/cp"_s, u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s, hostile, u"/usr/"_s}));
         // The script depends on no word, so nothing from outside reaches the shell as code.
         QCOMPARE(pkexecCall(installCommands(u"/elsewhere/local"_s)).arguments.at(2), call.arguments.at(2));
+    }
+
+    // The copy merges into folders that exist already; they must keep their owner and modes.
+    void theCopyLeavesExistingFoldersAlone()
+    {
+        QTemporaryDir source, target;
+        const QString local = source.filePath(u"local"_s);
+        QVERIFY(QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/true"_s, local + u"/bin/mp3splt"_s));
+        QFile::setPermissions(local, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(QDir().mkpath(target.filePath(u"local/bin"_s)));
+        const auto before = QFileInfo(target.filePath(u"local"_s)).permissions();
+
+        PrivilegedCommand copy = installCommands(local).constLast();
+        copy.arguments.last() = target.path() + u'/';
+        QCOMPARE(QProcess::execute(copy.program, copy.arguments), 0);
+        QCOMPARE(QFileInfo(target.filePath(u"local"_s)).permissions(), before);
+        QVERIFY(QFileInfo(target.filePath(u"local/bin/mp3splt"_s)).isSymLink());
     }
 
     void start_data()

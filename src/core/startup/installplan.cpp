@@ -9,7 +9,9 @@ QList<PrivilegedCommand> installCommands(const QString &localFolder)
     return {
         {u"/bin/mkdir"_s, {u"-p"_s, u"/usr"_s}},
         {u"/bin/mkdir"_s, {u"-p"_s, u"/usr/local"_s}},
-        {u"/bin/cp"_s, {u"-f"_s, u"-p"_s, u"-R"_s, localFolder, u"/usr/"_s}},
+        // Timestamps only: "-p" would also hand the existing /usr/local and /usr/local/bin to the owner and modes
+        // of the source folder, which for a build tree is an ordinary user.
+        {u"/bin/cp"_s, {u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s, localFolder, u"/usr/"_s}},
     };
 }
 
