@@ -93,7 +93,8 @@ int runSplitCommand(const QStringList &args)
     }
 
     // The same checks, in the same order and with the same words, as a split started from the window.
-    const QString cuePath = parser.positionalArguments().constFirst();
+    // Absolute, so the sheet's folder (the default destination and album) is known for "velvane-split a.cue" too.
+    const QString cuePath = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
     const QFileInfo cueInfo(cuePath);
     if (!cueInfo.isFile() || !cueInfo.isReadable())
         return refuse(u"Cue-file not found!\nPlease select one!"_s);

@@ -8,6 +8,7 @@
 #include "main/maininterface.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 
 #include <cstdio>
@@ -36,7 +37,10 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
 
     // QApplication has already taken its own options (-platform and the like) out of the arguments.
-    const QStringList paths = QApplication::arguments().mid(1);
+    // Relative paths name files in the folder the app was started from, which the sheet's folder is taken from.
+    QStringList paths;
+    for (const QString &argument : QApplication::arguments().mid(1))
+        paths << QFileInfo(argument).absoluteFilePath();
     if (!paths.isEmpty())
         controller.openFiles(paths);
     openRequests.deliverTo([&controller](const QStringList &files) { controller.openFiles(files); });

@@ -28,8 +28,8 @@ private slots:
             << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 (live)|--album|Given|--dest|OUT"_s << good << 0
             << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Given\nARTIST=Some Band\n"
                u"DATE=1999\nGENRE=Techno\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
-        QTest::newRow("splitter missing")
-            << u"CUE|--tags"_s << good << 1
+        QTest::newRow("splitter missing, sheet named relatively") // run in the sheet's folder
+            << u"album.cue|--tags"_s << good << 1
             << u"1 of 3: Some Band - Take. 1.3.mp3 FAILED: The splitter /nonexistent/mp3splt could not be started.\n"
                u"3 of 3 tracks failed: tracks 1, 2 and 3.\n"_s;
         QTest::newRow("folder as sheet") << u"OUT|--audio|GONE"_s << good << 2 << u"Cue-file"_s + lost;
@@ -63,6 +63,7 @@ private slots:
         if (exitCode == 1)
             environment.insert(u"VELVANE_MP3SPLT"_s, u"/nonexistent/mp3splt"_s);
         process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(VELVANE_SPLIT_BINARY), arguments.split(u'|'));
         QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
         const QStringList errors = QString::fromUtf8(process.readAllStandardError()).split(u'\n');

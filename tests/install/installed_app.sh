@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix, validates the desktop files, and starts the installed app offscreen
-# with three paths on its command line: the first, a cue sheet, must be read.
+# with three paths on its command line: the first, a cue sheet named relative to the working folder, must be read.
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -31,7 +31,7 @@ mkdir -p "$work/Live 1999"
 cp "$source_dir/examples/demo/demo.cue" "$work/Live 1999/live.cue"
 out=$(cd "$work" && env -u VELVANE_RESOURCES VELVANE_TOOL_ROOT="$work/root" VELVANE_SMOKE_TEST=1 \
     XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
-    "$prefix/bin/velvane" "$work/Live 1999/live.cue" "$source_dir/examples/demo/demo.mp3" /nowhere.cue 2>/dev/null)
+    "$prefix/bin/velvane" "Live 1999/live.cue" "$source_dir/examples/demo/demo.mp3" /nowhere.cue 2>/dev/null)
 expected=$(printf 'cue: %s\ntracks: 3' "$work/Live 1999/live.cue")
 if [[ "$out" != "$expected" ]]; then
     printf 'installed app reported:\n%s\nexpected:\n%s\n' "$out" "$expected"
