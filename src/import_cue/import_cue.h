@@ -115,6 +115,7 @@ private:
     void connectSplitActions();
     void connectFeedbackActions();
     void applyCueReading(const QString &path);
+    void commitOpenEdit();
 
     ControllerServices m_services;
     velvane::TrackTableModel *m_model = nullptr;

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 
 namespace {
 
@@ -45,6 +46,7 @@ void import_cue::startSplit()
 {
     if (m_split)
         return;
+    commitOpenEdit();
     if (!isReadableFileAtPath(_filePath.value_or(QString()))) {
         m_services.alert(errorAlert(QStringLiteral("Cue-file not found!\nPlease select one!")));
         return;
@@ -106,6 +108,13 @@ void import_cue::close()
 QString import_cue::cleanedFilename(const QString &text) const
 {
     return velvane::cleanedFilename(text);
+}
+
+// Ctrl+Return reaches us before a cell being typed in has given up its text; the job must see that text.
+void import_cue::commitOpenEdit()
+{
+    if (QWidget *editor = table->indexWidget(table->currentIndex()))
+        QMetaObject::invokeMethod(table, "commitData", Qt::DirectConnection, Q_ARG(QWidget *, editor));
 }
 
 bool import_cue::isSplitting() const
