@@ -2,6 +2,7 @@
 
 #include "core/cue/cuereading.h"
 #include "core/split/splitjob.h"
+#include "core/split/splitrequest.h"
 #include "core/text/intvalue.h"
 
 #include <QCommandLineParser>
@@ -95,9 +96,9 @@ int runSplitCommand(const QStringList &args)
     // The same checks, in the same order and with the same words, as a split started from the window.
     // Absolute, so the sheet's folder (the default destination and album) is known for "velvane-split a.cue" too.
     const QString cuePath = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
-    const QFileInfo cueInfo(cuePath);
-    if (!cueInfo.isFile() || !cueInfo.isReadable())
-        return refuse(u"Cue-file not found!\nPlease select one!"_s);
+    // A folder is no sheet here: without a window there is no table to show its emptiness.
+    if (!QFileInfo(cuePath).isFile())
+        return refuse(cueFileNotFoundMessage());
     const CueReading reading = readCueSheet(cuePath);
 
     SplitSettings settings;
@@ -108,13 +109,9 @@ int runSplitCommand(const QStringList &args)
         settings.audioFile = reading.audio->path;
         settings.isOgg = reading.audio->isOgg;
     }
-    const QFileInfo audioInfo(settings.audioFile);
-    if (settings.audioFile.isEmpty() || !audioInfo.exists() || !audioInfo.isReadable())
-        return refuse(u"Audio-file not found!\nPlease select one!"_s);
-
     settings.destination = parser.isSet(destOption) ? parser.value(destOption) : reading.destination;
-    if (settings.destination.isEmpty() || !QFileInfo::exists(settings.destination))
-        return refuse(u"Destination directory not found!\nPlease select one!"_s);
+    if (const std::optional<QString> problem = splitRequestProblem(cuePath, settings.audioFile, settings.destination))
+        return refuse(*problem);
 
     settings.tracks = reading.tracks;
     if (settings.tracks.isEmpty())

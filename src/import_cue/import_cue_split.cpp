@@ -2,6 +2,7 @@
 
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
+#include "core/split/splitrequest.h"
 #include "core/text/intvalue.h"
 #include "import_cue/preferences.h"
 #include "import_cue/sheetguard.h"
@@ -10,7 +11,6 @@
 
 #include <QComboBox>
 #include <QDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -18,12 +18,6 @@
 #include <QTableView>
 
 namespace {
-
-bool isReadableFileAtPath(const QString &path)
-{
-    const QFileInfo info(path);
-    return !path.isEmpty() && info.exists() && info.isReadable();
-}
 
 Alert errorAlert(const QString &message)
 {
@@ -47,16 +41,9 @@ void import_cue::startSplit()
     if (m_split)
         return;
     commitOpenEdit();
-    if (!isReadableFileAtPath(_filePath.value_or(QString()))) {
-        m_services.alert(errorAlert(QStringLiteral("Cue-file not found!\nPlease select one!")));
-        return;
-    }
-    if (!isReadableFileAtPath(mp3_file->text())) {
-        m_services.alert(errorAlert(QStringLiteral("Audio-file not found!\nPlease select one!")));
-        return;
-    }
-    if (home_dir->text().isEmpty() || !QFileInfo::exists(home_dir->text())) {
-        m_services.alert(errorAlert(QStringLiteral("Destination directory not found!\nPlease select one!")));
+    if (const std::optional<QString> problem =
+            velvane::splitRequestProblem(_filePath.value_or(QString()), mp3_file->text(), home_dir->text())) {
+        m_services.alert(errorAlert(*problem));
         return;
     }
     if (const std::optional<QString> problem = velvane::checkStartTimes(_tabData)) {

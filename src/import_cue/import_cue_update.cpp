@@ -32,18 +32,25 @@ void import_cue::search_for_update()
     }
 }
 
-void import_cue::donateDollar()
+namespace {
+
+void openDonationPage(const BrowserFunction &browser, velvane::Currency currency)
 {
     const velvane::WebConfig config = velvane::webConfig();
-    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, velvane::Currency::Dollar))
-        m_services.browser(*page);
+    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, currency))
+        browser(*page);
+}
+
+} // namespace
+
+void import_cue::donateDollar()
+{
+    openDonationPage(m_services.browser, velvane::Currency::Dollar);
 }
 
 void import_cue::donateEuro()
 {
-    const velvane::WebConfig config = velvane::webConfig();
-    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, velvane::Currency::Euro))
-        m_services.browser(*page);
+    openDonationPage(m_services.browser, velvane::Currency::Euro);
 }
 
 void import_cue::gotoWebsite()
