@@ -103,6 +103,10 @@ int runSplitCommand(const QStringList &args)
 
     SplitSettings settings;
     if (parser.isSet(audioOption)) {
+        // One file cannot stand in for several: each file's start times count from its own beginning.
+        if (reading.audioFiles.size() > 1)
+            return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
+                          u" audio files; --audio can only stand in for a single one."_s);
         settings.audioFile = parser.value(audioOption);
         settings.isOgg = QFileInfo(settings.audioFile).suffix().compare(u"ogg"_s, Qt::CaseInsensitive) == 0;
     } else if (reading.audio) {

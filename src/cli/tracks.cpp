@@ -11,10 +11,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The three keys a read writes come first, in the order a reader expects; keys the table added follow.
+// The keys a read writes come first, in the order a reader expects; keys the table added follow.
 QByteArray trackJson(const velvane::TrackEntry &track)
 {
-    static const QStringList leading{u"title"_s, u"performer"_s, u"index"_s};
+    static const QStringList leading{u"title"_s, u"performer"_s, u"index"_s, u"file"_s};
     QByteArrayList members;
     for (const QString &key : leading) {
         if (const auto it = track.constFind(key); it != track.cend())

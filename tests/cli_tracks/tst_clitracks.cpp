@@ -18,6 +18,7 @@ class CliTracksTest : public QObject
     Q_OBJECT
 private slots:
     void workedExample();
+    void severalFiles();
     void refused();
 };
 
@@ -40,11 +41,46 @@ void CliTracksTest::workedExample()
     QCOMPARE(process.exitCode(), 0);
     // clang-format off
     QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/Live Album.mp3", "isOgg": false,
- "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00"},
-  {"title": "Second Song", "performer": "The Band feat. Guest", "index": "04:00:12"},
-  {"title": "Outro", "performer": "The Band", "index": "07:31:05"}]}
+ "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00", "file": "%1/Live Album.mp3"},
+  {"title": "Second Song", "performer": "The Band feat. Guest", "index": "04:00:12", "file": "%1/Live Album.mp3"},
+  {"title": "Outro", "performer": "The Band", "index": "07:31:05", "file": "%1/Live Album.mp3"}]}
 )"_s.arg(folder));
     // clang-format on
+}
+
+// Each track names its own side; one --audio file cannot stand in for both sides, and nothing is cut.
+void CliTracksTest::severalFiles()
+{
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).canonicalPath();
+    QFile file(folder + u"/vinyl.cue"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("FILE \"Side 1.mp3\" MP3\nPERFORMER Band\nTRACK 01 AUDIO\nTITLE A1\nINDEX 01 00:00:00\n"
+               "FILE \"Side 2.mp3\" MP3\nTRACK 02 AUDIO\nTITLE B1\nINDEX 01 00:00:00\n");
+    file.close();
+    QVERIFY(QFile::copy(file.fileName(), folder + u"/album.mp3"_s));
+
+    QProcess tracks;
+    runTracks(tracks, file.fileName(), folder);
+    QCOMPARE(tracks.exitCode(), 0);
+    const QString out = QString::fromUtf8(tracks.readAllStandardOutput());
+    QVERIFY2(
+        out.contains(
+            uR"({"title": "A1", "performer": "Band", "index": "00:00:00", "file": "%1/Side 1.mp3"},)"_s.arg(folder)) &&
+            out.contains(
+                uR"({"title": "B1", "performer": "Band", "index": "00:00:00", "file": "%1/Side 2.mp3"}]})"_s.arg(
+                    folder)),
+        qPrintable(out));
+
+    QProcess split;
+    split.setWorkingDirectory(folder);
+    split.start(QStringLiteral(VELVANE_SPLIT_BINARY), {file.fileName(), u"--audio"_s, u"album.mp3"_s});
+    QVERIFY(split.waitForFinished(30000) && split.exitStatus() == QProcess::NormalExit);
+    QCOMPARE(split.exitCode(), 2);
+    const QByteArray err = split.readAllStandardError();
+    QVERIFY2(err.contains("2 audio files") && err.indexOf('\n') == err.size() - 1, err);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({u"album.mp3"_s, u"vinyl.cue"_s}));
 }
 
 void CliTracksTest::refused()

@@ -1,6 +1,8 @@
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
@@ -18,18 +20,18 @@ struct AudioType
 // MP3 first: a name that holds both extensions counts as MP3.
 constexpr AudioType audioTypes[] = {{u".mp3", false}, {u".ogg", true}};
 
-// A quoted name is taken whole, so a ".mp3" inside it ("my.mp3 rips.mp3") cannot cut it short. Empty when the
+// A quoted name is taken whole, so a ".mp3" inside it ("my.mp3 rips.mp3") cannot cut it short. None when the
 // name after FILE is not quoted or its quote is never closed.
-QString quotedName(const QString &line)
+std::optional<QString> quotedName(const QString &line)
 {
     qsizetype open = 4;
     while (open < line.size() && (line.at(open) == u' ' || line.at(open) == u'\t'))
         ++open;
     if (open >= line.size() || line.at(open) != u'"')
-        return {};
+        return std::nullopt;
     const qsizetype close = line.indexOf(u'"', open + 1);
     if (close < 0)
-        return {};
+        return std::nullopt;
     return cleanedString(line.sliced(open + 1, close - open - 1));
 }
 
@@ -56,7 +58,33 @@ std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &fo
     return std::nullopt;
 }
 
+// A name that is neither MP3 nor Ogg still names the track's file, so the split can say why it skips the track:
+// it runs up to the last blank, before the file type word; a line with no blank after the name is all name.
+QString otherName(const QString &line)
+{
+    if (const std::optional<QString> quoted = quotedName(line))
+        return *quoted;
+    const QString rest = cleanedString(line.mid(nameOffset));
+    const qsizetype blank = std::max(rest.lastIndexOf(u' '), rest.lastIndexOf(u'\t'));
+    return cleanedString(blank < 0 ? rest : rest.left(blank));
+}
+
 } // namespace
+
+std::optional<AudioFile> audioOnFileLine(const QString &line, const QString &folder)
+{
+    // An empty quoted name names nothing, so the rest of the line is read as an unquoted one.
+    const std::optional<QString> quoted = quotedName(line);
+    return !quoted || quoted->isEmpty() ? audioInPlainLine(line, folder) : audioInQuotedName(*quoted, folder);
+}
+
+QString fileOnFileLine(const QString &line, const QString &folder)
+{
+    if (const std::optional<AudioFile> audio = audioOnFileLine(line, folder))
+        return audio->path;
+    const QString name = otherName(line);
+    return name.isEmpty() ? QString() : joinedPath(folder, name);
+}
 
 std::optional<AudioFile> searchAudioInLines(const QStringList &lines, const QString &cuePath)
 {
@@ -64,10 +92,7 @@ std::optional<AudioFile> searchAudioInLines(const QStringList &lines, const QStr
     for (const QString &line : lines) {
         if (!line.startsWith(u"file", Qt::CaseInsensitive))
             continue;
-        const QString quoted = quotedName(line);
-        std::optional<AudioFile> audio =
-            quoted.isEmpty() ? audioInPlainLine(line, folder) : audioInQuotedName(quoted, folder);
-        if (audio)
+        if (std::optional<AudioFile> audio = audioOnFileLine(line, folder))
             return audio;
     }
     return std::nullopt;

@@ -1,3 +1,4 @@
+#include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 
 using namespace Qt::StringLiterals;
@@ -23,18 +24,22 @@ QString indexValue(const QString &line)
 class TrackCollector
 {
 public:
+    explicit TrackCollector(QString folder)
+        : m_folder(std::move(folder))
+    {}
+
     void take(const QString &line)
     {
         if (startsWithKeyword(line, u"TITLE"))
-            m_pending.insert(u"title"_s, valueFrom(line, 6));
+            takeTrackValue(u"title"_s, valueFrom(line, 6));
         else if (startsWithKeyword(line, u"PERFORMER"))
-            m_pending.insert(u"performer"_s, valueFrom(line, 10));
+            takePerformer(valueFrom(line, 10));
         else if (startsWithKeyword(line, u"INDEX"))
-            m_pending.insert(u"index"_s, indexValue(line));
+            takeIndex(indexValue(line));
         else if (startsWithKeyword(line, u"TRACK"))
-            commitPending();
+            startTrack();
         else if (startsWithKeyword(line, u"FILE"))
-            takeFileLine();
+            m_file = fileOnFileLine(line, m_folder);
     }
 
     [[nodiscard]] TrackList finish()
@@ -49,35 +54,65 @@ private:
         return line.startsWith(keyword, Qt::CaseInsensitive);
     }
 
+    // Whatever stands before the first TRACK describes the album, wherever the FILE line is: its PERFORMER
+    // stands in for every track that names none, and its TITLE is not a track's.
+    void takeTrackValue(const QString &key, const QString &value)
+    {
+        if (m_inTrack)
+            m_pending.insert(key, value);
+    }
+
+    void takePerformer(const QString &value)
+    {
+        if (m_inTrack)
+            m_pending.insert(u"performer"_s, value);
+        else
+            m_defaultPerformer = value;
+    }
+
+    // A track starts where its last INDEX stands, so that line decides its file: rippers that append each gap
+    // to the track before it write a track's INDEX 00 under one FILE line and its INDEX 01 under the next.
+    void takeIndex(const QString &value)
+    {
+        if (!m_inTrack)
+            return;
+        m_pending.insert(u"index"_s, value);
+        m_pendingFile = m_file;
+    }
+
+    void startTrack()
+    {
+        commitPending();
+        m_inTrack = true;
+        m_pendingFile = m_file;
+    }
+
     void commitPending()
     {
         if (m_pending.isEmpty())
             return;
         if (m_pending.value(u"performer"_s).isEmpty())
             m_pending.insert(u"performer"_s, m_defaultPerformer);
+        if (m_pendingFile)
+            m_pending.insert(u"file"_s, *m_pendingFile);
         m_tracks.append(m_pending);
         m_pending.clear();
     }
 
-    // In the usual layout the album's PERFORMER stands just before FILE: it becomes the performer of every
-    // track that names none, and the album's TITLE is dropped with the rest of the pending record.
-    void takeFileLine()
-    {
-        if (const auto performer = m_pending.constFind(u"performer"_s); performer != m_pending.cend())
-            m_defaultPerformer = *performer;
-        m_pending.clear();
-    }
-
+    const QString m_folder;
     TrackList m_tracks;
     TrackEntry m_pending;
+    bool m_inTrack = false;
+    std::optional<QString> m_file; // none before the first FILE line
+    std::optional<QString> m_pendingFile;
     QString m_defaultPerformer = u""_s;
 };
 
 } // namespace
 
-TrackList parseTrackLines(const QStringList &lines)
+TrackList parseTrackLines(const QStringList &lines, const QString &cuePath)
 {
-    TrackCollector collector;
+    TrackCollector collector(folderOfPath(cuePath));
     for (const QString &line : lines)
         collector.take(line);
     return collector.finish();

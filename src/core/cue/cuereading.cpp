@@ -2,6 +2,10 @@
 
 #include "core/cue/cuepaths.h"
 
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
 namespace velvane {
 
 CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
@@ -9,8 +13,21 @@ CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
     // The destination and the album come from where the sheet lies, not from what it says: the album's TITLE
     // line is often missing or generic, and the pieces belong next to the sheet.
     const QString destination = folderOfPath(cuePath);
-    return {cuePath, destination, lastPathComponent(destination), searchAudioInLines(lines, cuePath),
-            parseTrackLines(lines)};
+    CueReading reading;
+    reading.cuePath = cuePath;
+    reading.destination = destination;
+    reading.album = lastPathComponent(destination);
+    reading.audio = searchAudioInLines(lines, cuePath);
+    reading.tracks = parseTrackLines(lines, cuePath);
+    QSet<QString> seen;
+    for (const TrackEntry &track : std::as_const(reading.tracks)) {
+        const auto file = track.constFind(u"file"_s);
+        if (file != track.cend() && !seen.contains(*file)) {
+            seen.insert(*file);
+            reading.audioFiles.append(*file);
+        }
+    }
+    return reading;
 }
 
 CueReading readCueSheet(const QString &cuePath)

@@ -19,11 +19,12 @@ struct AudioFile
 // Everything one read of a cue sheet yields. The caller applies it to its fields.
 struct CueReading
 {
-    QString cuePath;     // the path as given
-    QString destination; // the sheet's folder: the default destination
-    QString album;       // the last component of destination
-    std::optional<AudioFile> audio;
+    QString cuePath;                // the path as given
+    QString destination;            // the sheet's folder: the default destination
+    QString album;                  // the last component of destination
+    std::optional<AudioFile> audio; // the first usable MP3 or Ogg FILE line
     TrackList tracks;
+    QStringList audioFiles; // the tracks' distinct "file" values, in sheet order
 };
 
 // A sheet's raw bytes, or why they could not be read.
@@ -43,9 +44,14 @@ struct CueFileBytes
 [[nodiscard]] QStringList linesInText(const QString &text);
 // Trims spaces, tabs and double quotes at both ends.
 [[nodiscard]] QString cleanedString(const QString &value);
+// The MP3 or Ogg file a FILE line names, joined to folder; none when it names neither.
+[[nodiscard]] std::optional<AudioFile> audioOnFileLine(const QString &line, const QString &folder);
+// The file a FILE line names, of any type, joined to folder; empty when the line names none.
+[[nodiscard]] QString fileOnFileLine(const QString &line, const QString &folder);
 // The audio file named by the first usable FILE line, joined to the folder of cuePath.
 [[nodiscard]] std::optional<AudioFile> searchAudioInLines(const QStringList &lines, const QString &cuePath);
-[[nodiscard]] TrackList parseTrackLines(const QStringList &lines);
+// One entry per track; a track under a FILE line gets "file", that file joined to the folder of cuePath.
+[[nodiscard]] TrackList parseTrackLines(const QStringList &lines, const QString &cuePath);
 // The reading of lines already taken from the sheet at cuePath; nothing is read from disk.
 [[nodiscard]] CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines);
 [[nodiscard]] CueReading readCueSheet(const QString &cuePath);

@@ -56,8 +56,9 @@ public:
     [[nodiscard]] virtual bool stopRequested() const { return false; }
 };
 
-// The first track whose "index" is missing, malformed or not after the one before; a message naming it.
-[[nodiscard]] std::optional<QString> checkStartTimes(const TrackList &tracks);
+// The first track whose "index" is missing, malformed or not after the one before; a message naming it. With
+// filePerTrack, each track is measured against the tracks before it that share its "file".
+[[nodiscard]] std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrack = false);
 
 // Cuts, tags and names every track. Blocks until done.
 [[nodiscard]] SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress);

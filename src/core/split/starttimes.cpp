@@ -3,6 +3,7 @@
 #include "components/splitterrunner.h"
 #include "core/split/splitjob.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -23,9 +24,15 @@ std::optional<qint64> cueTimeInFrames(const QString &text)
     return (minutes * 60 + seconds) * 75 + frames;
 }
 
-std::optional<QString> checkStartTimes(const TrackList &tracks)
+std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrack)
 {
-    std::optional<qint64> previous;
+    struct Previous
+    {
+        qint64 frames;
+        qsizetype track;
+    };
+    // Keyed by file, so a file that comes back after another is still checked against its own earlier tracks.
+    QHash<QString, Previous> previous;
     for (qsizetype i = 0; i < tracks.size(); ++i) {
         const QString number = QString::number(i + 1);
         const auto index = tracks.at(i).constFind(u"index"_s);
@@ -36,9 +43,14 @@ std::optional<QString> checkStartTimes(const TrackList &tracks)
         if (!frames || !splitterTime(*index))
             return u"The start time of track "_s % number % u", \""_s % *index %
                    u"\", is not minutes:seconds:frames (seconds 0 to 59, frames 0 to 74)."_s;
-        if (previous && *frames <= *previous)
-            return u"Track "_s % number % u" starts at "_s % *index % u", not after the track before it."_s;
-        previous = frames;
+        const QString file = filePerTrack ? tracks.at(i).value(u"file"_s) : QString();
+        if (const auto before = previous.constFind(file); before != previous.cend() && *frames <= before->frames) {
+            if (before->track == i - 1)
+                return u"Track "_s % number % u" starts at "_s % *index % u", not after the track before it."_s;
+            return u"Track "_s % number % u" starts at "_s % *index % u", not after track "_s %
+                   QString::number(before->track + 1) % u", which comes from the same audio file."_s;
+        }
+        previous.insert(file, {*frames, i});
     }
     return std::nullopt;
 }
