@@ -1,8 +1,45 @@
 #include "core/split/outputname.h"
 
+#include <QTextBoundaryFinder>
+
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
+
+namespace {
+
+bool isControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+qsizetype utf8Size(const QString &text)
+{
+    return text.toUtf8().size();
+}
+
+// The longest head of text, cut between user-perceived characters, whose UTF-8 takes at most maxBytes.
+QString headWithin(const QString &text, qsizetype maxBytes)
+{
+    if (maxBytes <= 0)
+        return {};
+    if (utf8Size(text) <= maxBytes)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype kept = 0;
+    qsizetype bytes = 0;
+    for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        bytes += utf8Size(text.sliced(kept, end - kept));
+        if (bytes > maxBytes)
+            break;
+        kept = end;
+    }
+    return text.first(kept);
+}
+
+} // namespace
 
 QString cleanedFilename(const QString &text)
 {
@@ -19,14 +56,50 @@ QString cleanedFilename(const QString &text)
     return name;
 }
 
+QString withoutControlCharacters(const QString &text)
+{
+    QString shown = text;
+    for (QChar &c : shown) {
+        if (isControl(c.unicode()))
+            c = u'_';
+    }
+    return shown;
+}
+
+QString OutputName::fileName(int attempt, int maxBytes) const
+{
+    const QString mark = attempt > 1 ? u" ("_s % QString::number(attempt) % u')' : QString();
+    const QString tail = mark % u'.' % extension;
+    const QString separator = u" - "_s;
+    const qsizetype fixed = utf8Size(prefix) + utf8Size(separator) + utf8Size(tail);
+
+    QString shortPerformer = performer;
+    QString shortTitle = title;
+    if (maxBytes > 0 && fixed + utf8Size(performer) + utf8Size(title) > maxBytes) {
+        // The title gives way first; the performer only when the title is gone and it still does not fit.
+        shortTitle = headWithin(title, maxBytes - fixed - utf8Size(performer));
+        if (shortTitle.isEmpty())
+            shortPerformer = headWithin(performer, maxBytes - fixed);
+    }
+    const QString name = prefix % shortPerformer % separator % shortTitle % tail;
+    // Only a limit too small for the number and the extension themselves gets here; the name is then cut whole.
+    return maxBytes > 0 && utf8Size(name) > maxBytes ? headWithin(name, maxBytes) : name;
+}
+
+OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered)
+{
+    OutputName name;
+    if (numbered)
+        name.prefix = (number < 10 ? u"0"_s % QString::number(number) : QString::number(number)) % u' ';
+    name.performer = withoutControlCharacters(cleanedFilename(entry.value(u"performer"_s)));
+    name.title = withoutControlCharacters(cleanedFilename(entry.value(u"title"_s)));
+    name.extension = extension;
+    return name;
+}
+
 QString outputName(int number, const TrackEntry &entry, const QString &extension, bool numbered)
 {
-    const QString base = cleanedFilename(entry.value(u"performer"_s)) % u" - "_s %
-                         cleanedFilename(entry.value(u"title"_s)) % u'.' % extension;
-    if (!numbered)
-        return base;
-    const QString prefix = number < 10 ? u"0"_s % QString::number(number) : QString::number(number);
-    return prefix % u' ' % base;
+    return outputNameParts(number, entry, extension, numbered).fileName(1, std::numeric_limits<int>::max());
 }
 
 } // namespace velvane

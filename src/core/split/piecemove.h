@@ -2,23 +2,25 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace velvane {
-
-// folder/name for attempt 1; for attempt k > 1 the name gets " (k)" before its extension.
-[[nodiscard]] QString outputPathCandidate(const QString &folder, const QString &name, int attempt);
-
-// The first candidate that nothing stands at, not even a dangling link.
-[[nodiscard]] QString freeOutputPath(const QString &folder, const QString &name);
 
 struct PieceMove
 {
     bool ok = false;
     QString path;   // where the piece now is, when ok
     QString reason; // why not, when not ok
+    int error = 0;  // the errno of the last attempt, when not ok
 };
 
-// Moves piece to the first free candidate for name in folder. Never replaces a file: a name taken between the
-// look and the move just sends the piece on to the next candidate.
-[[nodiscard]] PieceMove movePiece(const QString &piece, const QString &folder, const QString &name);
+// The name for an attempt (1, 2, …) within a limit in bytes.
+using NameCandidate = std::function<QString(int attempt, int maxBytes)>;
+
+// Moves piece into folder under the first name that is free at the moment of the move, never replacing
+// anything: a name taken between any look and the move itself just sends the piece on to the next candidate.
+// beforeAttempt, when given, is called with each path just before the move is tried.
+[[nodiscard]] PieceMove movePiece(const QString &piece, const QString &folder, const NameCandidate &candidate,
+                                  const std::function<void(const QString &)> &beforeAttempt = {});
 
 } // namespace velvane

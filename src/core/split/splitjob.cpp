@@ -2,15 +2,16 @@
 
 #include "components/splitterrunner.h"
 #include "components/tagapi.h"
-#include "core/split/outputname.h"
 #include "core/split/piecemove.h"
+#include "core/split/pieceplan.h"
+#include "core/split/starttimes.h"
+#include "core/split/workfolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -24,9 +25,12 @@ namespace {
 struct Job
 {
     const SplitSettings &settings;
-    QString extension;
-    QString workFolder;             // private: the splitter writes here, never into the user's folder
-    std::unique_ptr<TagAPI> tagger; // MP3 with tags only
+    SplitProgress &progress;
+    WorkFolder work;
+    std::unique_ptr<TagAPI> tagger; // with tags only
+    SplitSummary summary;
+    int total = 0;
+    int done = 0; // the sheet's tracks finished, failed or not
 };
 
 TrackOutcome failed(int number, QString reason)
@@ -34,56 +38,99 @@ TrackOutcome failed(int number, QString reason)
     return {number, false, {}, std::move(reason)};
 }
 
-void writeTags(TagAPI &tagger, const SplitSettings &settings, const TrackEntry &entry, int number)
+void report(Job &job, const TrackOutcome &outcome)
 {
-    tagger.setTitle(entry.value(u"title"_s));
-    tagger.setArtist(entry.value(u"performer"_s));
-    tagger.setAlbum(settings.album);
-    tagger.setYear(settings.year);
-    tagger.setTrack(number, int(settings.tracks.size()));
-    // Without a chosen genre nothing is set, so the piece carries none rather than an empty one.
-    if (settings.genre && !settings.genre->isEmpty())
-        tagger.setGenreName({*settings.genre});
+    if (!outcome.ok)
+        qCWarning(lcSplit) << "track" << outcome.number << "failed:" << outcome.reason;
+    job.summary.tracks.append(outcome);
+    job.progress.trackFinished(outcome);
+    if (outcome.number == 0)
+        return;
+    job.progress.showProcessed(++job.done, job.total);
+    job.progress.advanceBar();
 }
 
-TrackOutcome makeTrack(Job &job, int number, const QString &name)
+// Empty when the tags stand in the piece; otherwise why not. A piece whose tags failed is left as it was.
+QString writeTags(Job &job, const PiecePlan &piece, const QString &path)
 {
-    const SplitSettings &settings = job.settings;
-    const qsizetype i = number - 1;
-    const TrackEntry &entry = settings.tracks.at(i);
+    TagAPI &tagger = *job.tagger;
+    if (!tagger.examineFile(path))
+        return u"The tags could not be written: the piece cannot be read as audio."_s;
+    tagger.setTitle(piece.title);
+    tagger.setArtist(piece.performer);
+    tagger.setAlbum(job.settings.album);
+    tagger.setYear(job.settings.year);
+    tagger.setTrack(piece.number, job.total);
+    // Without a chosen genre nothing is set, so the piece carries none rather than an empty one.
+    if (job.settings.genre && !job.settings.genre->isEmpty())
+        tagger.setGenreName({*job.settings.genre});
+    return tagger.updateFile() ? QString() : u"The tags could not be written."_s;
+}
 
+// A piece that cannot take its own name is still the user's audio: it goes into the destination under a plain
+// name, and only when even that fails does it stay in the work folder, which then stays too.
+TrackOutcome keepUnnamed(Job &job, const PiecePlan &piece, const QString &path, const QString &extension,
+                         const QString &why)
+{
+    const QString plain = u"Track "_s % QString::number(piece.number).rightJustified(2, u'0');
+    const PieceMove kept = movePiece(path, job.settings.destination, [&](int attempt, int) -> QString {
+        return plain % (attempt > 1 ? u" ("_s % QString::number(attempt) % u')' : QString()) % u'.' % extension;
+    });
+    if (kept.ok)
+        return {piece.number, false, kept.path,
+                why % u" The piece was kept as \""_s % QFileInfo(kept.path).fileName() % u"\"."_s};
+    job.work.keep(path);
+    return {piece.number, false, path, why % u" The piece was kept as "_s % QDir::toNativeSeparators(path) % u'.'};
+}
+
+// Tags, names and moves a piece that was cut and checked.
+TrackOutcome finishPiece(Job &job, const SourcePlan &source, const PiecePlan &piece, const QString &path)
+{
+    const QString tagProblem = job.tagger ? writeTags(job, piece, path) : QString();
+    const PieceMove move = movePiece(path, job.settings.destination,
+                                     [&](int attempt, int maxBytes) { return piece.name.fileName(attempt, maxBytes); });
+    if (!move.ok)
+        return keepUnnamed(job, piece, path, source.isOgg ? u"ogg"_s : u"mp3"_s, move.reason);
+    if (!tagProblem.isEmpty())
+        return {piece.number, false, move.path,
+                tagProblem % u" The untagged piece was kept as \""_s % QFileInfo(move.path).fileName() % u"\"."_s};
+    return {piece.number, true, move.path, {}};
+}
+
+TrackOutcome makePiece(Job &job, const SourcePlan &source, const PiecePlan &piece)
+{
+    const QString runFolder = job.work.newRunFolder();
+    if (runFolder.isEmpty())
+        return failed(piece.number, u"Could not make a folder for the splitter in the temporary folder."_s);
     SplitterJob cut;
-    cut.isOgg = settings.isOgg;
-    cut.destination = job.workFolder;
-    cut.audioFile = settings.audioFile;
-    cut.startTime = entry.value(u"index"_s);
-    if (i + 1 < settings.tracks.size())
-        cut.endTime = settings.tracks.at(i + 1).value(u"index"_s);
-
-    // A piece left over from a failed track must never pass for this track's.
-    const QString expected = QDir(job.workFolder).filePath(u"out."_s % job.extension);
-    QFile::remove(expected);
-
+    cut.isOgg = source.isOgg;
+    cut.destination = runFolder;
+    cut.audioFile = QFileInfo(source.audioFile).absoluteFilePath();
+    cut.startTime = cueTimeText(piece.start);
+    if (piece.end)
+        cut.endTime = cueTimeText(*piece.end);
     const SplitterResult result = runSplitter(cut);
     if (!result.ok)
-        return failed(number, result.reason.isEmpty() ? u"The splitter failed."_s : result.reason);
-    const QString piece = result.piecePath.isEmpty() ? expected : result.piecePath;
-    if (!QFileInfo(piece).isFile())
-        return failed(number, u"The splitter left no piece."_s);
+        return failed(piece.number, result.reason.isEmpty() ? u"The splitter failed."_s : result.reason);
+    return finishPiece(job, source, piece, result.piecePath);
+}
 
-    if (job.tagger) {
-        if (!job.tagger->examineFile(piece))
-            return failed(number, u"The tag writer could not read the piece."_s);
-        writeTags(*job.tagger, settings, entry, number);
-        // A piece without tags is still the user's audio, so it is kept and only logged.
-        if (!job.tagger->updateFile())
-            qCWarning(lcSplit) << "could not write the tags of track" << number;
+void cutSource(Job &job, const SourcePlan &source)
+{
+    for (const PiecePlan &piece : source.pieces) {
+        if (job.progress.stopRequested()) {
+            report(job, failed(piece.number, u"The job was stopped before this track."_s));
+            continue;
+        }
+        job.progress.showProcessing(piece.name.fileName(1, 0));
+        job.summary.lastOutputName = piece.name.fileName(1, 0);
+        if (!job.work.isValid())
+            report(job, failed(piece.number, job.work.problem()));
+        else if (!source.problem.isEmpty())
+            report(job, failed(piece.number, source.problem));
+        else
+            report(job, makePiece(job, source, piece));
     }
-
-    const PieceMove move = movePiece(piece, settings.destination, name);
-    if (!move.ok)
-        return failed(number, move.reason);
-    return {number, true, move.path, {}};
 }
 
 } // namespace
@@ -100,41 +147,20 @@ QList<int> SplitSummary::failedNumbers() const
 
 SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress)
 {
-    SplitSummary summary;
-    const int total = int(settings.tracks.size());
-    if (total == 0)
-        return summary;
-
-    Job job{settings, settings.isOgg ? u"ogg"_s : u"mp3"_s, {}, {}};
-    if (!settings.isOgg && settings.writeTags)
+    if (settings.tracks.isEmpty())
+        return {};
+    Job job{settings, progress, WorkFolder(settings.destination), {}, {}, int(settings.tracks.size()), 0};
+    if (settings.writeTags && !settings.isOgg)
         job.tagger = std::make_unique<TagAPI>();
 
-    // Inside the destination, so the final move is a rename on one file system; removed when this returns.
-    QTemporaryDir work(QDir(settings.destination).filePath(u".velvane-split-XXXXXX"_s));
-    job.workFolder = work.path();
-    const QString workProblem =
-        work.isValid() ? QString() : u"Could not make a temporary folder in the destination: "_s % work.errorString();
+    for (const SourcePlan &source : planPieces(settings))
+        cutSource(job, source);
 
-    for (int number = 1; number <= total; ++number) {
-        if (progress.stopRequested()) {
-            for (int rest = number; rest <= total; ++rest)
-                summary.tracks.append(failed(rest, u"The job was stopped before this track."_s));
-            break;
-        }
-        const QString name = outputName(number, settings.tracks.at(number - 1), job.extension, settings.numbered);
-        progress.showProcessing(name);
-        summary.lastOutputName = name;
-
-        const TrackOutcome outcome = workProblem.isEmpty() ? makeTrack(job, number, name) : failed(number, workProblem);
-        if (!outcome.ok)
-            qCWarning(lcSplit) << "track" << number << "failed:" << outcome.reason;
-        summary.tracks.append(outcome);
-
-        progress.trackFinished(outcome);
-        progress.showProcessed(number, total);
-        progress.advanceBar();
-    }
-    return summary;
+    if (!job.work.clear())
+        qCWarning(lcSplit) << "kept the work folder" << job.work.path() << "for pieces that could not be moved";
+    std::stable_sort(job.summary.tracks.begin(), job.summary.tracks.end(),
+                     [](const TrackOutcome &a, const TrackOutcome &b) { return a.number < b.number; });
+    return job.summary;
 }
 
 QString failureSentence(const SplitSummary &summary)

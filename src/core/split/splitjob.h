@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace velvane {
@@ -21,14 +22,19 @@ struct SplitSettings
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written
+    // Cut each track from the audio file of its own "file" key rather than from audioFile: a sheet that names
+    // several files, when nobody chose one file for all of it.
+    bool filePerTrack = false;
+    // A splitter whose pieces stop growing for this long is taken for hung and stopped.
+    std::chrono::milliseconds stallTimeout{60000};
 };
 
 struct TrackOutcome
 {
-    int number = 0; // 1-based position in the list
+    int number = 0; // 1-based position in the list; 0 for the audio before track 1 made a piece of its own
     bool ok = false;
-    QString outputPath; // where the piece ended up, when ok
-    QString reason;     // why it failed, when not ok
+    QString outputPath; // where the piece ended up: always when ok, and when a failed track's piece was kept
+    QString reason;     // why it failed, in the user's words, when not ok
 };
 
 struct SplitSummary
@@ -40,9 +46,10 @@ struct SplitSummary
     [[nodiscard]] bool allSucceeded() const { return failedNumbers().isEmpty(); }
 };
 
-// What a running job reports, in this order per track: showProcessing before the cut, then showProcessed and
-// advanceBar once the track is done (failed or not). Called on the job's own thread. A stopped job makes no
-// further calls; its tracks not run count as failed.
+// What a running job reports: showProcessing while a piece is being made, then trackFinished, showProcessed and
+// advanceBar once the track is done (failed or not). A piece of the audio before track 1 gets showProcessing and
+// trackFinished only, so the count and the bar follow the sheet's tracks. Called on the job's own thread. A
+// stopped job makes no further calls; its tracks not made count as failed.
 class SplitProgress
 {
 public:
@@ -52,7 +59,8 @@ public:
     virtual void advanceBar() = 0;
     // Just before showProcessed, with how the track went; for callers that list outcomes as they come.
     virtual void trackFinished(const TrackOutcome &) {}
-    // Polled between tracks: true ends the job early (the application is quitting).
+    // Polled often, also while the splitter runs: true stops the splitter at once and ends the job (the application
+    // is quitting, or the command line was interrupted). Tracks already made stay.
     [[nodiscard]] virtual bool stopRequested() const { return false; }
 };
 

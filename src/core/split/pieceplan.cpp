@@ -1,0 +1,110 @@
+#include "core/split/pieceplan.h"
+
+#include "core/split/starttimes.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace velvane {
+
+namespace {
+
+struct Source
+{
+    QString audioFile;
+    bool isOgg = false;
+    QList<qsizetype> tracks;
+};
+
+bool hasExtension(const QString &path, QStringView extension)
+{
+    return QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0;
+}
+
+// Consecutive tracks of one file make one source. Without files per track, the one audio file serves all.
+QList<Source> sourcesOf(const SplitSettings &settings)
+{
+    QList<Source> sources;
+    for (qsizetype i = 0; i < settings.tracks.size(); ++i) {
+        const QString file = settings.filePerTrack ? settings.tracks.at(i).value(u"file"_s) : settings.audioFile;
+        if (sources.isEmpty() || sources.constLast().audioFile != file) {
+            const bool isOgg = settings.filePerTrack ? hasExtension(file, u"ogg") : settings.isOgg;
+            sources.append({file, isOgg, {}});
+        }
+        sources.last().tracks.append(i);
+    }
+    return sources;
+}
+
+QString sourceProblem(const Source &source, const SplitSettings &settings)
+{
+    const QString shown = u'"' % QFileInfo(source.audioFile).fileName() % u'"';
+    if (source.audioFile.isEmpty())
+        return u"The cue sheet names no audio file for this track."_s;
+    if (settings.filePerTrack && !hasExtension(source.audioFile, u"mp3") && !hasExtension(source.audioFile, u"ogg"))
+        return u"The audio file "_s % shown % u" is neither MP3 nor Ogg Vorbis."_s;
+    const QFileInfo info(source.audioFile);
+    if (!info.exists())
+        return u"The audio file "_s % shown % u" is missing."_s;
+    if (!info.isFile() || !info.isReadable())
+        return u"The audio file "_s % shown % u" cannot be read."_s;
+    return {};
+}
+
+PiecePlan trackPiece(const SplitSettings &settings, qsizetype track, const QString &extension)
+{
+    const TrackEntry &entry = settings.tracks.at(track);
+    const int number = int(track + 1);
+    return {number,
+            track,
+            cueTimeInFrames(entry.value(u"index"_s)).value_or(-1),
+            std::nullopt,
+            outputNameParts(number, entry, extension, settings.numbered),
+            entry.value(u"title"_s),
+            entry.value(u"performer"_s)};
+}
+
+PiecePlan pregapPiece(const SplitSettings &settings, const PiecePlan &first, const QString &extension)
+{
+    const QString title = u"Pregap"_s;
+    const TrackEntry entry{{u"performer"_s, first.performer}, {u"title"_s, title}};
+    OutputName name = outputNameParts(0, entry, extension, settings.numbered);
+    if (settings.numbered)
+        name.prefix = u"00 "_s;
+    return {0, first.track, 0, first.start, name, title, first.performer};
+}
+
+} // namespace
+
+QList<SourcePlan> planPieces(const SplitSettings &settings)
+{
+    QList<SourcePlan> plans;
+    for (const Source &source : sourcesOf(settings)) {
+        SourcePlan plan{source.audioFile, source.isOgg, sourceProblem(source, settings), {}};
+        const QString extension = source.isOgg ? u"ogg"_s : u"mp3"_s;
+        for (const qsizetype track : source.tracks)
+            plan.pieces.append(trackPiece(settings, track, extension));
+        for (qsizetype i = 0; i + 1 < plan.pieces.size(); ++i)
+            plan.pieces[i].end = plan.pieces.at(i + 1).start;
+        const bool timesUsable = std::all_of(plan.pieces.cbegin(), plan.pieces.cend(), [](const PiecePlan &piece) {
+            return piece.start >= 0 && (!piece.end || *piece.end > piece.start);
+        });
+        if (!timesUsable && plan.problem.isEmpty())
+            plan.problem = u"The start times are not minutes:seconds:frames, rising from track to track."_s;
+
+        // Nothing of a file may be left out: what comes before its first track goes into that track, except a
+        // long stretch before the sheet's very first track, which holds a hidden track and becomes piece 00.
+        const PiecePlan first = plan.pieces.constFirst();
+        if (first.start > 0 && plans.isEmpty() && first.start >= pregapPieceFrames)
+            plan.pieces.prepend(pregapPiece(settings, first, extension));
+        else if (first.start > 0)
+            plan.pieces.first().start = 0;
+        plans.append(plan);
+    }
+    return plans;
+}
+
+} // namespace velvane
