@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
 #include "core/cue/cuereading.h"
+#include "core/process/terminationsignals.h"
+#include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
 #include "core/text/intvalue.h"
@@ -12,6 +14,8 @@
 #include <QLoggingCategory>
 #include <QStringBuilder>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -26,10 +30,28 @@ enum ExitStatus
     BadInput = 2
 };
 
+// Sheet text reaches the terminal too; an escape sequence in a title must not take it over.
 void printLine(FILE *stream, const QString &text)
 {
-    std::fputs(qPrintable(text), stream);
+    std::fputs(withoutControlCharacters(text).toUtf8().constData(), stream);
     std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+QString signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return u"SIGINT"_s;
+    case SIGTERM:
+        return u"SIGTERM"_s;
+#ifdef SIGHUP
+    case SIGHUP:
+        return u"SIGHUP"_s;
+#endif
+    default:
+        return u"signal "_s % QString::number(signal);
+    }
 }
 
 // The window's alerts break their messages in two; a batch log wants one line per message.
@@ -53,6 +75,7 @@ public:
             printLine(stderr, count % m_name % u" FAILED: "_s % m_outcome.reason);
     }
     void advanceBar() override {}
+    [[nodiscard]] bool stopRequested() const override { return TerminationSignals::received() != 0; }
 
 private:
     QString m_name;
@@ -71,9 +94,10 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption genreOption(u"genre"_s, {}, u"NAME"_s);
     const QCommandLineOption yearOption(u"year"_s, {}, u"N"_s);
     const QCommandLineOption albumOption(u"album"_s, {}, u"TEXT"_s);
+    const QCommandLineOption stallOption(u"stall-timeout"_s, {}, u"SECONDS"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
-    parser.addOptions(
-        {destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption, helpOption});
+    parser.addOptions({destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption,
+                       stallOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
     QLoggingCategory::setFilterRules(u"velvane.*.info=false\nvelvane.*.warning=false"_s);
@@ -102,25 +126,35 @@ int runSplitCommand(const QStringList &args)
     const CueReading reading = readCueSheet(cuePath);
 
     SplitSettings settings;
+    // Absolute, so a path that begins with "-" can never pass for one of the splitter's options.
     if (parser.isSet(audioOption)) {
         // One file cannot stand in for several: each file's start times count from its own beginning.
         if (reading.audioFiles.size() > 1)
             return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
                           u" audio files; --audio can only stand in for a single one."_s);
-        settings.audioFile = parser.value(audioOption);
+        settings.audioFile = QFileInfo(parser.value(audioOption)).absoluteFilePath();
         settings.isOgg = QFileInfo(settings.audioFile).suffix().compare(u"ogg"_s, Qt::CaseInsensitive) == 0;
     } else if (reading.audio) {
         settings.audioFile = reading.audio->path;
         settings.isOgg = reading.audio->isOgg;
     }
-    settings.destination = parser.isSet(destOption) ? parser.value(destOption) : reading.destination;
-    if (const std::optional<QString> problem = splitRequestProblem(cuePath, settings.audioFile, settings.destination))
+    // A sheet of several files is cut file by file; a missing one fails its own tracks, not the whole request.
+    settings.filePerTrack = !parser.isSet(audioOption) && reading.audioFiles.size() > 1;
+    QString checkedAudio = settings.audioFile;
+    if (settings.filePerTrack) {
+        const auto readable = std::find_if(reading.audioFiles.cbegin(), reading.audioFiles.cend(),
+                                           [](const QString &file) { return QFileInfo(file).isReadable(); });
+        checkedAudio = readable != reading.audioFiles.cend() ? *readable : reading.audioFiles.constFirst();
+    }
+    settings.destination =
+        parser.isSet(destOption) ? QFileInfo(parser.value(destOption)).absoluteFilePath() : reading.destination;
+    if (const std::optional<QString> problem = splitRequestProblem(cuePath, checkedAudio, settings.destination))
         return refuse(*problem);
 
     settings.tracks = reading.tracks;
     if (settings.tracks.isEmpty())
         return refuse(u"The cue sheet lists no tracks."_s);
-    if (const std::optional<QString> problem = checkStartTimes(settings.tracks))
+    if (const std::optional<QString> problem = checkStartTimes(settings.tracks, settings.filePerTrack))
         return refuse(*problem);
 
     settings.numbered = parser.isSet(numberedOption);
@@ -132,8 +166,24 @@ int runSplitCommand(const QStringList &args)
     if (parser.isSet(tagsOption) && settings.isOgg)
         printLine(stderr, u"Ogg pieces get no tags; --tags is ignored."_s);
 
+    if (parser.isSet(stallOption)) {
+        bool ok = false;
+        const double seconds = parser.value(stallOption).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 86400)
+            return refuse(u"--stall-timeout takes a number of seconds above 0."_s);
+        settings.stallTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
+    }
+
+    TerminationSignals::install();
     StderrProgress progress;
     const SplitSummary summary = runSplitJob(settings, progress);
+    if (const int signal = TerminationSignals::received()) {
+        const qsizetype made = std::count_if(summary.tracks.cbegin(), summary.tracks.cend(),
+                                             [](const TrackOutcome &track) { return track.ok; });
+        printLine(stdout, u"Stopped by "_s % signalName(signal) % u": "_s % QString::number(made) % u" of "_s %
+                              QString::number(summary.tracks.size()) % u" tracks made."_s);
+        return TerminationSignals::exitStatus(signal);
+    }
     if (summary.allSucceeded()) {
         printLine(stdout, u"All "_s % QString::number(summary.tracks.size()) % u" tracks made in "_s %
                               QDir::toNativeSeparators(settings.destination) % u'.');
