@@ -24,17 +24,20 @@ bool hasExtension(const QString &path, QStringView extension)
     return QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0;
 }
 
-// Consecutive tracks of one file make one source. Without files per track, the one audio file serves all.
+// The tracks of one file make one source, even when other files' tracks stand between them. Without files per
+// track, the one audio file serves all.
 QList<Source> sourcesOf(const SplitSettings &settings)
 {
     QList<Source> sources;
     for (qsizetype i = 0; i < settings.tracks.size(); ++i) {
         const QString file = settings.filePerTrack ? settings.tracks.at(i).value(u"file"_s) : settings.audioFile;
-        if (sources.isEmpty() || sources.constLast().audioFile != file) {
+        auto source =
+            std::find_if(sources.begin(), sources.end(), [&](const Source &s) { return s.audioFile == file; });
+        if (source == sources.end()) {
             const bool isOgg = settings.filePerTrack ? hasExtension(file, u"ogg") : settings.isOgg;
-            sources.append({file, isOgg, {}});
+            source = sources.insert(sources.end(), {file, isOgg, {}});
         }
-        sources.last().tracks.append(i);
+        source->tracks.append(i);
     }
     return sources;
 }
@@ -87,6 +90,8 @@ QList<SourcePlan> planPieces(const SplitSettings &settings)
         const QString extension = source.isOgg ? u"ogg"_s : u"mp3"_s;
         for (const qsizetype track : source.tracks)
             plan.pieces.append(trackPiece(settings, track, extension));
+        std::stable_sort(plan.pieces.begin(), plan.pieces.end(),
+                         [](const PiecePlan &a, const PiecePlan &b) { return a.start < b.start; });
         for (qsizetype i = 0; i + 1 < plan.pieces.size(); ++i)
             plan.pieces[i].end = plan.pieces.at(i + 1).start;
         const bool timesUsable = std::all_of(plan.pieces.cbegin(), plan.pieces.cend(), [](const PiecePlan &piece) {
