@@ -33,14 +33,14 @@ double trackTone(int track)
 }
 
 std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
-                               const QString &baseName)
+                               const QString &baseName, int firstTone)
 {
     Album album;
     QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s};
     QString graph, labels;
     for (int i = 0; i < durations.size(); ++i) {
         const qint64 samples = qRound64(durations[i] * sampleRate);
-        album.tones << trackTone(i);
+        album.tones << trackTone(firstTone + i);
         album.trackStarts << album.totalSamples;
         album.totalSamples += samples;
         // The source runs a little long and atrim cuts it to the exact sample count.

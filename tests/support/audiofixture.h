@@ -31,9 +31,10 @@ struct Album
 [[nodiscard]] double trackTone(int track);
 
 // Writes an album of consecutive tones, track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz
-// stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg. Nothing when a tool fails.
+// stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg. Nothing when a tool fails. Track i plays
+// trackTone(firstTone + i), so albums made with different firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
-                                             const QString &baseName = QStringLiteral("album"));
+                                             const QString &baseName = QStringLiteral("album"), int firstTone = 0);
 
 // Mono 16-bit samples at sampleRate, as ffmpeg decodes them; MP3 encoder delay and padding from the LAME header
 // are left out, as a gapless player leaves them out.

@@ -1,0 +1,161 @@
+#include "support/audiofixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace velvane::test;
+
+namespace {
+
+// One audio file of a layout: its name, format and track lengths, and where its tones start.
+struct FileSpec
+{
+    QString name;
+    AlbumFormat format;
+    QList<double> durations; // seconds, whole 1/75 s
+    int firstTone;
+};
+
+QString cueTime(double seconds)
+{
+    const qint64 frames = qRound64(seconds * 75);
+    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
+        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
+        .arg(frames % 75, 2, 10, QChar(u'0'));
+}
+
+} // namespace
+
+// Sheets as rippers write them, cut with real audio: every track a piece, each from its own file, and the pieces of
+// each file joined give that file back, nothing missing and nothing twice.
+class SheetLayoutsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layouts_data()
+    {
+        QTest::addColumn<QList<FileSpec>>("files");
+        QTest::addColumn<QString>("sheet");         // %FILEn% and %Tn% (start of track n within its file) are filled
+        QTest::addColumn<QStringList>("pieces");    // the pieces made, in name order
+        QTest::addColumn<QList<int>>("pieceTones"); // the tone each piece holds, by firstTone + track
+
+        const FileSpec one{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0, 1.6}, 0};
+        QTest::newRow("FILE before the album header")
+            << QList<FileSpec>{one}
+            << u"FILE \"album.mp3\" MP3\nPERFORMER \"Various\"\nTITLE \"A Tribute\"\n"
+               u"TRACK 01 AUDIO\n TITLE \"One\"\n PERFORMER \"Band A\"\n INDEX 01 %T1%\n"
+               u"TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 01 %T2%\nTRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 %T3%\n"_s
+            << QStringList{u"01 Band A - One.mp3"_s, u"02 Various - Two.mp3"_s, u"03 Various - Three.mp3"_s}
+            << QList<int>{0, 1, 2};
+
+        const FileSpec sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
+        const FileSpec sideB{u"Side 2.mp3"_s, AlbumFormat::Mp3Vbr, {1.2, 1.6}, 4};
+        QTest::newRow("two sides")
+            << QList<FileSpec>{sideA, sideB}
+            << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
+               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
+               u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T3%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T4%\n"_s
+            << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
+            << QList<int>{0, 1, 4, 5};
+
+        const FileSpec disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
+        const FileSpec disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
+        QTest::newRow("two discs, Ogg and MP3")
+            << QList<FileSpec>{disc1, disc2}
+            << u"PERFORMER \"Band\"\nREM DISCNUMBER 1\nFILE \"CD1.ogg\" WAVE\n"
+               u"TRACK 01 AUDIO\n TITLE \"1.1\"\n INDEX 01 %T1%\nTRACK 02 AUDIO\n TITLE \"1.2\"\n INDEX 01 %T2%\n"
+               u"TRACK 03 AUDIO\n TITLE \"1.3\"\n PERFORMER \"Guest\"\n INDEX 01 %T3%\n"
+               u"FILE \"CD2.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"2.1\"\n INDEX 01 %T4%\n"
+               u"TRACK 02 AUDIO\n TITLE \"2.2\"\n INDEX 01 %T5%\n"_s
+            << QStringList{u"01 Band - 1.1.ogg"_s, u"02 Band - 1.2.ogg"_s, u"03 Guest - 1.3.ogg"_s,
+                           u"04 Band - 2.1.mp3"_s, u"05 Band - 2.2.mp3"_s}
+            << QList<int>{0, 1, 2, 3, 4};
+
+        // The pregap of track 2 stands at the end of file 1, its INDEX 01 at the start of file 2.
+        QList<FileSpec> perTrack;
+        for (int i = 0; i < 3; ++i)
+            perTrack << FileSpec{u"%1.mp3"_s.arg(i + 1), AlbumFormat::Mp3Cbr, {1.2 + 0.4 * i}, i};
+        QTest::newRow("one file per track")
+            << perTrack
+            << u"PERFORMER \"Band\"\nFILE \"1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
+               u"TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 00 00:01:00\nFILE \"2.mp3\" MP3\n INDEX 01 00:00:00\n"
+               u"TRACK 03 AUDIO\n TITLE \"Three\"\nFILE \"3.mp3\" MP3\n INDEX 01 00:00:00\n"_s
+            << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s, u"03 Band - Three.mp3"_s}
+            << QList<int>{0, 1, 2};
+
+        // Up to ten seconds before track 1 is its lead-in; more is a hidden track, a piece of its own.
+        const QString pregapSheet = u"PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n"
+                                    u" INDEX 00 00:00:00\n INDEX 01 %T2%\nTRACK 02 AUDIO\n TITLE \"Two\"\n"
+                                    u" INDEX 01 %T3%\n"_s;
+        QTest::newRow("short pregap") << QList<FileSpec>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {0.52, 1.6, 1.6}, 0}}
+                                      << pregapSheet << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
+                                      << QList<int>{1, 2};
+        QTest::newRow("hidden track in the pregap")
+            << QList<FileSpec>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {90.0, 1.6, 1.6}, 0}} << pregapSheet
+            << QStringList{u"00 Band - Pregap.mp3"_s, u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
+            << QList<int>{0, 1, 2};
+    }
+    void layouts()
+    {
+        QFETCH(QList<FileSpec>, files);
+        QFETCH(QString, sheet);
+        QFETCH(QStringList, pieces);
+        QFETCH(QList<int>, pieceTones);
+        QTemporaryDir dir;
+        QList<Album> albums;
+        QList<double> allTones;
+        int track = 0;
+        for (const FileSpec &spec : files) {
+            const QString base = spec.name.left(spec.name.lastIndexOf(u'.'));
+            const auto album = makeAlbum(dir.path(), spec.format, spec.durations, base, spec.firstTone);
+            QVERIFY(album);
+            albums << *album;
+            allTones << album->tones;
+            double start = 0;
+            for (double duration : spec.durations) {
+                sheet.replace(u"%T"_s + QString::number(++track) + u'%', cueTime(start));
+                start += duration;
+            }
+        }
+        QFile cue(dir.filePath(u"album.cue"_s));
+        QVERIFY(cue.open(QIODevice::WriteOnly) && cue.write(sheet.toUtf8()) > 0 && cue.flush());
+        QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
+
+        QProcess split;
+        split.start(QStringLiteral(VELVANE_SPLIT_BINARY),
+                    {cue.fileName(), u"--numbered"_s, u"--dest"_s, dir.filePath(u"out"_s)});
+        QVERIFY(split.waitForFinished(120000));
+        QVERIFY2(split.exitCode() == 0, split.readAllStandardError());
+
+        const QDir out(dir.filePath(u"out"_s));
+        QCOMPARE(out.entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name), pieces);
+        QList<QList<qint16>> joined(albums.size());
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const auto pcm = decodePcm(out.filePath(pieces[i]));
+            QVERIFY(pcm);
+            const double tone = dominantTone(*pcm, allTones);
+            QCOMPARE(tone, trackTone(pieceTones[i]));
+            const auto album =
+                std::find_if(albums.cbegin(), albums.cend(), [&](const Album &a) { return a.tones.contains(tone); });
+            joined[album - albums.cbegin()] += *pcm;
+        }
+        for (qsizetype i = 0; i < albums.size(); ++i) {
+            const auto whole = decodePcm(albums[i].path);
+            QVERIFY(whole);
+            // MP3 pieces come back sample for sample; the last may still carry the encoder's padding. The decoder
+            // keeps each Ogg piece's pre-roll, so only its length is checked.
+            const bool isOgg = albums[i].path.endsWith(u".ogg"_s);
+            QCOMPARE_LT(qAbs(joined[i].size() - whole->size()), isOgg ? 4 * 1152 : 2 * 1152);
+            if (!isOgg)
+                QCOMPARE(joined[i].mid(0, whole->size()), *whole);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SheetLayoutsTest)
+#include "tst_sheetlayouts.moc"
