@@ -6,6 +6,7 @@
 #include "installer/installer.h"
 #include "main/fileopenqueue.h"
 #include "main/maininterface.h"
+#include "main/sessionend.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -20,6 +21,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velvane"));
     QApplication::setApplicationName(QStringLiteral("velvane"));
+
+    // A signal that ends the session ends the event loop instead, so the job below is stopped cleanly.
+    SessionEnd sessionEnd(&app);
 
     // Files the system asks us to open may arrive before the window exists; they wait here.
     FileOpenQueue openRequests(&app);
