@@ -76,15 +76,38 @@ bool installer::installNeededLibs()
 
     const QList<velvane::PrivilegedCommand> commands = velvane::installCommands(localFolder);
     const velvane::PrivilegedRun run = m_privileges.runAsAdministrator(commands);
-    if (run.authorisation != velvane::Authorisation::Granted) {
-        qCWarning(lcStartup) << "administrator rights not obtained" << int(run.authorisation);
+    switch (run.authorisation) {
+    case velvane::Authorisation::Granted:
+        break;
+    case velvane::Authorisation::Refused:
+        // The user dismissed the prompt, as good as choosing Quit.
+        return false;
+    case velvane::Authorisation::NotAuthorised:
+        tellInstallFailed(u"Administrator rights were not granted"_s, localFolder);
+        return false;
+    case velvane::Authorisation::Unavailable:
+        tellInstallFailed(u"Velvane could not ask for administrator rights"_s, localFolder);
         return false;
     }
     // The mkdir results don't matter: when they fail, so does the copy.
     const bool copied = run.outcomes.size() == commands.size() && run.outcomes.constLast().succeeded();
-    if (!copied)
+    if (!copied) {
         qCWarning(lcStartup) << "copying" << localFolder << "into /usr/ failed";
+        tellInstallFailed(u"Copying the splitter into /usr/local failed"_s, localFolder);
+    }
     return copied;
+}
+
+// Without this the application would just vanish, leaving the user no way to learn what to do instead.
+void installer::tellInstallFailed(const QString &what, const QString &localFolder)
+{
+    qCWarning(lcStartup).noquote() << what;
+    (void)m_alert({u"Attention"_s,
+                   what +
+                       u", so the splitter is not installed.\n\nTo install it by hand, run this as root, then "
+                       u"start Velvane again:\n"_s +
+                       velvane::manualInstallCommand(localFolder),
+                   {u"Quit"_s}});
 }
 
 void installer::continueWithStart()

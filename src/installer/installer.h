@@ -48,6 +48,8 @@ public:
     [[nodiscard]] QWidget *mainWindow() const { return m_mainWindow; }
 
 private:
+    void tellInstallFailed(const QString &what, const QString &localFolder);
+
     QPointer<QWidget> m_mainWindow;
     AlertFunction m_alert;
     velvane::PrivilegeLayer &m_privileges;

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
-#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,21 +13,39 @@
 using namespace Qt::StringLiterals;
 using namespace velvane;
 
-// The test stands in for the password prompt: it records what it is asked to run and answers with the verdict
-// of the current data row.
-class InstallerTest : public QObject, PrivilegeLayer
+namespace {
+
+// Plays pkexec's part: records that the password was asked for, answers as told, and on a grant runs the
+// commands with every /usr path moved under a temporary root.
+QString fakePkexec(const QString &folder, const QString &answer, const QString &root)
+{
+    const QString path = folder + u"/pkexec"_s;
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
+    script.write(uR"(#!/bin/bash
+touch "$0.asked"
+case '%1' in
+    dismissed) exit 126 ;;
+    refused) exit 127 ;;
+esac
+args=()
+for a in "$@"; do
+    [[ $a == /usr || $a == /usr/* ]] && a='%2'$a
+    args+=("$a")
+done
+exec "${args[@]}"
+)"_s.arg(answer, root)
+                     .toUtf8());
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    return path;
+}
+
+} // namespace
+
+class InstallerTest : public QObject
 {
     Q_OBJECT
-
-    QList<QList<PrivilegedCommand>> m_requests;
-
-    PrivilegedRun runAsAdministrator(const QList<PrivilegedCommand> &commands) override
-    {
-        QFETCH(Authorisation, authorisation);
-        m_requests.append(commands);
-        return {authorisation,
-                QList<CommandOutcome>(authorisation == Authorisation::Granted ? commands.size() : 0, {true, 0})};
-    }
 
 private slots:
     void toolCheck_data()
@@ -81,70 +98,83 @@ private slots:
         QCOMPARE(got, (message.isEmpty() ? QStringList() : QStringList{u"Attention:"_s, message, u"Quit"_s}));
     }
 
-    void pkexecRunsEverythingInOneCall()
-    {
-        const QString hostile = u"/tmp/it's \"$(rm -rf ~)\"; `x`/local"_s;
-        const PkexecCall call = pkexecCall(installCommands(hostile));
-        QCOMPARE(call.program + u' ' + call.arguments.mid(0, 2).join(u' '), u"pkexec /bin/sh -c"_s);
-        QCOMPARE(call.arguments.mid(3),
-                 (QStringList{u"sh"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr"_s, u"/bin/mkdir"_s, u"-p"_s, u"/usr/local"_s,
-                              u"/bin/cp"_s, u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s, hostile, u"/usr/"_s}));
-        // The script depends on no word, so nothing from outside reaches the shell as code.
-        QCOMPARE(pkexecCall(installCommands(u"/elsewhere/local"_s)).arguments.at(2), call.arguments.at(2));
-    }
-
-    // The copy merges into folders that exist already; they must keep their owner and modes.
-    void theCopyLeavesExistingFoldersAlone()
-    {
-        QTemporaryDir source, target;
-        const QString local = source.filePath(u"local"_s);
-        QVERIFY(QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/true"_s, local + u"/bin/mp3splt"_s));
-        QFile::setPermissions(local, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(QDir().mkpath(target.filePath(u"local/bin"_s)));
-        const auto before = QFileInfo(target.filePath(u"local"_s)).permissions();
-
-        PrivilegedCommand copy = installCommands(local).constLast();
-        copy.arguments.last() = target.path() + u'/';
-        QCOMPARE(QProcess::execute(copy.program, copy.arguments), 0);
-        QCOMPARE(QFileInfo(target.filePath(u"local"_s)).permissions(), before);
-        QVERIFY(QFileInfo(target.filePath(u"local/bin/mp3splt"_s)).isSymLink());
-    }
-
     void start_data()
     {
         QTest::addColumn<bool>("tools");
         QTest::addColumn<int>("answer"); // the button pressed: 0 "Intall", 1 "Quit"
         QTest::addColumn<bool>("resources");
-        QTest::addColumn<Authorisation>("authorisation");
+        QTest::addColumn<QString>("prompt"); // pkexec: granted, dismissed, refused, missing; blocked: /usr is a file
         QTest::addColumn<bool>("started");
-        QTest::newRow("tools present") << true << 0 << true << Authorisation::Granted << true;
-        QTest::newRow("install granted") << false << 0 << true << Authorisation::Granted << true;
-        QTest::newRow("user quits") << false << 1 << true << Authorisation::Granted << false;
-        QTest::newRow("password refused") << false << 0 << true << Authorisation::Refused << false;
-        QTest::newRow("no resource folder") << false << 0 << false << Authorisation::Granted << false;
+        QTest::addColumn<QString>("failure"); // the start of the alert that explains a failed install
+        QTest::newRow("tools present") << true << 0 << true << u"granted"_s << true << QString();
+        QTest::newRow("install granted") << false << 0 << true << u"granted"_s << true << QString();
+        QTest::newRow("user quits") << false << 1 << true << u"granted"_s << false << QString();
+        QTest::newRow("prompt dismissed") << false << 0 << true << u"dismissed"_s << false << QString();
+        QTest::newRow("no resource folder") << false << 0 << false << u"granted"_s << false << QString();
+        QTest::newRow("rights refused") << false << 0 << true << u"refused"_s << false
+                                        << u"Administrator rights were not granted"_s;
+        QTest::newRow("no pkexec") << false << 0 << true << u"missing"_s << false
+                                   << u"Velvane could not ask for administrator rights"_s;
+        QTest::newRow("copy fails") << false << 0 << true << u"blocked"_s << false
+                                    << u"Copying the splitter into /usr/local failed"_s;
     }
     void start()
     {
         QFETCH(bool, tools);
         QFETCH(int, answer);
         QFETCH(bool, resources);
+        QFETCH(QString, prompt);
         QFETCH(bool, started);
-        QTemporaryDir root, resourceFolder;
-        const QString local = resourceFolder.path() + u"/local"_s;
-        QVERIFY(!tools || QDir().mkpath(root.path() + u"/usr/local/bin/mp3splt"_s));
+        QFETCH(QString, failure);
+        QTemporaryDir root, resourceParent, pkexecFolder;
+        // Every word reaches the root shell as data: a path that would run commands if it were code.
+        QVERIFY(QDir::setCurrent(pkexecFolder.path()));
+        const QString resourceFolder = resourceParent.filePath(u"it's $(touch pwned) `touch pwned`; \"x\""_s);
+        const QString usrLocal = root.filePath(u"usr/local"_s);
+        if (prompt == "blocked"_L1)
+            QVERIFY(QFile(root.filePath(u"usr"_s)).open(QIODevice::WriteOnly));
+        else
+            QVERIFY(QDir().mkpath(usrLocal + u"/bin"_s) && (!tools || QDir().mkpath(usrLocal + u"/bin/mp3splt"_s)));
+        const auto usrLocalModes = QFileInfo(usrLocal).permissions();
+        // A source folder only its owner may enter: the copy must not hand that on to the folders it merges into.
+        const QString local = resourceFolder + u"/local"_s;
         QVERIFY(!resources ||
-                (QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/sh"_s, local + u"/bin/mp3splt"_s)));
+                (QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/sh"_s, local + u"/bin/mp3splt"_s) &&
+                 QFile::setPermissions(local, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+        const QString pkexec = prompt == "missing"_L1 ? pkexecFolder.filePath(u"nowhere/pkexec"_s)
+                                                      : fakePkexec(pkexecFolder.path(), prompt, root.path());
+        QVERIFY(!pkexec.isEmpty());
+        const std::unique_ptr<PrivilegeLayer> privileges = makePkexecLayer(pkexec);
+
         MainInterface interface;
-        m_requests.clear();
         QStringList shown; // each alert's title and buttons
+        QString explanation;
         installer startup(interface.mainWindow(),
-                          [&](const Alert &alert) { return (shown << alert.title << alert.buttons, answer); }, *this,
-                          {root.path(), linuxRequiredFiles(), resourceFolder.path(), {}});
+                          [&](const Alert &alert) {
+                              shown << alert.title << alert.buttons;
+                              if (alert.buttons == QStringList{u"Quit"_s})
+                                  explanation = alert.message;
+                              return answer;
+                          },
+                          *privileges, {root.path(), linuxRequiredFiles(), resourceFolder, {}});
         QCOMPARE(startup.awakeFromNib(), started);
 
-        QCOMPARE(shown, (tools ? QStringList() : QStringList{u"Attention"_s, u"Intall"_s, u"Quit"_s}));
-        const qsizetype asked = !tools && answer == 0 && resources ? 1 : 0;
-        QCOMPARE(m_requests, QList<QList<PrivilegedCommand>>(asked, installCommands(local)));
+        QStringList expected = tools ? QStringList() : QStringList{u"Attention"_s, u"Intall"_s, u"Quit"_s};
+        if (!failure.isEmpty())
+            expected << u"Attention"_s << u"Quit"_s;
+        QCOMPARE(shown, expected);
+        QVERIFY2(explanation.startsWith(failure), qPrintable(explanation));
+        // What to type instead names the splitter the install would have linked.
+        QVERIFY(failure.isEmpty() || explanation.endsWith(u"\nln -s /bin/sh /usr/local/bin/mp3splt"_s));
+
+        const bool asked = !tools && answer == 0 && resources && prompt != "missing"_L1;
+        QCOMPARE(QFileInfo::exists(pkexec + u".asked"_s), asked);
+        QVERIFY(!QFileInfo::exists(u"pwned"_s));
+        // An install reported as done has really put the splitter in place, and left /usr/local as it was.
+        if (started && !tools) {
+            QVERIFY(checkRequiredFiles(linuxRequiredFiles(), root.path()).present);
+            QCOMPARE(QFileInfo(usrLocal).permissions(), usrLocalModes);
+        }
         QMainWindow *window = interface.mainWindow();
         QCOMPARE(window->isVisible(), started);
         const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();

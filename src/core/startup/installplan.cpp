@@ -1,8 +1,24 @@
 #include "core/startup/installplan.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
+
+namespace {
+
+// The command is shown for pasting into a shell, and a build folder's path may hold anything.
+QString shellWord(const QString &word)
+{
+    static const QRegularExpression plain(u"^[A-Za-z0-9_./+-]+$"_s);
+    if (plain.match(word).hasMatch())
+        return word;
+    return u'\'' + QString(word).replace(u"'"_s, u"'\\''"_s) + u'\'';
+}
+
+} // namespace
 
 QList<PrivilegedCommand> installCommands(const QString &localFolder)
 {
@@ -13,6 +29,14 @@ QList<PrivilegedCommand> installCommands(const QString &localFolder)
         // of the source folder, which for a build tree is an ordinary user.
         {u"/bin/cp"_s, {u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s, localFolder, u"/usr/"_s}},
     };
+}
+
+QString manualInstallCommand(const QString &localFolder)
+{
+    const QFileInfo splitter(localFolder + u"/bin/mp3splt"_s);
+    if (splitter.isSymLink())
+        return u"ln -s "_s + shellWord(splitter.symLinkTarget()) + u" /usr/local/bin/mp3splt"_s;
+    return u"cp -R "_s + shellWord(localFolder) + u" /usr/"_s;
 }
 
 } // namespace velvane

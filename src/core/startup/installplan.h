@@ -8,4 +8,8 @@ namespace velvane {
 // since cp -R into /usr/ keeps its name.
 [[nodiscard]] QList<PrivilegedCommand> installCommands(const QString &localFolder);
 
+// What a user can run as root instead, when the install could not get administrator rights: the splitter's link
+// made directly when the prepared folder holds one, else the same copy.
+[[nodiscard]] QString manualInstallCommand(const QString &localFolder);
+
 } // namespace velvane

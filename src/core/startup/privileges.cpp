@@ -34,17 +34,22 @@ bool runningAsRoot()
 class PkexecPrivilegeLayer final : public PrivilegeLayer
 {
 public:
+    PkexecPrivilegeLayer(QString program, bool directAsRoot)
+        : m_program(std::move(program))
+        , m_directAsRoot(directAsRoot)
+    {}
+
     PrivilegedRun runAsAdministrator(const QList<PrivilegedCommand> &commands) override
     {
-        if (runningAsRoot())
+        if (m_directAsRoot && runningAsRoot())
             return runDirectly(commands);
 
         const PkexecCall call = pkexecCall(commands);
         QProcess process;
         process.setStandardInputFile(QProcess::nullDevice());
-        process.start(call.program, call.arguments);
+        process.start(m_program, call.arguments);
         if (!process.waitForStarted(-1)) {
-            qCWarning(lcStartup) << "cannot run" << call.program << process.errorString();
+            qCWarning(lcStartup) << "cannot run" << m_program << process.errorString();
             return pkexecResult(false, -1, {}, commands.size());
         }
         // Waits through the password prompt and the commands; the user interface is meant to be held meanwhile.
@@ -55,6 +60,10 @@ public:
             qCWarning(lcStartup).noquote() << QString::fromLocal8Bit(errors);
         return pkexecResult(true, exitCode, process.readAllStandardOutput(), commands.size());
     }
+
+private:
+    QString m_program;
+    bool m_directAsRoot;
 };
 
 } // namespace
@@ -128,7 +137,12 @@ PrivilegedRun pkexecResult(bool started, int exitCode, const QByteArray &output,
 
 std::unique_ptr<PrivilegeLayer> makePkexecPrivilegeLayer()
 {
-    return std::make_unique<PkexecPrivilegeLayer>();
+    return std::make_unique<PkexecPrivilegeLayer>(u"pkexec"_s, true);
+}
+
+std::unique_ptr<PrivilegeLayer> makePkexecLayer(const QString &pkexecProgram)
+{
+    return std::make_unique<PkexecPrivilegeLayer>(pkexecProgram, false);
 }
 
 } // namespace velvane

@@ -68,4 +68,7 @@ struct PkexecCall
 // The pkexec layer, or the direct run when already root.
 [[nodiscard]] std::unique_ptr<PrivilegeLayer> makePkexecPrivilegeLayer();
 
+// Always asks through the given pkexec, even as root, so the prompt's answers can be played without root rights.
+[[nodiscard]] std::unique_ptr<PrivilegeLayer> makePkexecLayer(const QString &pkexecProgram);
+
 } // namespace velvane
