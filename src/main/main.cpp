@@ -5,6 +5,7 @@
 #include "import_cue/import_cue.h"
 #include "installer/installer.h"
 #include "main/fileopenqueue.h"
+#include "main/graphicalsession.h"
 #include "main/maininterface.h"
 #include "main/sessionend.h"
 
@@ -13,11 +14,14 @@
 #include <QMainWindow>
 
 #include <cstdio>
-
 #include <cstdlib>
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<QString> problem = missingGraphicalSession(argc, argv)) {
+        std::fprintf(stderr, "%s\n", qPrintable(*problem));
+        return EXIT_FAILURE;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velvane"));
     QApplication::setApplicationName(QStringLiteral("velvane"));

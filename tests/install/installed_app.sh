@@ -14,7 +14,8 @@ cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 for f in bin/velvane bin/velvane-split \
     share/applications/org.velvane.Velvane.desktop \
     share/icons/hicolor/scalable/apps/org.velvane.Velvane.svg \
-    share/metainfo/org.velvane.Velvane.metainfo.xml; do
+    share/metainfo/org.velvane.Velvane.metainfo.xml \
+    share/man/man1/velvane.1.gz share/man/man1/velvane-split.1.gz; do
     [[ -e $prefix/$f ]] || { echo "not installed: $f"; exit 1; }
 done
 [[ -L $prefix/share/velvane/local/bin/mp3splt && -x $prefix/share/velvane/local/bin/mp3splt ]] ||
@@ -23,6 +24,10 @@ grep -qx 'Exec=velvane %F' "$prefix/share/applications/org.velvane.Velvane.deskt
 grep -qx 'MimeType=application/x-cue;' "$prefix/share/applications/org.velvane.Velvane.desktop"
 desktop-file-validate "$prefix/share/applications/org.velvane.Velvane.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/org.velvane.Velvane.metainfo.xml" >/dev/null
+for page in velvane velvane-split; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || { printf 'manual page %s:\n%s\n' "$page" "$warnings"; exit 1; }
+done
 
 # The tool check looks at a prepared root, so the real /usr/local is neither needed nor touched.
 mkdir -p "$work/root/usr/local/bin"
@@ -38,3 +43,15 @@ if [[ "$out" != "$expected" ]]; then
     exit 1
 fi
 echo "installed app read the sheet"
+
+# Without a display the app says so in one line and ends; a platform chosen on its command line is still taken.
+session=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u VELVANE_RESOURCES VELVANE_TOOL_ROOT="$work/root"
+    VELVANE_SMOKE_TEST=1 XDG_CONFIG_HOME="$work/config" "$prefix/bin/velvane")
+status=0
+errors=$("${session[@]}" 2>&1 >/dev/null) || status=$?
+if [[ $status -ne 1 || $(wc -l <<<"$errors") -ne 1 || $errors != *"no graphical session"* ]]; then
+    printf 'without a display the app ended with %d and said:\n%s\n' "$status" "$errors"
+    exit 1
+fi
+"${session[@]}" -platform offscreen >/dev/null 2>&1 || { echo "-platform offscreen did not start the app"; exit 1; }
+echo "installed app explained the missing display"
