@@ -10,7 +10,8 @@ packages=(
     mp3splt
     ffmpeg lame vorbis-tools
     xvfb xauth imagemagick fonts-dejavu-core
-    desktop-file-utils appstream
+    desktop-file-utils appstream man-db lintian
+    pkexec
 )
 
 missing=()
