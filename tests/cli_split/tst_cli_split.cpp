@@ -35,6 +35,7 @@ private slots:
         QTest::newRow("folder as sheet") << u"OUT|--audio|GONE"_s << good << 2 << u"Cue-file"_s + lost;
         QTest::newRow("no audio") << u"CUE|--audio|GONE|--dest|GONE"_s << good << 2 << u"Audio-file"_s + lost;
         QTest::newRow("no destination") << u"CUE|--dest|GONE"_s << good << 2 << u"Destination directory"_s + lost;
+        QTest::newRow("file as destination") << u"CUE|--dest|CUE"_s << good << 2 << u"Destination directory"_s + lost;
         QTest::newRow("no tracks") << u"CUE"_s << QStringList() << 2 << u"The cue sheet lists no tracks.\n"_s;
         QTest::newRow("backwards") << u"CUE"_s << QStringList{u"00:02:00"_s, u"00:01:00"_s} << 2
                                    << u"Track 2 starts at 00:01:00, not after the track before it.\n"_s;

@@ -27,7 +27,8 @@ std::optional<QString> splitRequestProblem(const QString &cuePath, const QString
         return cueFileNotFoundMessage();
     if (!isReadableAtPath(audioFile))
         return u"Audio-file not found!\nPlease select one!"_s;
-    if (destination.isEmpty() || !QFileInfo::exists(destination))
+    // A plain file there would pass a presence check and then fail every track with "Not a directory".
+    if (destination.isEmpty() || !QFileInfo(destination).isDir())
         return u"Destination directory not found!\nPlease select one!"_s;
     return std::nullopt;
 }

@@ -6,7 +6,7 @@
 
 namespace velvane {
 
-// The checks before a split, in order: the cue sheet and the audio file readable, the destination present.
+// The checks before a split, in order: the cue sheet and the audio file readable, the destination a folder.
 // The message for the first that fails; nothing when all pass.
 [[nodiscard]] std::optional<QString> splitRequestProblem(const QString &cuePath, const QString &audioFile,
                                                          const QString &destination);
