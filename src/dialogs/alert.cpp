@@ -1,5 +1,6 @@
 #include "dialogs/alert.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -26,6 +27,10 @@ int showMessageBox(QWidget *parent, const Alert &alert)
     box.setWindowTitle(alert.title);
     box.setText(alert.message);
 #endif
+    // Messages quote the user's sheets and paths; markup in them must show as typed, never render or load.
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel *label : box.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     QList<QPushButton *> buttons;
     for (const QString &text : alert.buttons)
         buttons.append(box.addButton(text, buttons.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));

@@ -1,25 +1,9 @@
 #include "dialogs/openpanel.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
-
-namespace {
-
-// Extensions match in any letter case: "mp3" also accepts "*.MP3" and "*.Mp3".
-QString caseInsensitivePattern(const QString &type)
-{
-    QString pattern = QStringLiteral("*.");
-    for (const QChar c : type) {
-        if (c.isLetter())
-            pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
-        else
-            pattern += c;
-    }
-    return pattern;
-}
-
-} // namespace
 
 void configureFileDialog(QFileDialog &dialog, const PanelRequest &request)
 {
@@ -34,9 +18,13 @@ void configureFileDialog(QFileDialog &dialog, const PanelRequest &request)
     if (!request.types.isEmpty()) {
         QStringList patterns;
         for (const QString &type : request.types)
-            patterns << caseInsensitivePattern(type);
-        dialog.setNameFilter(QFileDialog::tr("Files (%1)").arg(patterns.join(QLatin1Char(' '))));
+            patterns << QStringLiteral("*.") + type;
+        dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(request.typesName, patterns.join(QLatin1Char(' '))));
+        // Sheets written on other systems often end in ".CUE"; without this flag the filter ignores case.
+        dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     }
+    if (!request.startFolder.isEmpty())
+        dialog.setDirectory(request.startFolder);
 }
 
 OpenPanelFunction fileDialogPanel(QWidget *parent)

@@ -15,7 +15,9 @@ struct PanelRequest
     QString title;
     bool chooseFiles = true;
     bool chooseDirectories = false;
-    QStringList types; // extensions without the dot; empty means no filter
+    QStringList types;   // extensions without the dot; empty means no filter
+    QString typesName;   // what the filter is called, e.g. "Cue sheets"
+    QString startFolder; // where the panel opens; empty: wherever the panel likes
 };
 
 // Runs the panel modally; the chosen path, or nothing when the user cancelled.

@@ -71,10 +71,14 @@ void import_cue::connectOutlets()
     home_dir = outlet<MyTextField>(hauptFenster, "home_dir");
     mp3_file = outlet<MyTextField>(hauptFenster, "mp3_file");
     table = outlet<QTableView>(hauptFenster, "table");
+    m_audioFilesNote = outlet<QLabel>(hauptFenster, "audioFilesNote");
+    m_sheetNotice = outlet<QLabel>(hauptFenster, "sheetNotice");
     processed = outlet<QLabel>(statusFenster, "processed");
     statusBar = outlet<QProgressBar>(statusFenster, "statusBar");
     processing = outlet<QLabel>(statusFenster, "processing");
     closeButton = outlet<QPushButton>(statusFenster, "closeButton");
+    m_statusCaption = outlet<QLabel>(statusFenster, "processingCaption");
+    m_failures = outlet<QPlainTextEdit>(statusFenster, "failures");
     charLeft = outlet<QLabel>(feedbackFenster, "charLeft");
     mailaddy = outlet<QLineEdit>(feedbackFenster, "mailaddy");
     feedbackInfos = outlet<QLabel>(feedbackFenster, "feedbackInfos");
@@ -93,6 +97,9 @@ void import_cue::connectMainActions()
     QAction *openCue = outlet<QAction>(hauptFenster, "actionOpenCue");
     openCue->setProperty("tag", 1);
     connect(openCue, &QAction::triggered, this, [this, openCue] { select(openCue); });
+
+    // A typed path counts like a chosen one; textEdited leaves out the changes the program makes itself.
+    connect(mp3_file, &QLineEdit::textEdited, this, &import_cue::takeAudioFromUser);
 
     connect(outlet<QPushButton>(hauptFenster, "splitButton"), &QPushButton::clicked, this, &import_cue::startSplit);
     connect(outlet<QAction>(hauptFenster, "actionSplit"), &QAction::triggered, this, &import_cue::startSplit);
@@ -147,6 +154,22 @@ void import_cue::readCueFile()
     applyCueReading(cue_file->text());
 }
 
+void import_cue::showAudioSource()
+{
+    const auto files = m_sheetAudioFiles.size();
+    if (files < 2) {
+        m_audioFilesNote->hide();
+        return;
+    }
+    m_audioFilesNote->setText(m_audioSource == AudioSource::User
+                                  ? QStringLiteral("used for all tracks, not the sheet's %1 files").arg(files)
+                                  : QStringLiteral("first of %1 files, each track from its own").arg(files));
+    // Tool tips take markup whenever they look like it, so the names are escaped.
+    m_audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1</p>")
+                                     .arg(m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
+    m_audioFilesNote->show();
+}
+
 void import_cue::searchAudioInLines(const QStringList &lines)
 {
     if (const auto audio = velvane::searchAudioInLines(lines, _filePath.value_or(QString()))) {
@@ -165,7 +188,16 @@ void import_cue::applyCueReading(const QString &path)
     if (reading.audio) {
         mp3_file->setText(reading.audio->path);
         _isOgg = reading.audio->isOgg;
+        m_audioSource = AudioSource::Sheet;
+    } else {
+        m_audioSource = AudioSource::Earlier;
     }
+    m_sheetAudioFiles = reading.audioFiles;
+    showAudioSource();
+    // An empty table alone does not tell a sheet without tracks from one still to be read.
+    m_sheetNotice->setText(
+        QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
+    m_sheetNotice->setVisible(_tabData.isEmpty());
     m_model->reload();
     table->resizeColumnsToContents();
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -116,6 +117,25 @@ private:
     void connectFeedbackActions();
     void applyCueReading(const QString &path);
     void commitOpenEdit();
+    void takeAudioFromUser(const QString &path);
+    void showAudioSource();
+    [[nodiscard]] std::optional<QString> splitProblem(bool filePerTrack) const;
+    [[nodiscard]] bool confirmAudioFromBefore();
+
+    // Where the audio field's path came from. A sheet that names no usable audio file leaves the field as it was,
+    // so its path may belong to another album; a split then asks first.
+    enum class AudioSource
+    {
+        Earlier, // neither from the current sheet nor given by the user since it was read
+        Sheet,
+        User
+    };
+    AudioSource m_audioSource = AudioSource::Earlier;
+    QStringList m_sheetAudioFiles; // every audio file the current sheet names, in its order
+    QLabel *m_audioFilesNote = nullptr;
+    QLabel *m_sheetNotice = nullptr;
+    QLabel *m_statusCaption = nullptr;
+    QPlainTextEdit *m_failures = nullptr;
 
     ControllerServices m_services;
     velvane::TrackTableModel *m_model = nullptr;
@@ -123,6 +143,9 @@ private:
     bool m_closing = false;
     // A cue sheet that arrived while a job ran; read when the status sheet closes.
     std::optional<QString> m_pendingCue;
-    // A blocking fetch with a busy cursor; the window repaints but takes no input meanwhile.
-    [[nodiscard]] std::optional<QString> fetchWhileBusy(const QUrl &url, int timeoutMs) const;
+    QLabel *m_sendingNote = nullptr;
+    // A blocking fetch with a busy cursor; the window repaints but takes no input meanwhile. showWaiting(true)
+    // before the wait and showWaiting(false) after it let the window say what it waits for.
+    [[nodiscard]] std::optional<QString> fetchWhileBusy(const QUrl &url, int timeoutMs,
+                                                        const std::function<void(bool)> &showWaiting) const;
 };

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -19,14 +20,23 @@ Alert toAlert(const velvane::Notice &notice)
     return {notice.title, notice.message, notice.buttons};
 }
 
+// The message as typed. toPlainText() would turn a no-break space into a space and a line separator into a line
+// feed; the raw text keeps every code unit and only marks the breaks between paragraphs, which are the line
+// feeds the user typed.
+QString typedMessage(const QPlainTextEdit &edit)
+{
+    return edit.document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
 } // namespace
 
 void import_cue::connectFeedbackActions()
 {
     auto *send = feedbackFenster->findChild<QPushButton *>(QStringLiteral("sendButton"));
     auto *cancel = feedbackFenster->findChild<QPushButton *>(QStringLiteral("cancelButton"));
-    if (!send || !cancel)
-        qFatal("feedback form lacks its send or cancel button");
+    m_sendingNote = feedbackFenster->findChild<QLabel *>(QStringLiteral("sendingNote"));
+    if (!send || !cancel || !m_sendingNote)
+        qFatal("feedback form lacks its send or cancel button or its sending note");
     connect(send, &QPushButton::clicked, this, &import_cue::sendFeedback);
     connect(cancel, &QPushButton::clicked, this, &import_cue::closeFeedback);
     connect(feedbackMessage, &QPlainTextEdit::textChanged, this, &import_cue::textDidChange);
@@ -46,7 +56,7 @@ void import_cue::closeFeedback()
 
 void import_cue::textDidChange()
 {
-    const QString message = feedbackMessage->toPlainText();
+    const QString message = typedMessage(*feedbackMessage);
     const qsizetype kept = velvane::feedbackKeptLength(message);
     if (kept < message.size()) {
         // Cut through a cursor rather than replacing the text, so the undo history and the caret survive the cut.
@@ -70,8 +80,13 @@ void import_cue::sendFeedback()
 
     const velvane::WebConfig config = velvane::webConfig();
     const std::optional<QUrl> url =
-        velvane::feedbackUrl(config.baseAddress, mail, feedbackMessage->toPlainText(), feedbackInfos->text());
-    if (url && velvane::isFeedbackConfirmed(fetchWhileBusy(*url, config.fetchTimeoutMs))) {
+        velvane::feedbackUrl(config.baseAddress, mail, typedMessage(*feedbackMessage), feedbackInfos->text());
+    auto *send = feedbackFenster->findChild<QPushButton *>(QStringLiteral("sendButton"));
+    const auto showSending = [this, send](bool waiting) {
+        m_sendingNote->setVisible(waiting);
+        send->setEnabled(!waiting);
+    };
+    if (url && velvane::isFeedbackConfirmed(fetchWhileBusy(*url, config.fetchTimeoutMs, showSending))) {
         m_services.alert(toAlert(velvane::feedbackSentNotice()));
         closeFeedback();
     } else {

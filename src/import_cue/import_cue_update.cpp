@@ -6,13 +6,19 @@
 #include "core/web/webconfig.h"
 #include "core/web/webpages.h"
 
+#include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMainWindow>
+#include <QPushButton>
 
-std::optional<QString> import_cue::fetchWhileBusy(const QUrl &url, int timeoutMs) const
+std::optional<QString> import_cue::fetchWhileBusy(const QUrl &url, int timeoutMs,
+                                                  const std::function<void(bool)> &showWaiting) const
 {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    showWaiting(true);
     std::optional<QString> reply = velvane::fetchText(url, timeoutMs);
+    showWaiting(false);
     QGuiApplication::restoreOverrideCursor();
     return reply;
 }
@@ -21,7 +27,15 @@ void import_cue::search_for_update()
 {
     const velvane::WebConfig config = velvane::webConfig();
     const std::optional<QUrl> url = velvane::versionFileUrl(config.baseAddress);
-    const std::optional<QString> reply = url ? fetchWhileBusy(*url, config.fetchTimeoutMs) : std::nullopt;
+    auto *button = hauptFenster->findChild<QPushButton *>(QStringLiteral("updateButton"));
+    auto *action = hauptFenster->findChild<QAction *>(QStringLiteral("actionUpdate"));
+    const QString idleText = button->text();
+    const auto showChecking = [button, action, idleText](bool waiting) {
+        button->setText(waiting ? QStringLiteral("Checking…") : idleText);
+        button->setEnabled(!waiting);
+        action->setEnabled(!waiting);
+    };
+    const std::optional<QString> reply = url ? fetchWhileBusy(*url, config.fetchTimeoutMs, showChecking) : std::nullopt;
     const velvane::UpdateNotice update =
         velvane::updateNotice(velvane::intValue(reply.value_or(QString())), velvane::_version, config.supportMail);
 

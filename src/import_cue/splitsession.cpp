@@ -1,7 +1,10 @@
 #include "import_cue/splitsession.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -55,20 +58,40 @@ bool SplitSession::stopRequested() const
     return m_shared->stopping;
 }
 
+namespace {
+
+// How the job went, in one sentence for the line under "Done.".
+QString closingSentence(const velvane::SplitSummary &summary, const velvane::SplitSettings &settings)
+{
+    if (!summary.allSucceeded())
+        return velvane::failureSentence(summary);
+    return QStringLiteral("All %1 tracks made in %2.")
+        .arg(settings.tracks.size())
+        .arg(QDir::toNativeSeparators(settings.destination));
+}
+
+} // namespace
+
 void SplitSession::split()
 {
     const velvane::SplitSummary summary = velvane::runSplitJob(m_settings, *this);
-    const bool failed = !summary.allSucceeded();
-    const QString closingText = failed ? velvane::failureSentence(summary) : summary.lastOutputName;
+    const QString closingText = closingSentence(summary, m_settings);
+    const QString failures = m_failures.join(QLatin1Char('\n'));
     // Marked finished on the GUI thread before the close button appears, so a click on it always finds the
     // job done.
-    handOver([shared = m_shared, outlets = m_outlets, closingText, failed] {
+    handOver([shared = m_shared, outlets = m_outlets, closingText, failures] {
         {
             std::lock_guard lock(shared->mutex);
             shared->finished = true;
         }
-        if (failed && outlets.processing)
+        if (outlets.caption)
+            outlets.caption->setText(QStringLiteral("Done."));
+        if (outlets.processing)
             outlets.processing->setText(closingText);
+        if (outlets.failures && !failures.isEmpty()) {
+            outlets.failures->setPlainText(failures);
+            outlets.failures->show();
+        }
         if (outlets.closeButton) {
             outlets.closeButton->show();
             outlets.closeButton->setFocus();
@@ -78,8 +101,22 @@ void SplitSession::split()
     m_shared->finished = true;
 }
 
+void SplitSession::trackFinished(const velvane::TrackOutcome &outcome)
+{
+    if (outcome.ok)
+        return;
+    const QString which =
+        outcome.number > 0 ? QStringLiteral("Track %1").arg(outcome.number) : QStringLiteral("Pregap");
+    QString line = which + QStringLiteral(", ") + m_currentName + QStringLiteral(": ") + outcome.reason;
+    // Some failures still leave the audio in place, e.g. a piece whose tags could not be written.
+    if (!outcome.outputPath.isEmpty())
+        line += QStringLiteral(" The piece was kept as %1.").arg(QFileInfo(outcome.outputPath).fileName());
+    m_failures.append(line);
+}
+
 void SplitSession::showProcessing(const QString &outputName)
 {
+    m_currentName = outputName;
     handOver([label = m_outlets.processing, outputName] {
         if (label)
             label->setText(outputName);

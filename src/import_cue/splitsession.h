@@ -3,6 +3,7 @@
 #include "core/split/splitjob.h"
 
 #include <QPointer>
+#include <QStringList>
 
 #include <condition_variable>
 #include <functional>
@@ -12,16 +13,19 @@
 
 class QLabel;
 class QObject;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
 // The status sheet's controls that a job changes.
 struct StatusOutlets
 {
+    QPointer<QLabel> caption; // "Making:" while running, "Done." at the end
     QPointer<QLabel> processing;
     QPointer<QLabel> processed;
     QPointer<QProgressBar> statusBar;
     QPointer<QPushButton> closeButton;
+    QPointer<QPlainTextEdit> failures; // shown at the end when a track failed
 };
 
 // One split job on a thread of its own. Every change to the status sheet is handed to the GUI thread and
@@ -44,6 +48,7 @@ public:
     void showProcessing(const QString &outputName) override;
     void showProcessed(int done, int total) override;
     void advanceBar() override;
+    void trackFinished(const velvane::TrackOutcome &outcome) override;
     [[nodiscard]] bool stopRequested() const override;
 
 private:
@@ -57,4 +62,7 @@ private:
     QPointer<QObject> m_context;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
+    // Worker thread only: the piece being made, and a line per failed track with its name and reason.
+    QString m_currentName;
+    QStringList m_failures;
 };

@@ -16,7 +16,8 @@
 struct ControllerFixture
 {
     QList<Alert> alerts;
-    QList<int> alertAnswers; // consumed in order; the default button when empty
+    QList<int> alertAnswers;  // consumed in order; the default button when empty
+    AlertFunction shownAlert; // when set, alerts are also shown by it and its answer counts
     QList<PanelRequest> panelRequests;
     std::optional<QString> panelChoice; // none: the user cancels
     QList<QUrl> openedUrls;
@@ -25,6 +26,8 @@ struct ControllerFixture
     import_cue controller{interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(),
                           ControllerServices{[this](const Alert &alert) {
                                                  alerts.append(alert);
+                                                 if (shownAlert)
+                                                     return shownAlert(alert);
                                                  return alertAnswers.isEmpty() ? 0 : alertAnswers.takeFirst();
                                              },
                                              [this](const PanelRequest &request) {

@@ -6,9 +6,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -173,21 +175,64 @@ private slots:
         QCOMPARE(f.controller.table->model()->rowCount(), 3);
     }
 
+    // A panel opens in the folder of what its field holds, else in the last folder the user chose from.
+    void panelsStartWhereTheFieldPointsElseWhereTheLastChoiceWas()
+    {
+        QSettings().clear();
+        QTemporaryDir dir;
+        const QString albumFolder = dir.filePath(QStringLiteral("A"));
+        const QString otherFolder = dir.filePath(QStringLiteral("B"));
+        QVERIFY(QDir().mkpath(albumFolder) && QDir().mkpath(otherFolder));
+        writeText(albumFolder + QStringLiteral("/x.cue"), workedExampleCue());
+        QObject cue, audio, destination;
+        cue.setProperty("tag", 1);
+        audio.setProperty("tag", 2);
+        destination.setProperty("tag", 3);
+        {
+            ControllerFixture f;
+            f.controller.select(&destination);
+            QCOMPARE(f.panelRequests.last().startFolder, QString()); // nothing known yet
+            f.panelChoice = albumFolder + QStringLiteral("/x.cue");
+            f.controller.select(&cue);
+            f.panelChoice.reset();
+            f.controller.select(&audio); // the sheet named "A/Live Album.mp3"
+            QCOMPARE(f.panelRequests.last().startFolder, albumFolder);
+            f.controller.mp3_file->setText(QStringLiteral("/nowhere/a.mp3"));
+            f.controller.select(&audio);
+            QCOMPARE(f.panelRequests.last().startFolder, albumFolder);
+            f.panelChoice = otherFolder;
+            f.controller.select(&destination);
+        }
+        ControllerFixture next; // the last folder outlives the window
+        next.controller.select(&cue);
+        QCOMPARE(next.panelRequests.last().startFolder, otherFolder);
+    }
+
     void fileDialogConfiguration()
     {
-        QFileDialog audio;
-        audio.setOption(QFileDialog::DontUseNativeDialog);
-        configureFileDialog(audio, {QStringLiteral("Please make your selection!"),
-                                    true,
-                                    false,
-                                    {QStringLiteral("mp3"), QStringLiteral("ogg")}});
-        QCOMPARE(audio.windowTitle(), QStringLiteral("Please make your selection!"));
-        QCOMPARE(audio.fileMode(), QFileDialog::ExistingFile);
-        QVERIFY(audio.nameFilters().constFirst().contains(QStringLiteral("*.[mM][pP]3 *.[oO][gG][gG]")));
+        QTemporaryDir dir;
+        for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt"})
+            writeText(dir.filePath(QLatin1String(name)), "x");
+        QFileDialog cue;
+        cue.setOption(QFileDialog::DontUseNativeDialog);
+        configureFileDialog(cue, {QStringLiteral("Please make your selection!"),
+                                  true,
+                                  false,
+                                  {QStringLiteral("cue")},
+                                  QStringLiteral("Cue sheets"),
+                                  dir.path()});
+        QCOMPARE(cue.windowTitle(), QStringLiteral("Please make your selection!"));
+        QCOMPARE(cue.fileMode(), QFileDialog::ExistingFile);
+        QCOMPARE(cue.nameFilters(), QStringList{QStringLiteral("Cue sheets (*.cue)")});
+        QCOMPARE(cue.directory().absolutePath(), dir.path());
+        // The filter takes sheets in any letter case and nothing else.
+        auto *files = cue.findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        QTRY_COMPARE(files->rowCount(files->index(dir.path())), 3);
 
         QFileDialog folder;
         folder.setOption(QFileDialog::DontUseNativeDialog);
-        configureFileDialog(folder, {QString(), false, true, {}});
+        configureFileDialog(folder, {QString(), false, true, {}, {}, {}});
         QCOMPARE(folder.fileMode(), QFileDialog::Directory);
         QVERIFY(folder.testOption(QFileDialog::ShowDirsOnly));
     }

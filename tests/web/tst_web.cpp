@@ -9,7 +9,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -27,6 +29,13 @@ QByteArray reply(int status, const QByteArray &body)
 {
     return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;
+}
+
+QString s_log; // what the program logged while a test listened
+
+void keepLog(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    s_log += message + u'\n';
 }
 
 } // namespace
@@ -109,13 +118,22 @@ private slots:
     {
         // Unescaped, "+" would arrive as a space and "&"/"=" would add parameters; a space made the URL invalid.
         fillForm(u"a+b&c=d @x.org"_s, u"Hi"_s);
-        m_controller->sendFeedback();
+        // Return in the address field sends: Send is the form's default button.
+        QTest::keyClick(m_controller->mailaddy, Qt::Key_Return);
         QString infos; // as character codes: each UTF-16 code unit's value and "*"
         for (const QChar c :
              u"MacOSX "_s + QSysInfo::prettyProductName() + u"\nVelvane version 2.600\nRegistred: Donationware\n"_s)
             infos += QString::number(c.unicode()) + u'*';
         QCOMPARE(m_targets, QStringList{u"/php/feedback.php?mail=a%2Bb%26c%3Dd%20%40x.org&text=72*105*"_s +
                                         u"10*10*"_s + u"45*"_s.repeated(46) + u"10*10*"_s + infos});
+
+        // Every code unit goes as typed: a no-break space, a line separator, a line feed, a surrogate pair.
+        m_targets.clear();
+        fillForm(u"me@example.org"_s, u"a\u00a0b\u2028c\nd\U0001F600"_s);
+        m_controller->sendFeedback();
+        QCOMPARE(m_targets.size(), 1);
+        QVERIFY2(m_targets.constFirst().contains(u"&text=97*160*98*8232*99*10*100*55357*56832*10*10*45*"_s),
+                 qPrintable(m_targets.constFirst()));
     }
 
     void feedbackForm()
@@ -155,6 +173,8 @@ private slots:
             QSettings().setValue(velvane::kBaseAddressKey, u"http://127.0.0.1:1"_s); // nothing listens
         fillForm(u"me@example.org"_s, u"Hello"_s);
         const QDeadlineTimer deadline(5000);
+        s_log.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepLog);
         // The window keeps serving its event loop during the wait, so this fires mid-fetch.
         std::optional<Qt::CursorShape> cursorDuringFetch;
         QTimer::singleShot(100, this, [&cursorDuringFetch] {
@@ -162,7 +182,10 @@ private slots:
                 cursorDuringFetch = cursor->shape();
         });
         m_controller->sendFeedback();
+        qInstallMessageHandler(previous);
         QVERIFY(!deadline.hasExpired());
+        // The log may name the server, never the sender's address or message.
+        QVERIFY2(!s_log.contains(u"example.org"_s) && !s_log.contains(u"72*"_s), qPrintable(s_log));
         if (!answer.isNull() && answer.isEmpty()) // the silent server
             QCOMPARE(cursorDuringFetch, std::optional(Qt::WaitCursor));
         QVERIFY(!QGuiApplication::overrideCursor());
@@ -170,6 +193,31 @@ private slots:
                  (QStringList{u"ERROR"_s, u"No internet-connection found\nor message-server down!"_s, u"Ok"_s}));
         QVERIFY(formShown());
         QCOMPARE(m_controller->feedbackMessage->toPlainText(), u"Hello"_s);
+    }
+
+    // While the form or the check waits for the server, the window says so; afterwards it is as before.
+    void waitsSayWhatTheyWait()
+    {
+        m_reply = ""_ba; // the server takes the request and stays silent until the time-out
+        auto *note = m_controller->feedbackFenster->findChild<QLabel *>(u"sendingNote"_s);
+        auto *send = m_controller->feedbackFenster->findChild<QPushButton *>(u"sendButton"_s);
+        auto *update = m_interface->mainWindow()->findChild<QPushButton *>(u"updateButton"_s);
+        const QString idle = update->text();
+        QStringList during;
+        const auto look = [&] {
+            during << u"%1 %2 %3 %4"_s.arg(note->isVisible() ? note->text() : u"-"_s)
+                          .arg(send->isEnabled())
+                          .arg(update->text())
+                          .arg(update->isEnabled());
+        };
+        fillForm(u"me@example.org"_s, u"Hello"_s);
+        QTimer::singleShot(100, this, look);
+        m_controller->sendFeedback();
+        QTimer::singleShot(100, this, look);
+        m_controller->search_for_update();
+        look();
+        // Note, Send enabled, update button's text, update button enabled.
+        QCOMPARE(during, (QStringList{u"Sending… 0 %1 1"_s.arg(idle), u"- 1 Checking… 0"_s, u"- 1 %1 1"_s.arg(idle)}));
     }
 
     void updateCheck_data()

@@ -12,6 +12,13 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcWeb, "velvane.web")
 
+// A feedback request carries the sender's address and message in its query, and Qt's error texts quote the
+// whole address; the log gets the server and path alone.
+QUrl withoutPersonalText(const QUrl &url)
+{
+    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
 bool isWebAddress(const QUrl &url)
 {
     return url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http"_s || url.scheme() == u"https"_s);
@@ -33,7 +40,7 @@ std::optional<QUrl> webUrl(const QString &text)
 std::optional<QString> fetchText(const QUrl &url, int timeoutMs)
 {
     if (!isWebAddress(url)) {
-        qCWarning(lcWeb) << "not a web address:" << url;
+        qCWarning(lcWeb) << "not a web address:" << withoutPersonalText(url);
         return std::nullopt;
     }
 
@@ -48,11 +55,12 @@ std::optional<QString> fetchText(const QUrl &url, int timeoutMs)
     // The loop also ends when the application quits under it.
     if (!reply->isFinished()) {
         reply->abort();
-        qCWarning(lcWeb) << "fetch interrupted:" << url;
+        qCWarning(lcWeb) << "fetch interrupted:" << withoutPersonalText(url);
         return std::nullopt;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        qCWarning(lcWeb) << "fetch failed:" << url << reply->errorString();
+        qCWarning(lcWeb) << "fetch failed:" << withoutPersonalText(url) << reply->error()
+                         << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         return std::nullopt;
     }
     return QString::fromUtf8(reply->readAll());
