@@ -1,6 +1,6 @@
 #include "components/splitterrunner.h"
 
-#include "components/mp3length.h"
+#include "components/audiolength.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +12,6 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
-
-Q_LOGGING_CATEGORY(lcSplitter, "velvane.splitter")
 
 namespace velvane {
 
@@ -41,10 +39,10 @@ std::optional<QStringList> arguments(const SplitterJob &job, bool bitReservoir, 
 // loses up to a tenth of a second at the album's end. An end a little past the file's length is cut cleanly.
 std::optional<QString> reservoirEndTime(const QString &audioFile)
 {
-    const auto length = mp3Length(audioFile);
-    if (!length)
+    const auto length = measureAudio(audioFile, false);
+    if (!length || length->sampleRate <= 0)
         return std::nullopt;
-    const qint64 seconds = length->milliseconds / 1000 + 10;
+    const qint64 seconds = length->samples / length->sampleRate + 10;
     if (seconds * length->sampleRate >= std::numeric_limits<qint32>::max())
         return std::nullopt;
     return u"%1.%2.00"_s.arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
@@ -86,12 +84,6 @@ SplitterResult runOnce(const QStringList &words, const QString &piecePath)
 }
 
 } // namespace
-
-QString splitterProgram()
-{
-    const QString configured = qEnvironmentVariable("VELVANE_MP3SPLT");
-    return configured.isEmpty() ? u"/usr/local/bin/mp3splt"_s : configured;
-}
 
 std::optional<QStringList> splitterArguments(const SplitterJob &job, bool bitReservoir)
 {

@@ -1,18 +1,13 @@
 #pragma once
 
+#include "components/splittercommand.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 namespace velvane {
-
-// "/usr/local/bin/mp3splt", unless the environment variable VELVANE_MP3SPLT names another program.
-[[nodiscard]] QString splitterProgram();
-
-// A cue sheet time mm:ss:ff in the splitter's notation mm.ss.hh: frames of 1/75 s become hundredths,
-// always two digits. Nothing when the text is not minutes:seconds:frames (seconds 0-59, frames 0-74).
-[[nodiscard]] std::optional<QString> splitterTime(const QString &cueTime);
 
 // One track's run.
 struct SplitterJob

@@ -1,6 +1,8 @@
-#include "components/splitterrunner.h"
+#include "components/splittercommand.h"
 
 using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcSplitter, "velvane.splitter")
 
 namespace velvane {
 
@@ -32,10 +34,23 @@ std::optional<QString> splitterTime(const QString &cueTime)
     const auto frames = digits(fields[2], 2);
     if (!minutes || !seconds || !frames || *seconds > 59 || *frames > 74)
         return std::nullopt;
-    // round(ff * 100 / 75) = round(4ff / 3), and a third never ends in .5, so integer rounding is exact.
-    const int hundredths = (*frames * 4 + 1) / 3;
+    const auto hundredths = hundredthsOfFrames(*frames);
     return fields[0].toString() % u'.' % fields[1].toString() % u'.' %
            QString::number(hundredths).rightJustified(2, u'0');
+}
+
+QString splitterTime(qint64 hundredths)
+{
+    const qint64 seconds = hundredths / 100;
+    return u"%1.%2.%3"_s.arg(seconds / 60)
+        .arg(seconds % 60, 2, 10, QChar(u'0'))
+        .arg(hundredths % 100, 2, 10, QChar(u'0'));
+}
+
+QString splitterProgram()
+{
+    const QString configured = qEnvironmentVariable("VELVANE_MP3SPLT");
+    return configured.isEmpty() ? u"/usr/local/bin/mp3splt"_s : configured;
 }
 
 } // namespace velvane

@@ -51,7 +51,12 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
         graph += u"[%1]atrim=end_sample=%2[t%1];"_s.arg(i).arg(samples);
         labels += u"[t%1]"_s.arg(i);
     }
-    graph += labels + u"concat=n=%1:v=0:a=1,aformat=channel_layouts=stereo"_s.arg(durations.size());
+    // Pure tones are unlike music to the encoders: noise keeps their block choices as for real recordings.
+    arguments << u"-f"_s << u"lavfi"_s << u"-i"_s
+              << u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.01:seed=7:duration=%2"_s.arg(sampleRate)
+                     .arg(double(album.totalSamples) / sampleRate + 0.1, 0, 'f', 6);
+    graph += labels + u"concat=n=%1:v=0:a=1[tones];[tones][%1]amix=inputs=2:duration=first:normalize=0,"_s
+                      u"aformat=channel_layouts=stereo"_s.arg(durations.size());
 
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
     // bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
@@ -60,11 +65,13 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     if (!run(u"ffmpeg"_s, arguments))
         return std::nullopt;
 
-    const bool ogg = format == AlbumFormat::Ogg;
+    const bool ogg = format == AlbumFormat::Ogg || format == AlbumFormat::OggQ5;
     album.path = QDir(folder).filePath(baseName + (ogg ? u".ogg"_s : u".mp3"_s));
-    const QStringList mode =
-        format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s} : QStringList{u"-V"_s, u"4"_s};
-    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"3"_s, u"-o"_s, album.path, wav})
+    const QStringList mode = format == AlbumFormat::Mp3Cbr    ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
+                             : format == AlbumFormat::Mp3Vbr2 ? QStringList{u"-V"_s, u"2"_s}
+                                                              : QStringList{u"-V"_s, u"4"_s};
+    const QString quality = format == AlbumFormat::OggQ5 ? u"5"_s : u"3"_s;
+    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, quality, u"-o"_s, album.path, wav})
                              : run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
     QFile::remove(wav);
     return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
@@ -72,6 +79,18 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
 
 std::optional<QList<qint16>> decodePcm(const QString &path)
 {
+    if (path.endsWith(u".ogg"_s, Qt::CaseInsensitive)) {
+        // Stereo 16-bit little-endian, averaged here the way ffmpeg's down-mix does it for MP3.
+        const auto raw = run(u"oggdec"_s, {u"-Q"_s, u"-R"_s, u"-o"_s, u"-"_s, path});
+        if (!raw)
+            return std::nullopt;
+        QList<qint16> stereo(raw->size() / qsizetype(sizeof(qint16)));
+        std::memcpy(stereo.data(), raw->constData(), stereo.size() * sizeof(qint16));
+        QList<qint16> samples(stereo.size() / 2);
+        for (qsizetype i = 0; i < samples.size(); ++i)
+            samples[i] = qint16((int(stereo[2 * i]) + int(stereo[2 * i + 1])) / 2);
+        return samples;
+    }
     const auto raw = run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-i"_s, path, u"-f"_s,
                                        u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s, QString::number(sampleRate), u"-"_s});
     if (!raw)

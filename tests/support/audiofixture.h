@@ -13,7 +13,9 @@ enum class AlbumFormat
 {
     Mp3Cbr,
     Mp3Vbr,
-    Ogg
+    Ogg,
+    Mp3Vbr2, // lame -V 2
+    OggQ5    // oggenc -q 5
 };
 
 // Everything is made and decoded at this rate.
@@ -30,14 +32,16 @@ struct Album
 // Distinct frequencies, 230 Hz apart from 330 Hz up.
 [[nodiscard]] double trackTone(int track);
 
-// Writes an album of consecutive tones, track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz
-// stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg. Nothing when a tool fails. Track i plays
-// trackTone(firstTone + i), so albums made with different firstTone can be told apart.
+// Writes an album of consecutive tones over a faint noise floor, track i lasting durations[i] seconds (rounded to
+// whole samples), 44.1 kHz stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg, unless the format
+// says otherwise. Nothing when a tool fails. Track i plays trackTone(firstTone + i), so albums made with different
+// firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                              const QString &baseName = QStringLiteral("album"), int firstTone = 0);
 
-// Mono 16-bit samples at sampleRate, as ffmpeg decodes them; MP3 encoder delay and padding from the LAME header
-// are left out, as a gapless player leaves them out.
+// Mono 16-bit samples at sampleRate, as a gapless player decodes them: MP3 by ffmpeg, which leaves out the encoder
+// delay and padding of the LAME header; Ogg by oggdec, which trims to the granule positions at both ends (ffmpeg
+// keeps the pre-roll before a piece's first granule).
 [[nodiscard]] std::optional<QList<qint16>> decodePcm(const QString &path);
 
 // Playing time in seconds: the gapless decoded length for MP3, the stream's granule length for Ogg (ffmpeg's

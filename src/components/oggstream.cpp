@@ -1,0 +1,149 @@
+#include "components/oggstream.h"
+
+#include <QList>
+
+#include <algorithm>
+#include <array>
+
+namespace velvane {
+
+namespace {
+
+constexpr qint64 pageHeaderSize = 27;
+
+quint32 littleEndian32(QByteArrayView data, qint64 at)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | quint8(data[at + i]);
+    return value;
+}
+
+qint64 littleEndian64(QByteArrayView data, qint64 at)
+{
+    return qint64(quint64(littleEndian32(data, at + 4)) << 32 | littleEndian32(data, at));
+}
+
+// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its CRC field taken as zero.
+quint32 pageCrc(QByteArrayView page)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 r = i << 24;
+            for (int bit = 0; bit < 8; ++bit)
+                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+            t[i] = r;
+        }
+        return t;
+    }();
+    quint32 crc = 0;
+    for (qint64 i = 0; i < page.size(); ++i) {
+        const quint8 byte = i >= 22 && i < 26 ? 0 : quint8(page[i]);
+        crc = (crc << 8) ^ table[((crc >> 24) ^ byte) & 0xFF];
+    }
+    return crc;
+}
+
+struct LogicalStream
+{
+    quint32 serial = 0;
+    bool vorbis = false;
+    int sampleRate = 0;
+    int longBlock = 0;
+    int headerPackets = 0;
+    qint64 audioPackets = 0;
+    qint64 firstGranule = -1;
+    qint64 packetsAtFirstGranule = 0;
+    qint64 lastGranule = -1;
+
+    [[nodiscard]] qint64 samples() const
+    {
+        if (lastGranule < 0)
+            return 0;
+        // The first audio packet gives no samples and each later one at most half a long block. A first
+        // granule beyond that means the stream's count starts later than zero; one below it trims the start,
+        // which the granule positions already leave out.
+        const qint64 decodable = (packetsAtFirstGranule - 1) * (longBlock / 2);
+        const qint64 start = std::max<qint64>(0, firstGranule - decodable);
+        return std::max<qint64>(0, lastGranule - start);
+    }
+};
+
+} // namespace
+
+std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
+{
+    QList<LogicalStream> streams;
+    qint64 at = 0;
+    while (at + pageHeaderSize <= data.size()) {
+        if (data.sliced(at, 4) != QByteArrayView("OggS") || data[at + 4] != 0) {
+            const qint64 next = data.indexOf(QByteArrayView("OggS"), at + 1);
+            if (next < 0)
+                break;
+            at = next;
+            continue;
+        }
+        const int segments = quint8(data[at + 26]);
+        if (at + pageHeaderSize + segments > data.size())
+            break;
+        qint64 bodySize = 0;
+        int completedPackets = 0;
+        for (int i = 0; i < segments; ++i) {
+            const int lacing = quint8(data[at + pageHeaderSize + i]);
+            bodySize += lacing;
+            completedPackets += lacing < 255 ? 1 : 0;
+        }
+        const qint64 pageSize = pageHeaderSize + segments + bodySize;
+        if (at + pageSize > data.size())
+            break;
+        const QByteArrayView page = data.sliced(at, pageSize);
+        if (pageCrc(page) != littleEndian32(page, 22)) {
+            at += 1; // a damaged page is skipped, as decoders skip it
+            continue;
+        }
+        at += pageSize;
+
+        const quint8 flags = quint8(page[5]);
+        const qint64 granule = littleEndian64(page, 6);
+        const quint32 serial = littleEndian32(page, 14);
+        const QByteArrayView body = page.sliced(pageHeaderSize + segments);
+        if (flags & 0x02) {
+            LogicalStream stream;
+            stream.serial = serial;
+            if (body.size() >= 30 && body[0] == 1 && body.sliced(1, 6) == QByteArrayView("vorbis")) {
+                stream.vorbis = true;
+                stream.sampleRate = int(littleEndian32(body, 12));
+                stream.longBlock = 1 << (quint8(body[28]) >> 4);
+            }
+            streams.append(stream);
+        }
+        const auto stream =
+            std::find_if(streams.rbegin(), streams.rend(), [&](const LogicalStream &s) { return s.serial == serial; });
+        if (stream == streams.rend() || !stream->vorbis)
+            continue;
+        const int headers = std::min(3 - stream->headerPackets, completedPackets);
+        stream->headerPackets += headers;
+        stream->audioPackets += completedPackets - headers;
+        if (granule == -1 || stream->audioPackets == 0)
+            continue;
+        if (stream->firstGranule < 0) {
+            stream->firstGranule = granule;
+            stream->packetsAtFirstGranule = stream->audioPackets;
+        }
+        stream->lastGranule = granule;
+    }
+
+    std::optional<OggVorbisLength> length;
+    for (const LogicalStream &stream : std::as_const(streams)) {
+        if (!stream.vorbis || stream.sampleRate <= 0)
+            continue;
+        if (!length)
+            length = OggVorbisLength{0, stream.sampleRate, stream.longBlock};
+        length->samples += stream.samples();
+        length->longBlock = std::max(length->longBlock, stream.longBlock);
+    }
+    return length;
+}
+
+} // namespace velvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QString>
+
+#include <optional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSplitter)
+
+namespace velvane {
+
+// "/usr/local/bin/mp3splt", unless the environment variable VELVANE_MP3SPLT names another program.
+[[nodiscard]] QString splitterProgram();
+
+// A cue sheet time mm:ss:ff in the splitter's notation mm.ss.hh: frames of 1/75 s become hundredths,
+// always two digits. Nothing when the text is not minutes:seconds:frames (seconds 0-59, frames 0-74).
+[[nodiscard]] std::optional<QString> splitterTime(const QString &cueTime);
+
+// Cue frames (1/75 s) to the nearest hundredth, the splitter's resolution.
+[[nodiscard]] constexpr qint64 hundredthsOfFrames(qint64 cueFrames)
+{
+    // round(ff * 100 / 75) = round(4ff / 3), and a third never ends in .5, so integer rounding is exact.
+    return (cueFrames * 4 + 1) / 3;
+}
+
+// Hundredths in the splitter's notation m.ss.hh.
+[[nodiscard]] QString splitterTime(qint64 hundredths);
+
+} // namespace velvane

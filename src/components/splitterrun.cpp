@@ -1,0 +1,427 @@
+#include "components/splitterrun.h"
+
+#include "components/audiolength.h"
+#include "components/mpegstream.h"
+#include "components/splittercommand.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QQueue>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <csignal>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace velvane {
+
+namespace {
+
+constexpr int pollMilliseconds = 100;
+constexpr int killWaitMilliseconds = 5000;
+
+// The splitter names pieces "@n": the piece's number, zero-filled to the width of the piece count.
+const QRegularExpression pieceName(u"^([0-9]{1,9})\\.(mp3|ogg)$"_s);
+// In the C locale, each finished piece is announced on a line of its own, and is complete when it is.
+const QRegularExpression pieceCreated(u"File \"(?:.*/)?([^/\"]+)\" created"_s);
+
+QString clockText(qint64 hundredths, bool withHundredths)
+{
+    const qint64 seconds = hundredths / 100;
+    QString text = u"%1:%2"_s.arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
+    if (withHundredths)
+        text += u".%1"_s.arg(hundredths % 100, 2, 10, QChar(u'0'));
+    return text;
+}
+
+QString secondsText(qint64 samples, int sampleRate)
+{
+    return u"%1 s"_s.arg(double(samples) / sampleRate, 0, 'f', 2);
+}
+
+} // namespace
+
+struct SplitterRun::State
+{
+    SplitterRunRequest request;
+    QString audio;
+    QString work;
+    QString extension;
+    std::optional<AudioLength> album;
+    std::optional<MpegStream> albumMpeg;
+    QList<qint64> starts; // hundredths, as the splitter gets them
+    std::optional<qint64> end;
+    int runPieces = 0; // the pieces the splitter is asked for: those that start before the audio's end
+    bool toEnd = true; // the last of them runs to the audio's end
+    bool bitReservoir = false;
+    bool started = false;
+
+    std::unique_ptr<QProcess> process;
+    QByteArray output; // the splitter's output not yet split into lines
+    QString lastLine;  // for the log when it fails
+    QList<bool> reported;
+    QQueue<SplitterEvent> pending;
+    std::optional<SplitterEvent> outcome;
+    qint64 outputBytes = 0;
+    qint64 progressMark = -1;
+    QElapsedTimer sinceProgress;
+
+    void begin();
+    void startSplitter();
+    void readOutput(bool atEnd);
+    void splitterEnded();
+    [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
+    [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
+    void report(int index, const QString &path);
+    void reportPastEnd();
+    [[nodiscard]] bool retryWithoutReservoir(const QString &why);
+    void abort(const QString &reason);
+    void kill();
+    void removeUnfinished();
+    [[nodiscard]] QMap<int, QString> pieceFiles() const;
+    [[nodiscard]] qint64 progress() const;
+    void fail(const QString &reason) { outcome = SplitterEvent{SplitterEvent::Failed, -1, {}, reason}; }
+};
+
+void SplitterRun::State::begin()
+{
+    const QList<qint64> &frames = request.starts;
+    if (frames.isEmpty())
+        return fail(u"There is nothing to cut."_s);
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        if (frames[i] < 0 || (i > 0 && frames[i] <= frames[i - 1]))
+            return fail(u"The start times do not rise from track to track."_s);
+    }
+    if (request.end && *request.end <= frames.last())
+        return fail(u"The last track ends before it starts."_s);
+
+    // Absolute paths begin with "/", so the splitter never takes one for an option.
+    audio = QFileInfo(request.audioFile).absoluteFilePath();
+    work = QFileInfo(request.workFolder).absoluteFilePath();
+    extension = request.isOgg ? u"ogg"_s : u"mp3"_s;
+    if (!QFileInfo(work).isDir())
+        return fail(u"The work folder %1 is missing."_s.arg(QDir::toNativeSeparators(work)));
+    // The splitter overwrites without asking, and a piece of this run must never be confused with another's.
+    if (!pieceFiles().isEmpty())
+        return fail(u"The work folder %1 already holds pieces."_s.arg(QDir::toNativeSeparators(work)));
+
+    if (request.isOgg) {
+        album = measureAudio(audio, true);
+    } else if ((albumMpeg = scanMpegFile(audio))) {
+        album = AudioLength{albumMpeg->playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
+    }
+    if (!album || album->samples <= 0 || album->sampleRate <= 0) {
+        return fail(u"The audio file %1 could not be read as %2 audio."_s.arg(
+            QDir::toNativeSeparators(audio), request.isOgg ? u"Ogg Vorbis"_s : u"MP3"_s));
+    }
+
+    for (qint64 start : frames)
+        starts.append(hundredthsOfFrames(start));
+    if (request.end)
+        end = hundredthsOfFrames(*request.end);
+    reported = QList<bool>(starts.size(), false);
+    // A start past the end is an error to the splitter, and it ends the run there; such tracks are told apart.
+    runPieces = int(std::count_if(starts.cbegin(), starts.cend(),
+                                  [&](qint64 start) { return album->samplesAt(start) < album->samples; }));
+    toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
+    // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header, which the
+    // splitter can only do when the album has one.
+    bitReservoir = albumMpeg && albumMpeg->hasGaplessInfo;
+
+    if (runPieces == 0) {
+        reportPastEnd();
+        outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
+        return;
+    }
+    startSplitter();
+}
+
+void SplitterRun::State::startSplitter()
+{
+    QStringList words;
+    if (!request.isOgg)
+        words << u"-f"_s;
+    if (bitReservoir)
+        words << u"-b"_s;
+    // "-d ." keeps the output lines free of the user's folder names.
+    words << u"-n"_s << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << audio;
+    for (int i = 0; i < runPieces; ++i)
+        words << splitterTime(starts[i]);
+    // "EOF" reaches the last frame whatever the Info header says, and with -b it gives the piece all of the
+    // album's end; a time past the end would overflow the splitter's 32-bit sample count on long albums.
+    words << (toEnd ? u"EOF"_s : splitterTime(*end));
+
+    process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C"_s);
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(work);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    // A group of its own, so that a kill also reaches whatever the splitter started.
+    process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    qCDebug(lcSplitter) << "running" << splitterProgram() << words;
+    process->start(splitterProgram(), words, QIODevice::ReadOnly);
+    if (!process->waitForStarted(-1)) {
+        process.reset();
+        return fail(u"The splitter %1 could not be started."_s.arg(splitterProgram()));
+    }
+    output.clear();
+    progressMark = progress();
+    sinceProgress.start();
+}
+
+void SplitterRun::State::readOutput(bool atEnd)
+{
+    const QByteArray read = process->readAll();
+    outputBytes += read.size();
+    output += read;
+    if (atEnd)
+        output += '\n';
+    qsizetype lineEnd;
+    while ((lineEnd = output.indexOf('\n')) >= 0) {
+        const QString line = QString::fromLocal8Bit(output.first(lineEnd)).trimmed();
+        output.remove(0, lineEnd + 1);
+        const auto created = pieceCreated.match(line);
+        const auto name = created.hasMatch() ? pieceName.match(created.captured(1)) : QRegularExpressionMatch();
+        if (!name.hasMatch()) {
+            if (!line.isEmpty())
+                lastLine = line;
+            continue;
+        }
+        const int index = name.captured(1).toInt() - 1;
+        if (name.captured(2) != extension || index < 0 || index >= runPieces || reported[index])
+            continue;
+        // A lone piece with -b is looked at when the splitter is done, so that a bad one can be cut again.
+        if (runPieces == 1 && bitReservoir)
+            continue;
+        report(index, QDir(work).filePath(name.captured(0)));
+    }
+}
+
+QString SplitterRun::State::pieceProblem(int index, const QString &path) const
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return u"The splitter made no piece for this track."_s;
+    if (info.size() == 0)
+        return u"The splitter left an empty piece."_s;
+
+    qint64 samples = 0;
+    if (request.isOgg) {
+        const auto length = measureAudio(path, true);
+        if (!length)
+            return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
+        samples = length->samples;
+    } else {
+        auto piece = scanMpegFile(path);
+        if (!piece)
+            return u"The splitter's piece is not playable MP3 audio."_s;
+        if (bitReservoir && piece->hasGaplessInfo && (isLastToEnd(index) || !piece->lameCrcValid)) {
+            // The splitter leaves the last piece without the album's padding, so it would play the encoder's
+            // padding at the end; a joined album's header speaks for its first part only, so its padding is not
+            // at the end and none is dropped. Its CRC of the LAME tag is often stale too.
+            int padding = piece->encoderPadding;
+            if (isLastToEnd(index))
+                padding = albumMpeg->headerMatchesStream() ? albumMpeg->encoderPadding : 0;
+            if (!setPieceEnd(path, *piece, padding) || !(piece = scanMpegFile(path)))
+                return u"The header of the splitter's piece could not be completed."_s;
+        }
+        samples = piece->playedSamples();
+    }
+
+    const qint64 from = album->samplesAt(starts[index]);
+    const qint64 to =
+        isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
+    // Without bit-reservoir handling the splitter cuts on frame boundaries, so either end may be a frame off.
+    const qint64 tolerance = album->frameSamples * (request.isOgg || bitReservoir ? 1 : 2);
+    if (qAbs(samples - (to - from)) > tolerance) {
+        return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
+                                                                  secondsText(to - from, album->sampleRate));
+    }
+    return {};
+}
+
+void SplitterRun::State::report(int index, const QString &path)
+{
+    reported[index] = true;
+    const QString problem = pieceProblem(index, path);
+    if (problem.isEmpty()) {
+        pending.enqueue({SplitterEvent::PieceReady, index, path, {}});
+        return;
+    }
+    qCWarning(lcSplitter) << "piece" << index + 1 << "of" << audio << "is bad:" << problem;
+    QFile::remove(path);
+    pending.enqueue({SplitterEvent::PieceBad, index, {}, problem});
+}
+
+void SplitterRun::State::reportPastEnd()
+{
+    const qint64 albumEnd = album->samples * 100 / album->sampleRate;
+    for (int i = runPieces; i < starts.size(); ++i) {
+        // Hundredths only where whole seconds would read as the same time.
+        const bool fine = starts[i] / 100 == albumEnd / 100;
+        pending.enqueue({SplitterEvent::PieceBad,
+                         i,
+                         {},
+                         u"The track starts at %1, after the end of the audio (%2)."_s.arg(clockText(starts[i], fine),
+                                                                                           clockText(albumEnd, fine))});
+    }
+}
+
+bool SplitterRun::State::retryWithoutReservoir(const QString &why)
+{
+    if (!bitReservoir || reported.contains(true))
+        return false;
+    qCInfo(lcSplitter) << "cutting" << audio << "again without bit-reservoir handling:" << why;
+    removeUnfinished();
+    bitReservoir = false;
+    startSplitter();
+    return true;
+}
+
+void SplitterRun::State::splitterEnded()
+{
+    readOutput(true);
+    QString failure;
+    if (process->exitStatus() == QProcess::CrashExit)
+        failure = u"The splitter crashed."_s;
+    else if (process->exitCode() != 0)
+        failure = u"The splitter failed with exit status %1."_s.arg(process->exitCode());
+    if (!failure.isEmpty())
+        qCWarning(lcSplitter) << failure << "Its last words:" << lastLine;
+
+    if (runPieces == 1 && bitReservoir) {
+        const QString path = pieceFiles().value(1);
+        const QString problem = !failure.isEmpty() ? failure : pieceProblem(0, QDir(work).filePath(path));
+        if (problem.isEmpty()) {
+            reported[0] = true;
+            pending.enqueue({SplitterEvent::PieceReady, 0, QDir(work).filePath(path), {}});
+        } else if (retryWithoutReservoir(problem)) {
+            return;
+        }
+    }
+    if (!failure.isEmpty()) {
+        if (retryWithoutReservoir(failure))
+            return;
+        removeUnfinished();
+        return fail(failure);
+    }
+    // Pieces the splitter did not announce are looked at all the same; a missing one is told.
+    const QMap<int, QString> files = pieceFiles();
+    for (int i = 0; i < runPieces; ++i) {
+        if (!reported[i])
+            report(i, QDir(work).filePath(files.value(i + 1, u"%1.%2"_s.arg(i + 1).arg(extension))));
+    }
+    reportPastEnd();
+    outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
+}
+
+void SplitterRun::State::kill()
+{
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    // Still unreaped, so the group id cannot belong to anyone else.
+    const qint64 pid = process->processId();
+    if (pid > 0)
+        ::kill(pid_t(-pid), SIGKILL);
+    process->kill();
+    process->waitForFinished(killWaitMilliseconds);
+}
+
+void SplitterRun::State::abort(const QString &reason)
+{
+    kill();
+    removeUnfinished();
+    qCWarning(lcSplitter) << "splitting" << audio << "ended early:" << reason;
+    fail(reason);
+}
+
+void SplitterRun::State::removeUnfinished()
+{
+    const QMap<int, QString> files = pieceFiles();
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        const int index = file.key() - 1;
+        if (index >= 0 && index < reported.size() && !reported[index])
+            QFile::remove(QDir(work).filePath(file.value()));
+    }
+}
+
+QMap<int, QString> SplitterRun::State::pieceFiles() const
+{
+    QMap<int, QString> files;
+    const QStringList names = QDir(work).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const auto match = pieceName.match(name);
+        if (match.hasMatch() && match.captured(2) == extension)
+            files.insert(match.captured(1).toInt(), name);
+    }
+    return files;
+}
+
+qint64 SplitterRun::State::progress() const
+{
+    qint64 bytes = outputBytes;
+    const QMap<int, QString> files = pieceFiles();
+    for (const QString &name : files)
+        bytes += QFileInfo(QDir(work).filePath(name)).size();
+    return bytes;
+}
+
+SplitterRun::SplitterRun(SplitterRunRequest request)
+    : m_state(std::make_unique<State>())
+{
+    m_state->request = std::move(request);
+}
+
+SplitterRun::~SplitterRun()
+{
+    State &s = *m_state;
+    if (s.process && s.process->state() != QProcess::NotRunning) {
+        s.kill();
+        s.removeUnfinished();
+    }
+}
+
+SplitterEvent SplitterRun::next(const std::function<bool()> &stopRequested)
+{
+    State &s = *m_state;
+    if (!s.started) {
+        s.started = true;
+        s.begin();
+    }
+    for (;;) {
+        if (!s.pending.isEmpty())
+            return s.pending.dequeue();
+        if (s.outcome)
+            return *s.outcome;
+        if (stopRequested && stopRequested()) {
+            s.abort(u"The split was stopped."_s);
+            continue;
+        }
+        if (s.process->state() != QProcess::NotRunning)
+            s.process->waitForReadyRead(pollMilliseconds);
+        if (s.process->state() == QProcess::NotRunning) {
+            s.splitterEnded();
+            continue;
+        }
+        s.readOutput(false);
+
+        const qint64 progress = s.progress();
+        if (progress != s.progressMark) {
+            s.progressMark = progress;
+            s.sinceProgress.start();
+        } else if (s.sinceProgress.elapsed() >= s.request.stallTimeout.count()) {
+            s.abort(u"The splitter made no progress for %1 s and was stopped."_s.arg(
+                double(s.request.stallTimeout.count()) / 1000.0));
+        }
+    }
+}
+
+} // namespace velvane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velvane {
+
+struct SplitterRunRequest
+{
+    QString audioFile; // made absolute before it reaches the splitter
+    bool isOgg = false;
+    QList<qint64> starts;      // cue frames (1/75 s), rising; one piece per start
+    std::optional<qint64> end; // cue frames; none: to the audio's last sample
+    QString workFolder;        // private; the splitter runs in it and leaves its pieces there
+    std::chrono::milliseconds stallTimeout{60000};
+};
+
+struct SplitterEvent
+{
+    enum Kind
+    {
+        PieceReady, // the piece is complete and checked; it is the caller's from now on
+        PieceBad,   // the piece is missing, damaged or of the wrong length; nothing of it is left
+        Finished,   // the run is over; every piece has had its PieceReady or PieceBad
+        Failed      // the run ended early; pieces without an event were not made and nothing of them is left
+    };
+    Kind kind = Failed;
+    int piece = -1; // index into starts (PieceReady, PieceBad)
+    QString path;   // the piece (PieceReady)
+    QString reason; // in the user's words (PieceBad, Failed)
+};
+
+// One splitter process cutting every piece of one audio file: "-f -b" for MP3 with a LAME header, the splitter's
+// numbered names in the work folder. Pieces are reported one by one as the splitter finishes them. A request
+// of one piece is the fallback for a single track: when the cut with bit-reservoir handling fails, it is made
+// again without.
+class SplitterRun
+{
+public:
+    explicit SplitterRun(SplitterRunRequest request);
+    // Kills the splitter if it still runs and removes the pieces it had not finished.
+    ~SplitterRun();
+    SplitterRun(const SplitterRun &) = delete;
+    SplitterRun &operator=(const SplitterRun &) = delete;
+
+    // Blocks until the next event. Asks stopRequested at least every 100 ms and kills the splitter at once when
+    // it says so (then Failed). Kills it, too, when its pieces have not grown for the stall time-out. After
+    // Finished or Failed, returns that event again.
+    [[nodiscard]] SplitterEvent next(const std::function<bool()> &stopRequested = {});
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace velvane
