@@ -161,12 +161,15 @@ void import_cue::showAudioSource()
         m_audioFilesNote->hide();
         return;
     }
-    m_audioFilesNote->setText(m_audioSource == AudioSource::User
-                                  ? QStringLiteral("used for all tracks, not the sheet's %1 files").arg(files)
-                                  : QStringLiteral("first of %1 files, each track from its own").arg(files));
+    const bool chosen = m_audioSource == AudioSource::User;
+    m_audioFilesNote->setText(chosen ? QStringLiteral("for all tracks")
+                                     : QStringLiteral("first of %1 files").arg(files));
     // Tool tips take markup whenever they look like it, so the names are escaped.
-    m_audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1</p>")
-                                     .arg(m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
+    const QString intro = chosen
+                              ? QStringLiteral("Chosen by hand, so every track is cut from this file. The sheet names:")
+                              : QStringLiteral("Each track is cut from its own file. The sheet names:");
+    m_audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n%2</p>")
+                                     .arg(intro, m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
     m_audioFilesNote->show();
 }
 

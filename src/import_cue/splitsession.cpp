@@ -91,6 +91,11 @@ void SplitSession::split()
         if (outlets.failures && !failures.isEmpty()) {
             outlets.failures->setPlainText(failures);
             outlets.failures->show();
+            // Wide enough that most reasons take one line, and still over the middle of the main window.
+            QWidget *sheet = outlets.failures->window();
+            sheet->resize(qMax(sheet->width(), 640), sheet->minimumSizeHint().height());
+            if (const QWidget *main = sheet->parentWidget())
+                sheet->move(main->geometry().center() - sheet->rect().center());
         }
         if (outlets.closeButton) {
             outlets.closeButton->show();

@@ -332,6 +332,52 @@ private slots:
         qputenv("VELVANE_MP3SPLT", splitter);
     }
 
+    // A sheet naming several files cuts each track from its own, with start times rising within each file; an
+    // audio file chosen by hand is one file for the whole sheet.
+    void aSheetOfSeveralFilesCutsEachTrackFromItsOwn()
+    {
+        QTemporaryDir work;
+        using velvane::test::AlbumFormat;
+        const auto side1 = velvane::test::makeAlbum(work.path(), AlbumFormat::Mp3Cbr, {1, 1}, u"side1"_s);
+        const auto side2 = velvane::test::makeAlbum(work.path(), AlbumFormat::Mp3Cbr, {1.5}, u"side2"_s);
+        QVERIFY(side1 && side2);
+        const QString cue = work.filePath(u"sides.cue"_s);
+        writeCue(cue, "PERFORMER \"Tones\"\nFILE \"side1.mp3\" MP3\n"
+                      "TRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
+                      "TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 01 00:01:00\n"
+                      "FILE \"side2.mp3\" MP3\n"
+                      "TRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 00:00:00\n");
+        const QString out = work.filePath(u"out"_s);
+        QDir().mkpath(out);
+
+        ControllerFixture f;
+        f.readCue(cue);
+        f.controller.home_dir->setText(out);
+        auto *note = f.interface.mainWindow()->findChild<QLabel *>(u"audioFilesNote"_s);
+        QCOMPARE(f.controller.mp3_file->text(), side1->path);
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().contains(u'2'), qPrintable(note->text()));
+        f.controller.startSplit();
+        QVERIFY(f.alerts.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 60000);
+        QCOMPARE(f.controller.processing->text(), u"All 3 tracks made in %1."_s.arg(out));
+        // Track 3 is side 2 whole, not side 1 from its start.
+        const auto third = velvane::test::durationSeconds(out + u"/Tones - Three.mp3"_s);
+        QVERIFY(third && qAbs(*third - 1.5) < 0.05);
+        f.controller.close();
+
+        const QString manual = note->text();
+        f.panelChoice = side2->path;
+        QObject audioButton;
+        audioButton.setProperty("tag", 2);
+        f.controller.select(&audioButton);
+        QVERIFY(note->text() != manual);
+        f.controller.startSplit(); // one file: track 3 no longer starts after track 2
+        QCOMPARE(f.alerts.size(), 1);
+        QVERIFY2(f.alerts.constFirst().message.startsWith(u"Track 3 starts at 00:00:00"_s),
+                 qPrintable(f.alerts.constFirst().message));
+    }
+
     void aSheetArrivingDuringAJobIsReadAfterClose()
     {
         QTemporaryDir work;
