@@ -60,6 +60,33 @@ bool processGone(qint64 pid)
     return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
 }
 
+// Points VELVANE_MP3SPLT, until destroyed, at a shell script that runs code in the work folder with $REAL naming
+// the real splitter; "missing" names no program at all, and no code keeps the real splitter.
+class StandInSplitter
+{
+public:
+    StandInSplitter(const QString &folder, const QByteArray &code)
+        : m_saved(qgetenv("VELVANE_MP3SPLT"))
+    {
+        if (code.isEmpty())
+            return;
+        QFile program(folder + u"/splitter"_s);
+        ok = program.open(QIODevice::WriteOnly) &&
+             program.write("#!/bin/sh\nREAL='" + m_saved + "'\n" + code + '\n') > 0;
+        program.close();
+        ok = ok && program.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("VELVANE_MP3SPLT", code == "missing" ? "/nonexistent/mp3splt" : QFile::encodeName(program.fileName()));
+    }
+    ~StandInSplitter() { qputenv("VELVANE_MP3SPLT", m_saved); }
+    StandInSplitter(const StandInSplitter &) = delete;
+    StandInSplitter &operator=(const StandInSplitter &) = delete;
+
+    bool ok = true;
+
+private:
+    QByteArray m_saved;
+};
+
 } // namespace
 
 class TestSplitterRun : public QObject
@@ -78,15 +105,12 @@ private slots:
     void killsWhatItStarted();
     void singleTrackRunner_data();
     void singleTrackRunner();
-
-private:
-    QString m_splitter; // the real one
 };
 
 void TestSplitterRun::initTestCase()
 {
-    m_splitter = qEnvironmentVariable("VELVANE_MP3SPLT");
-    QVERIFY(QFileInfo(m_splitter).isExecutable());
+    // The stand-ins call the real splitter through this too.
+    QVERIFY(QFileInfo(qEnvironmentVariable("VELVANE_MP3SPLT")).isExecutable());
 }
 
 void TestSplitterRun::cueTimes_data()
@@ -185,7 +209,7 @@ void TestSplitterRun::piecesMakeTheAlbum()
 
 void TestSplitterRun::faultsAreTold_data()
 {
-    QTest::addColumn<QByteArray>("splitter"); // shell code run in the work folder; $REAL is the real splitter
+    QTest::addColumn<QByteArray>("splitter"); // the stand-in's shell code
     QTest::addColumn<QList<qint64>>("starts");
     QTest::addColumn<QStringList>("events");
 
@@ -216,7 +240,7 @@ void TestSplitterRun::faultsAreTold_data()
         << QStringList{u"bad 0: The splitter made no piece for this track."_s,
                        u"bad 1: The splitter made no piece for this track."_s,
                        u"bad 2: The splitter made no piece for this track."_s, u"finished"_s};
-    QTest::newRow("missing splitter") << QByteArray() << three
+    QTest::newRow("missing splitter") << QByteArray("missing") << three
                                       << QStringList{
                                              u"failed: The splitter /nonexistent/mp3splt could not be started."_s};
 }
@@ -232,15 +256,8 @@ void TestSplitterRun::faultsAreTold()
     const auto album = test::makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {4.0});
     QVERIFY(album && QDir(dir.path()).mkdir(u"work"_s));
     const QByteArray albumHash = hashOf(album->path);
-    QFile program(dir.filePath(u"splitter"_s));
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nREAL='" + QFile::encodeName(m_splitter) + "'\n" + splitter + '\n');
-    program.close();
-    QVERIFY(program.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-
-    const QByteArray saved = qgetenv("VELVANE_MP3SPLT");
-    const auto restore = qScopeGuard([&] { qputenv("VELVANE_MP3SPLT", saved); });
-    qputenv("VELVANE_MP3SPLT", splitter.isEmpty() ? "/nonexistent/mp3splt" : QFile::encodeName(program.fileName()));
+    const StandInSplitter standIn(dir.path(), splitter);
+    QVERIFY(standIn.ok);
     QStringList ready;
     {
         SplitterRun run({album->path, false, starts, std::nullopt, work});
@@ -285,14 +302,8 @@ void TestSplitterRun::killsWhatItStarted()
     const QString work = dir.filePath(u"work"_s);
     const auto album = test::makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {2.0});
     QVERIFY(album && QDir(dir.path()).mkdir(u"work"_s));
-    QFile program(dir.filePath(u"splitter"_s));
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nREAL='" + QFile::encodeName(m_splitter) + "'\n" + splitter + '\n');
-    program.close();
-    QVERIFY(program.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    const QByteArray saved = qgetenv("VELVANE_MP3SPLT");
-    const auto restore = qScopeGuard([&] { qputenv("VELVANE_MP3SPLT", saved); });
-    qputenv("VELVANE_MP3SPLT", QFile::encodeName(program.fileName()));
+    const StandInSplitter standIn(dir.path(), splitter);
+    QVERIFY(standIn.ok);
 
     QStringList pids;
     {
@@ -324,7 +335,7 @@ void TestSplitterRun::killsWhatItStarted()
 
 void TestSplitterRun::singleTrackRunner_data()
 {
-    QTest::addColumn<QByteArray>("splitter"); // stand-in's shell code; empty: the real one
+    QTest::addColumn<QByteArray>("splitter"); // the stand-in's shell code; empty: the real splitter
     QTest::addColumn<qint64>("end");          // cue frames; -1: to the end
     QTest::addColumn<QString>("result");      // "ready" or the reason
 
@@ -358,15 +369,8 @@ void TestSplitterRun::singleTrackRunner()
     file.close();
     const qint64 albumSamples = test::decodePcm(album->path).value_or(QList<qint16>()).size();
 
-    QFile program(dir.filePath(u"splitter"_s));
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nREAL='" + QFile::encodeName(m_splitter) + "'\n" + splitter + '\n');
-    program.close();
-    QVERIFY(program.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    const QByteArray saved = qgetenv("VELVANE_MP3SPLT");
-    const auto restore = qScopeGuard([&] { qputenv("VELVANE_MP3SPLT", saved); });
-    if (!splitter.isEmpty())
-        qputenv("VELVANE_MP3SPLT", QFile::encodeName(program.fileName()));
+    const StandInSplitter standIn(dir.path(), splitter);
+    QVERIFY(standIn.ok);
 
     SplitterRun run({album->path, false, {120}, end < 0 ? std::nullopt : std::optional(end), work});
     const SplitterEvent event = run.next();
