@@ -189,7 +189,7 @@ qint64 MpegStream::playedSamples() const
     return std::max<qint64>(0, total - start - dropped);
 }
 
-std::optional<MpegStream> scanMpegStream(QByteArrayView data)
+std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
 {
     const auto first = findFrame(data, afterId3v2(data), nullptr);
     if (!first)
@@ -204,6 +204,8 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data)
         stream.infoFrameOffset = at;
         at += kind.bytes;
     }
+    if (headerOnly)
+        return stream;
     while (at < data.size()) {
         auto h = frameHeader(data, at);
         if (!h || !h->sameKind(kind)) {
@@ -225,7 +227,7 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data)
     return stream;
 }
 
-std::optional<MpegStream> scanMpegFile(const QString &path)
+std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -233,8 +235,8 @@ std::optional<MpegStream> scanMpegFile(const QString &path)
     if (file.size() == 0)
         return std::nullopt;
     if (const uchar *mapped = file.map(0, file.size()))
-        return scanMpegStream(QByteArrayView(mapped, file.size()));
-    return scanMpegStream(file.readAll());
+        return scanMpegStream(QByteArrayView(mapped, file.size()), headerOnly);
+    return scanMpegStream(file.readAll(), headerOnly);
 }
 
 bool setPieceEnd(const QString &path, const MpegStream &piece, int padding)

@@ -34,9 +34,10 @@ struct MpegStream
     [[nodiscard]] qint64 playedSamples() const;
 };
 
-// Nothing when no run of MPEG audio frames is found.
-[[nodiscard]] std::optional<MpegStream> scanMpegStream(QByteArrayView data);
-[[nodiscard]] std::optional<MpegStream> scanMpegFile(const QString &path);
+// Nothing when no run of MPEG audio frames is found. With headerOnly, stops after the first frame: what the
+// Info frame says, without counting the audio frames.
+[[nodiscard]] std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly = false);
+[[nodiscard]] std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly = false);
 
 // Rewrites the Info frame of a piece that runs to its album's end: the frame count the stream holds and the
 // given padding, with the LAME tag's CRC made anew. False when the piece has no LAME tag or cannot be written.

@@ -112,35 +112,38 @@ void SplitterRun::State::begin()
     if (!pieceFiles().isEmpty())
         return fail(u"The work folder %1 already holds pieces."_s.arg(QDir::toNativeSeparators(work)));
 
+    for (qint64 start : frames)
+        starts.append(hundredthsOfFrames(start));
+    if (request.end)
+        end = hundredthsOfFrames(*request.end);
+    reported = QList<bool>(starts.size(), false);
+    runPieces = int(starts.size());
+    toEnd = !end;
+    // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header, which the
+    // splitter can only do when the album has one.
+    if (!request.isOgg) {
+        const auto header = scanMpegFile(audio, true);
+        bitReservoir = header && header->hasGaplessInfo;
+    }
+
+    // The album is measured while the splitter already reads it.
+    startSplitter();
+    if (outcome)
+        return;
     if (request.isOgg) {
         album = measureAudio(audio, true);
     } else if ((albumMpeg = scanMpegFile(audio))) {
         album = AudioLength{albumMpeg->playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
     if (!album || album->samples <= 0 || album->sampleRate <= 0) {
-        return fail(u"The audio file %1 could not be read as %2 audio."_s.arg(
+        return abort(u"The audio file %1 could not be read as %2 audio."_s.arg(
             QDir::toNativeSeparators(audio), request.isOgg ? u"Ogg Vorbis"_s : u"MP3"_s));
     }
-
-    for (qint64 start : frames)
-        starts.append(hundredthsOfFrames(start));
-    if (request.end)
-        end = hundredthsOfFrames(*request.end);
-    reported = QList<bool>(starts.size(), false);
-    // A start past the end is an error to the splitter, and it ends the run there; such tracks are told apart.
+    // The splitter makes nothing from a start past the end, and fails when the first one is; those tracks are
+    // told apart.
     runPieces = int(std::count_if(starts.cbegin(), starts.cend(),
                                   [&](qint64 start) { return album->samplesAt(start) < album->samples; }));
     toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
-    // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header, which the
-    // splitter can only do when the album has one.
-    bitReservoir = albumMpeg && albumMpeg->hasGaplessInfo;
-
-    if (runPieces == 0) {
-        reportPastEnd();
-        outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
-        return;
-    }
-    startSplitter();
 }
 
 void SplitterRun::State::startSplitter()
@@ -154,6 +157,7 @@ void SplitterRun::State::startSplitter()
     words << u"-n"_s << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << audio;
     for (int i = 0; i < runPieces; ++i)
         words << splitterTime(starts[i]);
+    // Before the album is measured, a start past its end may still be among these; the splitter stops there.
     // "EOF" reaches the last frame whatever the Info header says, and with -b it gives the piece all of the
     // album's end; a time past the end would overflow the splitter's 32-bit sample count on long albums.
     words << (toEnd ? u"EOF"_s : splitterTime(*end));
@@ -264,7 +268,11 @@ void SplitterRun::State::report(int index, const QString &path)
 void SplitterRun::State::reportPastEnd()
 {
     const qint64 albumEnd = album->samples * 100 / album->sampleRate;
+    const QMap<int, QString> files = pieceFiles();
     for (int i = runPieces; i < starts.size(); ++i) {
+        if (files.contains(i + 1))
+            QFile::remove(QDir(work).filePath(files.value(i + 1)));
+        reported[i] = true;
         // Hundredths only where whole seconds would read as the same time.
         const bool fine = starts[i] / 100 == albumEnd / 100;
         pending.enqueue({SplitterEvent::PieceBad,
@@ -289,6 +297,11 @@ bool SplitterRun::State::retryWithoutReservoir(const QString &why)
 void SplitterRun::State::splitterEnded()
 {
     readOutput(true);
+    if (runPieces == 0) {
+        reportPastEnd();
+        outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
+        return;
+    }
     QString failure;
     if (process->exitStatus() == QProcess::CrashExit)
         failure = u"The splitter crashed."_s;

@@ -220,6 +220,9 @@ void TestSplitterRun::faultsAreTold_data()
                                                u"bad 2: The track starts at 0:05, after the end of the audio (0:04)."_s,
                                                u"bad 3: The track starts at 1:00, after the end of the audio (0:04)."_s,
                                                u"finished"_s};
+    QTest::newRow("only start past the end, which the splitter refuses")
+        << QByteArray("exec \"$REAL\" \"$@\"") << QList<qint64>{375}
+        << QStringList{u"bad 0: The track starts at 0:05, after the end of the audio (0:04)."_s, u"finished"_s};
     QTest::newRow("crash after the pieces")
         << QByteArray("\"$REAL\" \"$@\"; kill -SEGV $$") << three
         << QStringList{u"ready 0 1.mp3"_s, u"ready 1 2.mp3"_s, u"ready 2 3.mp3"_s, u"failed: The splitter crashed."_s};
