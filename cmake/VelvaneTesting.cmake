@@ -1,3 +1,9 @@
+# Tests that link no GUI carry the label "core", and the target velvane-core-tests builds them: the sanitizer
+# build runs just these.
+if(NOT TARGET velvane-core-tests)
+    add_custom_target(velvane-core-tests)
+endif()
+
 # velvane_add_test(NAME SOURCES file... LIBS target...)
 # One Qt Test executable per area, run offscreen with the distribution's splitter.
 function(velvane_add_test name)
@@ -9,4 +15,8 @@ function(velvane_add_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT 600
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELVANE_MP3SPLT=${VELVANE_SYSTEM_MP3SPLT};VELVANE_RESOURCES=${VELVANE_BUILD_DATADIR}")
+    if(NOT velvane-gui IN_LIST T_LIBS)
+        set_tests_properties(${name} PROPERTIES LABELS core)
+        add_dependencies(velvane-core-tests ${name})
+    endif()
 endfunction()

@@ -12,6 +12,7 @@ packages=(
     xvfb xauth imagemagick fonts-dejavu-core
     desktop-file-utils appstream man-db lintian
     pkexec
+    clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()
