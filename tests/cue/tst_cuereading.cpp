@@ -107,8 +107,8 @@ void CueReadingTest::sheets_data()
     QTest::newRow("lines before the first TRACK never make a track, nor a track without a line of its own")
         << u"TITLE Album\nINDEX 01 00:00:00\nFILE \"my.mp3 rips.mp3\" MP3\nTRACK 01\nFLAGS DCP\nTRACK 02\nTITLE A"_s
         << QStringList{u"title=A|performer=|file=/m/my.mp3 rips.mp3"_s} << u"my.mp3 rips.mp3"_s << false;
-    QTest::newRow("any type of file is a track's file; an empty name gives an empty one; first usable is the audio")
-        << u"FILE \"a.mp3.wav\" WAVE\nTRACK 01\nTITLE A\nFILE my b.flac\tWAVE\nTRACK 02\nFILE \"\" MP3\nTITLE B\n"
+    QTest::newRow("any type of file is a track's file; a name of slashes gives an empty one; first usable is audio")
+        << u"FILE \"a.mp3.wav\" WAVE\nTRACK 01\nTITLE A\nFILE my b.flac\tWAVE\nTRACK 02\nFILE // WAVE\nTITLE B\n"
            u"INDEX 01 00:00:00\nfile \t \"cd1/c.Ogg\" OGG\nTRACK 03\nFILE d.mp3\nTITLE D"_s
         << QStringList{u"title=A|performer=|file=/m/a.mp3.wav"_s, u"title=B|performer=|index=00:00:00|file="_s,
                        u"title=D|performer=|file=/m/cd1/c.Ogg"_s}

@@ -82,8 +82,9 @@ QString fileOnFileLine(const QString &line, const QString &folder)
 {
     if (const std::optional<AudioFile> audio = audioOnFileLine(line, folder))
         return audio->path;
+    // Slashes alone name no file: joined, they would give the sheet's own folder.
     const QString name = otherName(line);
-    return name.isEmpty() ? QString() : joinedPath(folder, name);
+    return name.count(u'/') == name.size() ? QString() : joinedPath(folder, name);
 }
 
 std::optional<AudioFile> searchAudioInLines(const QStringList &lines, const QString &cuePath)
