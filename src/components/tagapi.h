@@ -5,8 +5,8 @@
 
 #include <memory>
 
-// Writes ID3 tags into MP3 files. One object serves a whole job: examineFile() starts afresh for each piece,
-// the setters collect values, and updateFile() writes them.
+// Writes tags into MP3 pieces (ID3v2.3) and Ogg Vorbis pieces (Vorbis comments). One object serves a whole job:
+// examineFile() starts afresh for each piece, the setters collect values, and updateFile() writes them.
 class TagAPI
 {
 public:
@@ -18,20 +18,27 @@ public:
     // The ID3v1 genre names.
     [[nodiscard]] QStringList getGenreList() const;
 
-    // True when path is a valid MPEG file; it becomes the file that the setters and updateFile() act on.
+    // True when path is a regular file holding MP3 or Ogg Vorbis audio, told by its content; it becomes the file
+    // that the setters and updateFile() act on.
     [[nodiscard]] bool examineFile(const QString &path);
 
     void setTitle(const QString &title);
     void setArtist(const QString &artist);
     void setAlbum(const QString &album);
-    void setYear(int year);
-    void setTrack(int track, int totalTracks);
+    void setYear(int year);                    // 0: no year
+    void setTrack(int track, int totalTracks); // track 0 is a pregap piece
     void setGenreName(const QStringList &genres);
 
-    // Writes what the setters set into the examined file; false when nothing could be written.
-    bool updateFile();
+    // Writes what the setters set into the examined file, without writing its audio again. True only when the tags
+    // stand in the file and the audio behind them reads back unchanged. False leaves the file byte for byte as it
+    // was, also when the file system is full or the piece was replaced since examineFile().
+    [[nodiscard]] bool updateFile();
+
+    // Why the last examineFile() or updateFile() failed, in user words.
+    [[nodiscard]] QString errorString() const;
 
 private:
     struct Pending;
     std::unique_ptr<Pending> m_pending;
+    QString m_error;
 };

@@ -1,7 +1,11 @@
+#include "components/frontrewrite.h"
 #include "components/tagapi.h"
 #include "support/audiofixture.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,18 +13,134 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/vorbisfile.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 
 using namespace Qt::StringLiterals;
+using namespace velvane;
 using namespace velvane::test;
 
 namespace {
 
-// The frame's text as stored, or null when there is no such frame.
-QString text(TagLib::MPEG::File &file, const char *id)
+QByteArray contents(const QString &path)
 {
-    const TagLib::ID3v2::FrameList frames = file.ID3v2Tag(true)->frameListMap()[id];
-    return frames.isEmpty() ? QString() : QString::fromStdString(frames.front()->toString().to8Bit(true));
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+QByteArray hashOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// The audio as a player reads it: past the ID3v2 tag or the three Vorbis header packets, before an ID3v1 tag.
+QByteArray audioOf(const QByteArray &file)
+{
+    qsizetype begin = 0, end = file.size();
+    if (file.startsWith("OggS")) {
+        for (int packets = 0; packets < 3 && begin + 27 <= end;) {
+            const int segments = uchar(file[begin + 26]);
+            qsizetype body = 0;
+            for (int i = 0; i < segments; ++i) {
+                body += uchar(file[begin + 27 + i]);
+                packets += uchar(file[begin + 27 + i]) < 255;
+            }
+            begin += 27 + segments + body;
+        }
+    } else {
+        if (file.startsWith("ID3"))
+            begin = 10 + (uchar(file[6]) << 21 | uchar(file[7]) << 14 | uchar(file[8]) << 7 | uchar(file[9]));
+        if (end >= 128 && file.mid(end - 128, 3) == "TAG")
+            end -= 128;
+    }
+    return file.mid(begin, end - begin);
+}
+
+quint64 inodeOf(const QString &path)
+{
+    struct stat status = {};
+    ::stat(QFile::encodeName(path).constData(), &status);
+    return status.st_ino;
+}
+
+bool opensRoomInPlace(const QString &folder)
+{
+    struct statfs fs = {};
+    return ::statfs(QFile::encodeName(folder).constData(), &fs) == 0 &&
+           (fs.f_type == 0xEF53 || fs.f_type == 0x58465342);
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+void tag(TagAPI &tags, const QString &title, int year, int track, int total)
+{
+    tags.setTitle(title);
+    tags.setArtist(u"by "_s + title);
+    tags.setAlbum(u"on "_s + title);
+    tags.setYear(year);
+    tags.setTrack(track, total);
+    tags.setGenreName({u"Techno"_s});
+}
+
+// A small file system of its own, mounted for one test; not valid where this machine will not mount one.
+class ScratchFileSystem
+{
+public:
+    ScratchFileSystem(const QString &kind, qint64 bytes)
+    {
+        m_path = m_dir.filePath(u"mnt"_s);
+        QDir().mkpath(m_path);
+        if (kind == u"tmpfs") {
+            m_mounted = run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1"_s.arg(bytes), u"tmpfs"_s, m_path});
+            return;
+        }
+        const QString image = m_dir.filePath(u"image"_s);
+        QFile file(image);
+        m_mounted = file.open(QIODevice::WriteOnly) && file.resize(bytes) &&
+                    run(u"mkfs.ext4"_s, {u"-q"_s, u"-F"_s, u"-m"_s, u"0"_s, u"-b"_s, u"4096"_s, image}) &&
+                    run(u"mount"_s, {u"-o"_s, u"loop"_s, image, m_path});
+    }
+    ~ScratchFileSystem()
+    {
+        if (m_mounted)
+            run(u"umount"_s, {m_path});
+    }
+    [[nodiscard]] bool isValid() const { return m_mounted; }
+    [[nodiscard]] QString path() const { return m_path; }
+
+    // Fills it up to spare bytes.
+    bool fill(qint64 spare) const
+    {
+        QFile filler(m_path + u"/filler"_s);
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return false;
+        const QByteArray block(64 * 1024, 'x');
+        for (qint64 chunk = block.size(); chunk >= 1; chunk /= 4) {
+            while (filler.write(block.constData(), chunk) == chunk) {
+            }
+        }
+        return filler.resize(filler.size() - spare);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    bool m_mounted = false;
+};
 
 } // namespace
 
@@ -29,64 +149,236 @@ class TestTagApi : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanup();
     void writesEveryField_data();
     void writesEveryField();
+    void failedWriteLeavesPieceAsItWas_data();
+    void failedWriteLeavesPieceAsItWas();
+    void fullFileSystem_data();
+    void fullFileSystem();
+
+private:
+    // A fresh copy of a piece as the splitter leaves it, without tags.
+    QString piece(const QString &folder, bool ogg) const;
+
+    QTemporaryDir m_fixtures;
+    QString m_mp3, m_ogg;
 };
+
+void TestTagApi::initTestCase()
+{
+    const auto mp3 = makeAlbum(m_fixtures.path(), AlbumFormat::Mp3Cbr, {1.0});
+    const auto ogg = makeAlbum(m_fixtures.path(), AlbumFormat::Ogg, {1.0});
+    QVERIFY(mp3 && ogg);
+    m_mp3 = mp3->path;
+    m_ogg = ogg->path;
+}
+
+void TestTagApi::cleanup()
+{
+    setRewriteSeam({});
+}
+
+QString TestTagApi::piece(const QString &folder, bool ogg) const
+{
+    const QString path = QDir(folder).filePath(ogg ? u"out.ogg"_s : u"out.mp3"_s);
+    return QFile::copy(ogg ? m_ogg : m_mp3, path) ? path : QString();
+}
 
 void TestTagApi::writesEveryField_data()
 {
+    QTest::addColumn<bool>("ogg");
+    QTest::addColumn<bool>("tagged"); // the piece carries tags already, as TagLib's plain save() writes them
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("year");
-    QTest::addColumn<QString>("trck");
+    QTest::addColumn<int>("track");
 
-    QTest::newRow("latin-1") << u"Café del Mar, Björk"_s << 1997 << u"3/12"_s;
-    QTest::newRow("beyond latin-1") << u"Звезда по имени Солнце – 坂本龍一 “live” 🎹"_s << 2001 << u"1/1"_s;
-    QTest::newRow("year 0") << u"T"_s << 0 << u"7/20"_s;
+    QTest::newRow("mp3, latin-1") << false << false << u"Café del Mar, Björk"_s << 1997 << 3;
+    QTest::newRow("mp3 tagged, beyond latin-1") << false << true << u"Звезда – 坂本龍一 “live” 🎹"_s << 2001 << 1;
+    QTest::newRow("mp3, pregap, year 0") << false << false << u"Pregap"_s << 0 << 0;
+    QTest::newRow("ogg, beyond latin-1") << true << false << u"Звезда – 坂本龍一 “live” 🎹"_s << 1997 << 3;
+    QTest::newRow("ogg tagged, pregap, year 0") << true << true << u"Pregap"_s << 0 << 0;
+    QTest::newRow("ogg, long title") << true << false << QString(3000, u'ä') << 2024 << 12;
 }
 
+// Both ways of writing must give the same file: the tags read back, and the audio is the untagged piece's.
 void TestTagApi::writesEveryField()
 {
+    QFETCH(bool, ogg);
+    QFETCH(bool, tagged);
     QFETCH(QString, title);
     QFETCH(int, year);
-    QFETCH(QString, trck);
+    QFETCH(int, track);
 
-    QTemporaryDir dir;
-    const auto piece = makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {0.5}, u"Grüße \"$x\" `y`"_s);
-    const auto ogg = makeAlbum(dir.path(), AlbumFormat::Ogg, {0.3});
-    QVERIFY(piece && ogg);
-    { // Pieces can carry tags already: v2.4 and ID3v1, as TagLib's plain save() writes them.
-        TagLib::MPEG::File old(QFile::encodeName(piece->path).constData(), false);
-        old.tag()->setTitle("Old title");
-        QVERIFY(old.save());
+    QTemporaryDir inPlace, copied;
+    const QString paths[] = {piece(inPlace.path(), ogg), piece(copied.path(), ogg)};
+    const QByteArray audio = hashOf(audioOf(contents(paths[0])));
+    QByteArray before;
+    for (const QString &path : paths) {
+        if (tagged) {
+            const QByteArray name = QFile::encodeName(path);
+            std::unique_ptr<TagLib::File> old(ogg ? static_cast<TagLib::File *>(new TagLib::Ogg::Vorbis::File(name))
+                                                  : new TagLib::MPEG::File(name));
+            old->tag()->setTitle("Old title");
+            old->tag()->setComment("Kept");
+            QVERIFY(old->save());
+        }
+        before = contents(path);
+        const quint64 inode = inodeOf(path);
+
+        setRewriteSeam({path == paths[0] ? RewriteWay::InPlaceFirst : RewriteWay::Automatic, 0, {}});
+        TagAPI tags;
+        QVERIFY(tags.examineFile(path));
+        tag(tags, title, year, track, 20);
+        QVERIFY2(tags.updateFile(), qPrintable(tags.errorString()));
+        // Opening room in place keeps the file; a copy is a new one.
+        if (opensRoomInPlace(QFileInfo(path).path()))
+            QCOMPARE(inodeOf(path) == inode, path == paths[0]);
     }
-    TagAPI tags;
-    QVERIFY(tags.examineFile(piece->path));
-    tags.setTitle(title);
-    tags.setArtist(u"by "_s + title);
-    tags.setAlbum(u"on "_s + title);
-    tags.setYear(year);
-    tags.setTrack(trck.section(u'/', 0, 0).toInt(), trck.section(u'/', 1).toInt());
-    tags.setGenreName({u"Techno"_s});
-    QVERIFY(tags.updateFile());
+    const QByteArray after = contents(paths[0]);
+    QCOMPARE(hashOf(contents(paths[1])), hashOf(after));
+    QCOMPARE(hashOf(audioOf(after)), tagged && ogg ? hashOf(audioOf(before)) : audio);
 
-    TagLib::MPEG::File file(QFile::encodeName(piece->path).constData(), false);
-    QVERIFY(file.isValid() && !file.hasID3v1Tag());
+    const QByteArray name = QFile::encodeName(paths[0]);
+    const QString trck = QString::number(track) + u"/20"_s;
+    if (ogg) {
+        QVERIFY2(run(u"oggdec"_s, {u"-Q"_s, u"-o"_s, u"/dev/null"_s, paths[0]}), "the stream no longer decodes");
+        TagLib::Ogg::Vorbis::File file(name.constData());
+        const TagLib::Ogg::FieldListMap fields = file.tag()->fieldListMap();
+        QStringList stored;
+        for (const char *key : {"TITLE", "ARTIST", "ALBUM", "DATE", "TRACKNUMBER", "TRACKTOTAL", "GENRE", "COMMENT"})
+            stored << (fields.contains(key) ? QString::fromStdString(fields[key].toString(",").to8Bit(true)) : u"-"_s);
+        QCOMPARE(stored, (QStringList{title, u"by "_s + title, u"on "_s + title, year ? QString::number(year) : u"-"_s,
+                                      QString::number(track), u"20"_s, u"Techno"_s, tagged ? u"Kept"_s : u"-"_s}));
+        return;
+    }
+    TagLib::MPEG::File file(name.constData(), false);
+    QVERIFY(file.isValid() && !file.hasID3v1Tag() && !file.hasAPETag());
     QCOMPARE(file.ID3v2Tag(true)->header()->majorVersion(), 3u);
     QStringList stored;
-    for (const char *id : {"TIT2", "TPE1", "TALB", "TRCK", "TCON", "TDRC"})
-        stored << text(file, id);
+    for (const char *id : {"TIT2", "TPE1", "TALB", "TRCK", "TCON", "TDRC", "COMM"}) {
+        const TagLib::ID3v2::FrameList frames = file.ID3v2Tag()->frameListMap()[id];
+        stored << (frames.isEmpty() ? u"-"_s : QString::fromStdString(frames.front()->toString().to8Bit(true)));
+    }
     // TagLib reads a v2.3 year back as TDRC; year 0 leaves no year frame at all.
     QCOMPARE(stored, (QStringList{title, u"by "_s + title, u"on "_s + title, trck, u"Techno"_s,
-                                  year ? QString::number(year) : QString()}));
+                                  year ? QString::number(year) : u"-"_s, tagged ? u"Kept"_s : u"-"_s}));
     // v2.3 has Latin-1 and UTF-16 only; Latin-1 text must stay readable by players that know nothing else.
     const bool latin1 = std::all_of(title.cbegin(), title.cend(), [](QChar c) { return c.unicode() < 0x100; });
     auto *titleFrame = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame *>(file.ID3v2Tag()->frameList("TIT2")[0]);
     QCOMPARE(titleFrame->textEncoding(), latin1 ? TagLib::String::Latin1 : TagLib::String::UTF16);
+}
 
-    // Only MPEG is taken, and a refused file must not leave the previous piece open for writing.
-    QVERIFY(!tags.examineFile(ogg->path));
-    tags.setTitle(u"Stray"_s);
-    QVERIFY(!tags.updateFile());
+void TestTagApi::failedWriteLeavesPieceAsItWas_data()
+{
+    QTest::addColumn<bool>("ogg");
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<int>("failingCall"); // the write or copy call that fails, from 1; 0: none
+    QTest::addColumn<int>("error");       // its errno; 0: the piece is replaced by another file at that call
+    QTest::addColumn<qint64>("chunkLimit");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("in place, tag write fails") << false << true << 1 << EIO << qint64(0) << false;
+    QTest::newRow("in place, ogg headers fail halfway") << true << true << 3 << ENOSPC << qint64(1000) << false;
+    QTest::newRow("copy, tag write fails") << true << false << 1 << ENOSPC << qint64(0) << false;
+    QTest::newRow("copy, audio copy fails halfway") << false << false << 5 << EIO << qint64(4096) << false;
+    QTest::newRow("in place, short writes") << false << true << 0 << 0 << qint64(100) << true;
+    QTest::newRow("copy, short writes") << true << false << 0 << 0 << qint64(1000) << true;
+    QTest::newRow("in place, replaced while writing") << true << true << 1 << 0 << qint64(0) << false;
+    QTest::newRow("copy, replaced while writing") << false << false << 2 << 0 << qint64(0) << false;
+    QTest::newRow("replaced after it was examined") << false << true << -1 << 0 << qint64(0) << false;
+}
+
+void TestTagApi::failedWriteLeavesPieceAsItWas()
+{
+    QFETCH(bool, ogg);
+    QFETCH(bool, inPlace);
+    QFETCH(int, failingCall);
+    QFETCH(int, error);
+    QFETCH(qint64, chunkLimit);
+    QFETCH(bool, ok);
+
+    QTemporaryDir dir, elsewhere;
+    const QString path = piece(dir.path(), ogg);
+    const QString newcomer = elsewhere.filePath(u"newcomer"_s);
+    QFile::copy(ogg ? m_mp3 : m_ogg, newcomer);
+    const QByteArray before = contents(path), other = contents(newcomer);
+    // Whatever stands under the piece's name afterwards must be the piece as it was, or the newcomer untouched.
+    const bool replaced = failingCall != 0 && error == 0;
+    const auto replace = [&] {
+        ::rename(QFile::encodeName(newcomer).constData(), QFile::encodeName(path).constData());
+    };
+
+    TagAPI tags;
+    QVERIFY(tags.examineFile(path));
+    tag(tags, u"Title"_s, 2000, 1, 2);
+    if (failingCall < 0)
+        replace();
+    setRewriteSeam({inPlace ? RewriteWay::InPlaceFirst : RewriteWay::CopyOnly, chunkLimit, [&](int call) {
+                        if (call == failingCall && error == 0)
+                            replace();
+                        return call == failingCall ? error : 0;
+                    }});
+    QCOMPARE(tags.updateFile(), ok);
+    setRewriteSeam({});
+
+    const QByteArray after = contents(path);
+    if (ok) {
+        QCOMPARE(hashOf(audioOf(after)), hashOf(audioOf(before)));
+        QVERIFY(tags.examineFile(path));
+        QVERIFY(after.contains("Title"));
+    } else {
+        QCOMPARE(hashOf(after), hashOf(replaced ? other : before));
+        QVERIFY(!tags.errorString().isEmpty());
+    }
+    QCOMPARE(filesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
+}
+
+void TestTagApi::fullFileSystem_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("ogg");
+    QTest::addColumn<qint64>("spare");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("ext4, full") << u"ext4"_s << false << qint64(0) << false;
+    QTest::newRow("ext4, ogg, full") << u"ext4"_s << true << qint64(0) << false;
+    // Opening room in place needs only the tag's block, where a copy would need the whole piece again.
+    QTest::newRow("ext4, one block spare") << u"ext4"_s << false << qint64(4096) << true;
+    QTest::newRow("tmpfs, less room than a copy") << u"tmpfs"_s << true << qint64(8192) << false;
+    QTest::newRow("tmpfs, room for a copy") << u"tmpfs"_s << false << qint64(256 * 1024) << true;
+}
+
+// A full file system is where a tag write once cut the end off a piece.
+void TestTagApi::fullFileSystem()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, ogg);
+    QFETCH(qint64, spare);
+    QFETCH(bool, ok);
+
+    const ScratchFileSystem fs(kind, 16 * 1024 * 1024);
+    if (!fs.isValid())
+        QSKIP("This machine does not let the test mount a small file system.");
+    const QString path = piece(fs.path(), ogg);
+    QVERIFY(!path.isEmpty() && fs.fill(spare));
+    const QByteArray before = contents(path);
+    const quint64 inode = inodeOf(path);
+
+    TagAPI tags;
+    QVERIFY(tags.examineFile(path));
+    tag(tags, u"Title"_s, 2000, 1, 2);
+    QCOMPARE(tags.updateFile(), ok);
+    const QByteArray after = contents(path);
+    if (ok) {
+        QCOMPARE(hashOf(audioOf(after)), hashOf(audioOf(before)));
+        // Where a copy finds no room, ext4 opens room in place.
+        QCOMPARE(inodeOf(path) == inode, kind == u"ext4");
+    } else {
+        QCOMPARE(hashOf(after), hashOf(before));
+    }
+    QCOMPARE(filesIn(fs.path()), (QStringList{u"filler"_s, QFileInfo(path).fileName()}));
 }
 
 QTEST_GUILESS_MAIN(TestTagApi)

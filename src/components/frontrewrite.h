@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace velvane {
+
+// Tells the file that was examined from one put in its place, or changed, since.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    friend bool operator==(const FileStamp &, const FileStamp &) = default;
+};
+
+// Nothing unless path names a regular file; a symbolic link is not followed.
+[[nodiscard]] std::optional<FileStamp> stampOf(const QString &path);
+
+// A piece seen as a front (tags, headers), which is replaced, and the audio behind it, which is kept byte for byte.
+// What follows audioEnd (old trailing tags) is dropped.
+struct FrontPlan
+{
+    qint64 audioBegin = 0;
+    qint64 audioEnd = 0;
+    qint64 smallestFront = 0;
+    // The new front, exactly size bytes long; nothing when the format cannot fill that size exactly.
+    std::function<std::optional<QByteArray>(qint64 size)> render;
+};
+
+struct RewriteResult
+{
+    bool ok = false;
+    QString error; // in user words when !ok
+};
+
+// Puts the plan's front before the piece's audio: the front and the audio are written once, in order, into a new
+// file beside the piece, which then takes the piece's place. Where that finds no room, on ext4 and XFS, room for
+// the front is opened in place instead, which moves no audio byte. ok only when the front stands in the file and
+// the audio behind it reads back as before; otherwise the file is byte for byte as it was.
+[[nodiscard]] RewriteResult rewriteFront(const QString &path, const FileStamp &examined, const FrontPlan &plan);
+
+enum class RewriteWay
+{
+    Automatic,
+    CopyOnly,
+    InPlaceFirst // where the file system can, before any copy
+};
+
+// Lets tests and the benchmark steer rewrites. Process-wide and unsynchronised: set it only while no rewrite runs.
+struct RewriteSeam
+{
+    RewriteWay way = RewriteWay::Automatic;
+    qint64 chunkLimit = 0;                    // when > 0, each write or copy call moves at most this many bytes
+    std::function<int(int call)> beforeWrite; // called before each write or copy call (from 1); an errno fails it
+};
+void setRewriteSeam(RewriteSeam seam);
+
+} // namespace velvane

@@ -1,0 +1,168 @@
+#include "components/id3front.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace velvane {
+
+namespace {
+
+constexpr qint64 id3HeaderSize = 10;
+
+TagLib::String toTString(const QString &text)
+{
+    return TagLib::String(text.toStdString(), TagLib::String::UTF8);
+}
+
+// An empty value removes the frame rather than leaving an empty one behind.
+void setTextFrame(TagLib::ID3v2::Tag &tag, const char *id, const QStringList &values)
+{
+    tag.removeFrames(id);
+    TagLib::StringList texts;
+    bool latin1 = true;
+    for (const QString &value : values) {
+        if (value.isEmpty())
+            continue;
+        texts.append(toTString(value));
+        latin1 = latin1 && texts.back().isLatin1();
+    }
+    if (texts.isEmpty())
+        return;
+    // v2.3 knows no UTF-8, so text outside Latin-1 goes as UTF-16 with a byte-order mark.
+    auto *frame =
+        new TagLib::ID3v2::TextIdentificationFrame(id, latin1 ? TagLib::String::Latin1 : TagLib::String::UTF16);
+    frame->setText(texts);
+    tag.addFrame(frame);
+}
+
+void applyValues(TagLib::ID3v2::Tag &tag, const TagValues &values)
+{
+    if (values.title)
+        setTextFrame(tag, "TIT2", {*values.title});
+    if (values.artist)
+        setTextFrame(tag, "TPE1", {*values.artist});
+    if (values.album)
+        setTextFrame(tag, "TALB", {*values.album});
+    if (values.year) {
+        // TagLib keeps the year as TDRC and writes TYER for v2.3; 0 removes it.
+        tag.setYear(*values.year > 0 ? unsigned(*values.year) : 0);
+    }
+    if (values.track) {
+        const auto [track, total] = *values.track;
+        QString text;
+        if (track >= 0)
+            text = total > 0 ? QString::number(track) + u'/' + QString::number(total) : QString::number(track);
+        setTextFrame(tag, "TRCK", {text});
+    }
+    if (values.genres)
+        setTextFrame(tag, "TCON", *values.genres);
+}
+
+quint32 syncsafe(const char *bytes)
+{
+    return quint32(uchar(bytes[0]) & 0x7f) << 21 | quint32(uchar(bytes[1]) & 0x7f) << 14 |
+           quint32(uchar(bytes[2]) & 0x7f) << 7 | quint32(uchar(bytes[3]) & 0x7f);
+}
+
+// Where the audio starts: after every ID3v2 tag at the very front.
+qint64 leadingTagsEnd(QFile &file)
+{
+    qint64 at = 0;
+    for (;;) {
+        file.seek(at);
+        const QByteArray header = file.read(id3HeaderSize);
+        if (header.size() < id3HeaderSize || !header.startsWith("ID3") || uchar(header[3]) == 0xff)
+            return at;
+        const bool footer = uchar(header[5]) & 0x10;
+        at += id3HeaderSize + syncsafe(header.constData() + 6) + (footer ? id3HeaderSize : 0);
+    }
+}
+
+// Where the audio ends: before an ID3v1 tag and an APE tag at the very end.
+qint64 trailingTagsStart(QFile &file)
+{
+    qint64 end = file.size();
+    file.seek(end - 128);
+    if (end >= 128 && file.read(3) == "TAG")
+        end -= 128;
+    constexpr qint64 apeFooterSize = 32;
+    file.seek(end - apeFooterSize);
+    const QByteArray footer = end >= apeFooterSize ? file.read(apeFooterSize) : QByteArray();
+    if (footer.startsWith("APETAGEX")) {
+        const qint64 size = qFromLittleEndian<quint32>(footer.constData() + 12);
+        const bool header = qFromLittleEndian<quint32>(footer.constData() + 20) & 0x80000000u;
+        end -= size + (header ? apeFooterSize : 0);
+    }
+    return end;
+}
+
+// The end of the last frame: TagLib adds padding of its own, which gives way to ours.
+qint64 framesEnd(const QByteArray &tag)
+{
+    qint64 at = id3HeaderSize;
+    while (at + id3HeaderSize <= tag.size() && tag[at] != 0)
+        at += id3HeaderSize + qFromBigEndian<quint32>(tag.constData() + at + 4);
+    return std::min<qint64>(at, tag.size());
+}
+
+std::optional<QByteArray> padded(const QByteArray &frames, qint64 size)
+{
+    if (frames.isEmpty()) // no frames, no tag: as TagLib strips an empty one
+        return size == 0 ? std::optional(QByteArray()) : std::nullopt;
+    const qint64 body = size - id3HeaderSize;
+    if (size < frames.size() || body >= (1 << 28))
+        return std::nullopt;
+    QByteArray tag = frames + QByteArray(size - frames.size(), '\0');
+    // TagLib copies an old tag's flags; what it renders has no footer, extended header or unsynchronisation.
+    tag[5] = 0;
+    for (int i = 0; i < 4; ++i)
+        tag[6 + i] = char((body >> (7 * (3 - i))) & 0x7f);
+    return tag;
+}
+
+} // namespace
+
+bool isMpegFile(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    // TagLib 1.13 calls any readable file a valid MPEG file, text and Ogg included; a frame sync is the real test.
+    return file.isValid() && file.firstFrameOffset() >= 0;
+}
+
+std::optional<FrontPlan> planId3Front(const QString &path, const TagValues &values)
+{
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    FrontPlan plan;
+    plan.audioBegin = leadingTagsEnd(raw);
+    plan.audioEnd = trailingTagsStart(raw);
+
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid())
+        return std::nullopt;
+    const auto tag =
+        plan.audioBegin > 0 ? std::make_unique<TagLib::ID3v2::Tag>(&file, 0) : std::make_unique<TagLib::ID3v2::Tag>();
+    applyValues(*tag, values);
+    QByteArray frames;
+    if (!tag->isEmpty()) {
+        const TagLib::ByteVector rendered = tag->render(TagLib::ID3v2::v3);
+        frames = QByteArray(rendered.data(), rendered.size());
+        frames.truncate(framesEnd(frames));
+    }
+    plan.smallestFront = frames.size();
+    plan.render = [frames](qint64 size) {
+        return padded(frames, size);
+    };
+    return plan;
+}
+
+} // namespace velvane
