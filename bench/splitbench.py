@@ -56,16 +56,16 @@ def make_album(folder, name):
     if os.path.exists(path):
         return path, starts, total
     print(f"making {name}: {minutes} min, {tracks} tracks, {encoder}...", file=sys.stderr)
-    # A tone per track; aevalsrc switches the frequency at each start, sample-exact.
+    # A tone per track, each cut to its exact number of samples and joined.
     bounds = starts[1:] + [total]
-    expr = "+".join(
-        f"between(t,{s / 75:.6f},{e / 75 - 1e-9:.9f})*sin(2*PI*{220 + 37 * i}*t)"
-        for i, (s, e) in enumerate(zip(starts, bounds))
-    )
-    pcm = subprocess.Popen(
-        ["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-         f"aevalsrc='0.4*({expr})|0.4*({expr})':s={RATE}:d={total / 75}",
-         "-f", "s16le", "-"], stdout=subprocess.PIPE)
+    inputs, graph = [], ""
+    for i, (s, e) in enumerate(zip(starts, bounds)):
+        samples = (e - s) * RATE // 75
+        inputs += ["-f", "lavfi", "-i", f"sine=frequency={220 + 37 * i}:sample_rate={RATE}:duration={samples / RATE + 0.1}"]
+        graph += f"[{i}]atrim=end_sample={samples}[t{i}];"
+    graph += "".join(f"[t{i}]" for i in range(tracks)) + f"concat=n={tracks}:v=0:a=1"
+    pcm = subprocess.Popen(["ffmpeg", "-loglevel", "error", *inputs, "-filter_complex", graph, "-ac", "2",
+                            "-f", "s16le", "-"], stdout=subprocess.PIPE)
     if kind == "mp3":
         run(["lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed", "--little-endian", "-m", "j",
              *options, "-", path], stdin=pcm.stdout)
