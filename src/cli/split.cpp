@@ -100,7 +100,7 @@ int runSplitCommand(const QStringList &args)
                        stallOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
-    QLoggingCategory::setFilterRules(u"velvane.*.info=false\nvelvane.*.warning=false"_s);
+    QLoggingCategory::setFilterRules(u"velvane.*.debug=false\nvelvane.*.info=false\nvelvane.*.warning=false"_s);
 
     // parse() wants the program name first.
     if (!parser.parse(QStringList{u"velvane-split"_s} + args)) {

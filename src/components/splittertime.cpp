@@ -2,7 +2,7 @@
 
 using namespace Qt::StringLiterals;
 
-Q_LOGGING_CATEGORY(lcSplitter, "velvane.splitter")
+Q_LOGGING_CATEGORY(lcSplitter, "velvane.splitter", QtInfoMsg)
 
 namespace velvane {
 

@@ -1,10 +1,9 @@
 #include "core/split/splitjob.h"
 
-#include "components/splitterrunner.h"
+#include "components/splitterrun.h"
 #include "components/tagapi.h"
 #include "core/split/piecemove.h"
 #include "core/split/pieceplan.h"
-#include "core/split/starttimes.h"
 #include "core/split/workfolder.h"
 
 #include <QDir>
@@ -31,11 +30,22 @@ struct Job
     SplitSummary summary;
     int total = 0;
     int done = 0; // the sheet's tracks finished, failed or not
+    const PiecePlan *shown = nullptr;
 };
 
 TrackOutcome failed(int number, QString reason)
 {
     return {number, false, {}, std::move(reason)};
+}
+
+// The status sheet names the piece being made; a piece is named once however many runs it takes.
+void show(Job &job, const PiecePlan &piece)
+{
+    if (job.shown == &piece)
+        return;
+    job.shown = &piece;
+    job.summary.lastOutputName = piece.name.fileName(1, 0);
+    job.progress.showProcessing(job.summary.lastOutputName);
 }
 
 void report(Job &job, const TrackOutcome &outcome)
@@ -97,39 +107,97 @@ TrackOutcome finishPiece(Job &job, const SourcePlan &source, const PiecePlan &pi
     return {piece.number, true, move.path, {}};
 }
 
-TrackOutcome makePiece(Job &job, const SourcePlan &source, const PiecePlan &piece)
+SplitterRunRequest runRequest(Job &job, const SourcePlan &source, QList<qint64> starts, std::optional<qint64> end)
 {
-    const QString runFolder = job.work.newRunFolder();
-    if (runFolder.isEmpty())
-        return failed(piece.number, u"Could not make a folder for the splitter in the temporary folder."_s);
-    SplitterJob cut;
-    cut.isOgg = source.isOgg;
-    cut.destination = runFolder;
-    cut.audioFile = QFileInfo(source.audioFile).absoluteFilePath();
-    cut.startTime = cueTimeText(piece.start);
-    if (piece.end)
-        cut.endTime = cueTimeText(*piece.end);
-    const SplitterResult result = runSplitter(cut);
-    if (!result.ok)
-        return failed(piece.number, result.reason.isEmpty() ? u"The splitter failed."_s : result.reason);
-    return finishPiece(job, source, piece, result.piecePath);
+    return {source.audioFile, source.isOgg, std::move(starts), end, job.work.newRunFolder(), job.settings.stallTimeout};
+}
+
+// What the first piece not yet finished is, for the status sheet.
+void showNext(Job &job, const SourcePlan &source, const QList<bool> &finished)
+{
+    const auto next = std::find(finished.cbegin(), finished.cend(), false);
+    if (next != finished.cend())
+        show(job, source.pieces.at(next - finished.cbegin()));
+}
+
+// One splitter run for every piece of the file; each piece is finished while the run goes on. Returns why the run
+// ended early, if it did; pieces it could not make are left unfinished for a run of their own.
+QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
+{
+    QList<qint64> starts;
+    for (const PiecePlan &piece : source.pieces)
+        starts.append(piece.start);
+    SplitterRun run(runRequest(job, source, starts, std::nullopt));
+    const auto stop = [&job] {
+        return job.progress.stopRequested();
+    };
+    showNext(job, source, finished);
+    for (;;) {
+        const SplitterEvent event = run.next(stop);
+        switch (event.kind) {
+        case SplitterEvent::PieceReady:
+            report(job, finishPiece(job, source, source.pieces.at(event.piece), event.path));
+            finished[event.piece] = true;
+            showNext(job, source, finished);
+            break;
+        case SplitterEvent::PieceBad:
+            qCInfo(lcSplit) << "piece" << event.piece + 1 << "of" << source.audioFile
+                            << "is cut again:" << event.reason;
+            break;
+        case SplitterEvent::Finished:
+            return {};
+        case SplitterEvent::Failed:
+            return event.reason;
+        }
+    }
+}
+
+// The fallback for a piece the one run did not make: a run of its own, so that one damaged spot in the album costs
+// one track.
+TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index)
+{
+    const PiecePlan &piece = source.pieces.at(index);
+    SplitterRun run(runRequest(job, source, {piece.start}, piece.end));
+    for (;;) {
+        const SplitterEvent event = run.next([&job] { return job.progress.stopRequested(); });
+        switch (event.kind) {
+        case SplitterEvent::PieceReady:
+            return finishPiece(job, source, piece, event.path);
+        case SplitterEvent::PieceBad:
+        case SplitterEvent::Failed:
+            return failed(piece.number, event.reason);
+        case SplitterEvent::Finished:
+            return failed(piece.number, u"The splitter made no piece for this track."_s);
+        }
+    }
 }
 
 void cutSource(Job &job, const SourcePlan &source)
 {
-    for (const PiecePlan &piece : source.pieces) {
+    const QString problem = job.work.isValid() ? source.problem : job.work.problem();
+    if (!problem.isEmpty()) {
+        for (const PiecePlan &piece : source.pieces) {
+            show(job, piece);
+            report(job, failed(piece.number, problem));
+        }
+        return;
+    }
+
+    QList<bool> finished(source.pieces.size(), false);
+    const QString runProblem = cutInOneRun(job, source, finished);
+    if (!runProblem.isEmpty())
+        qCInfo(lcSplit) << "the run over" << source.audioFile << "ended early:" << runProblem;
+
+    for (qsizetype i = 0; i < source.pieces.size(); ++i) {
+        if (finished[i])
+            continue;
+        const PiecePlan &piece = source.pieces.at(i);
         if (job.progress.stopRequested()) {
-            report(job, failed(piece.number, u"The job was stopped before this track."_s));
+            report(job, failed(piece.number, u"The split was stopped before this track was made."_s));
             continue;
         }
-        job.progress.showProcessing(piece.name.fileName(1, 0));
-        job.summary.lastOutputName = piece.name.fileName(1, 0);
-        if (!job.work.isValid())
-            report(job, failed(piece.number, job.work.problem()));
-        else if (!source.problem.isEmpty())
-            report(job, failed(piece.number, source.problem));
-        else
-            report(job, makePiece(job, source, piece));
+        show(job, piece);
+        report(job, cutAlone(job, source, i));
     }
 }
 

@@ -24,14 +24,6 @@ std::optional<qint64> cueTimeInFrames(const QString &text)
     return (minutes * 60 + seconds) * 75 + frames;
 }
 
-QString cueTimeText(qint64 frames)
-{
-    const auto field = [](qint64 value) {
-        return QString::number(value).rightJustified(2, u'0');
-    };
-    return field(frames / (60 * 75)) % u':' % field(frames / 75 % 60) % u':' % field(frames % 75);
-}
-
 std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrack)
 {
     struct Previous

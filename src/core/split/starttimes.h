@@ -8,7 +8,5 @@ namespace velvane {
 
 // A cue sheet time minutes:seconds:frames (seconds 0-59, frames 0-74) as a count of 1/75 s; nothing otherwise.
 [[nodiscard]] std::optional<qint64> cueTimeInFrames(const QString &text);
-// A count of 1/75 s as the cue sheet writes it, mm:ss:ff.
-[[nodiscard]] QString cueTimeText(qint64 frames);
 
 } // namespace velvane
