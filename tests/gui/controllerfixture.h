@@ -7,6 +7,9 @@
 
 #include <QFile>
 #include <QList>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <optional>
@@ -43,6 +46,15 @@ struct ControllerFixture
     // Puts a path into the cue sheet field and reads it, as choosing it would.
     void readCue(const QString &path) { controller.openFiles({path}); }
 };
+
+// Settings of this process alone, never the user's, and never those of the same test of another build that runs
+// at the same time.
+inline void useOwnSettings()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    static QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+}
 
 inline void writeText(const QString &path, const QByteArray &text)
 {

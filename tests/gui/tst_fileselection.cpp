@@ -60,7 +60,7 @@ class FileSelectionTest : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        useOwnSettings();
         m_cue = m_dir.filePath(QStringLiteral("album.cue"));
         writeText(m_cue, workedExampleCue("album.ogg"));
         m_upperCue = m_dir.filePath(QStringLiteral("LOUD.CUE"));

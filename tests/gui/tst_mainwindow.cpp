@@ -48,7 +48,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { useOwnSettings(); }
 
     void startsWithSortedGenresYearAndNoSheet()
     {

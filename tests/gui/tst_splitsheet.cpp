@@ -77,7 +77,7 @@ class SplitSheetTest : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        useOwnSettings();
         QSettings().clear();
         const auto album = velvane::test::makeAlbum(m_dir.path(), velvane::test::AlbumFormat::Mp3Cbr, {1, 1, 1});
         QVERIFY(album);

@@ -17,6 +17,7 @@
 #include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -46,6 +47,7 @@ class tst_web : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_settingsFolder;
     QTcpServer m_server;
     QByteArray m_reply;    // empty: take the request and stay silent
     QStringList m_targets; // each request's path and query, as sent
@@ -69,7 +71,9 @@ public slots:
 private slots:
     void initTestCase()
     {
+        // Settings of this process alone: the same test of another build may run at the same time.
         QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsFolder.path());
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *socket = m_server.nextPendingConnection();
@@ -94,7 +98,8 @@ private slots:
     {
         QSettings().clear();
         QSettings().setValue(velvane::kBaseAddressKey, u"http://127.0.0.1:%1"_s.arg(m_server.serverPort()));
-        QSettings().setValue(velvane::kFetchTimeoutKey, 300);
+        // Long enough for a loaded machine: a request that times out would reach the server in the next case.
+        QSettings().setValue(velvane::kFetchTimeoutKey, 10000);
         m_reply = reply(200, "OK\n");
         m_targets.clear();
         m_opened.clear();
@@ -171,6 +176,8 @@ private slots:
         m_reply = answer;
         if (answer.isNull())
             QSettings().setValue(velvane::kBaseAddressKey, u"http://127.0.0.1:1"_s); // nothing listens
+        else if (answer.isEmpty())
+            QSettings().setValue(velvane::kFetchTimeoutKey, 300); // the silent server: the time-out must end the wait
         fillForm(u"me@example.org"_s, u"Hello"_s);
         const QDeadlineTimer deadline(5000);
         s_log.clear();
@@ -199,6 +206,7 @@ private slots:
     void waitsSayWhatTheyWait()
     {
         m_reply = ""_ba; // the server takes the request and stays silent until the time-out
+        QSettings().setValue(velvane::kFetchTimeoutKey, 300);
         auto *note = m_controller->feedbackFenster->findChild<QLabel *>(u"sendingNote"_s);
         auto *send = m_controller->feedbackFenster->findChild<QPushButton *>(u"sendButton"_s);
         auto *update = m_interface->mainWindow()->findChild<QPushButton *>(u"updateButton"_s);
