@@ -161,6 +161,9 @@ private slots:
         QTest::newRow("a combining accent stays with its letter")
             << u"Band"_s << QString(120, QChar(0x00E9)) + u"e\u0301zz"_s << 1
             << u"07 Band - "_s + QString(120, QChar(0x00E9)) + u".mp3"_s;
+        QTest::newRow("an emoji beside Gurmukhi is never cut in half")
+            << u"Band"_s << u"\u0A38"_s + u"🎸"_s.repeated(70) << 1
+            << u"07 Band - \u0A38"_s + u"🎸"_s.repeated(59) + u".mp3"_s;
         QTest::newRow("performer cut when the title is gone")
             << QString(300, u'p') << u"Song"_s << 3 << u"07 "_s + QString(241, u'p') + u" -  (3).mp3"_s;
     }

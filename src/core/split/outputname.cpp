@@ -31,6 +31,10 @@ QString headWithin(const QString &text, qsizetype maxBytes)
     qsizetype kept = 0;
     qsizetype bytes = 0;
     for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        // Qt 6.4 puts a boundary inside every surrogate pair of a text that also holds Indic or Thai letters; a
+        // half would count as one byte and turn into "?" on disk.
+        if (text.at(end - 1).isHighSurrogate() && end < text.size() && text.at(end).isLowSurrogate())
+            continue;
         bytes += utf8Size(text.sliced(kept, end - kept));
         if (bytes > maxBytes)
             break;
