@@ -1,5 +1,7 @@
 #include "import_cue/splitsession.h"
 
+#include "core/split/pieceplan.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -112,7 +114,15 @@ void SplitSession::trackFinished(const velvane::TrackOutcome &outcome)
         return;
     const QString which =
         outcome.number > 0 ? QStringLiteral("Track %1").arg(outcome.number) : QStringLiteral("Pregap");
-    QString line = which + QStringLiteral(", ") + m_currentName + QStringLiteral(": ") + outcome.reason;
+    // Named as the job names the piece: one run reports pieces as they come, not in the order they were shown.
+    if (m_pieceNames.isEmpty()) {
+        for (const velvane::SourcePlan &source : velvane::planPieces(m_settings)) {
+            for (const velvane::PiecePlan &piece : source.pieces)
+                m_pieceNames.insert(piece.number, piece.name.fileName(1, 0));
+        }
+    }
+    QString line =
+        which + QStringLiteral(", ") + m_pieceNames.value(outcome.number) + QStringLiteral(": ") + outcome.reason;
     // Some failures still leave the audio in place, e.g. a piece whose tags could not be written.
     if (!outcome.outputPath.isEmpty())
         line += QStringLiteral(" The piece was kept as %1.").arg(QFileInfo(outcome.outputPath).fileName());
@@ -121,7 +131,6 @@ void SplitSession::trackFinished(const velvane::TrackOutcome &outcome)
 
 void SplitSession::showProcessing(const QString &outputName)
 {
-    m_currentName = outputName;
     handOver([label = m_outlets.processing, outputName] {
         if (label)
             label->setText(outputName);

@@ -2,6 +2,7 @@
 
 #include "core/split/splitjob.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 
@@ -62,7 +63,7 @@ private:
     QPointer<QObject> m_context;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
-    // Worker thread only: the piece being made, and a line per failed track with its name and reason.
-    QString m_currentName;
+    // Worker thread only: each piece's name by track number, and a line per failed track with its name and reason.
+    QHash<int, QString> m_pieceNames;
     QStringList m_failures;
 };
