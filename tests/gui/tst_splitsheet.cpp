@@ -101,15 +101,6 @@ private slots:
         // Told before the audio, which such a sheet cannot name.
         QTest::newRow("no tracks") << QByteArray("\x89PNG\r\n\x1a\n\0\0") << u"GONE"_s << u"WORK"_s
                                    << u"The cue sheet lists no tracks.\nPlease select another one!"_s;
-        QByteArray backwards = tracks;
-        backwards.replace("00:02:00", "00:00:50");
-        QTest::newRow("start times backwards")
-            << backwards << u"ALBUM"_s << u"WORK"_s << u"Track 3 starts at 00:00:50, not after the track before it."_s;
-        QByteArray markup = tracks;
-        markup.replace("00:01:00", "<img src=\"x.png\"><b>00:00:00</b>");
-        QTest::newRow("start time with markup")
-            << markup << u"ALBUM"_s << u"WORK"_s
-            << u"The start time of track 2, \"<img src=\"x.png\"><b>00:00:00</b>\""_s;
     }
     void refusedRequests()
     {
@@ -136,7 +127,7 @@ private slots:
 
         QCOMPARE(f.alerts.size(), 1);
         QCOMPARE(f.alerts.last().title, u"ERROR!"_s);
-        QVERIFY2(f.alerts.last().message.startsWith(message), qPrintable(f.alerts.last().message));
+        QCOMPARE(f.alerts.last().message, message);
         QCOMPARE(f.alerts.last().buttons, QStringList{u"Ok"_s});
         QVERIFY(!f.controller.statusFenster->isVisible());
         QVERIFY(!f.controller.isSplitting());
