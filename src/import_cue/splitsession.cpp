@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -121,12 +120,9 @@ void SplitSession::trackFinished(const velvane::TrackOutcome &outcome)
                 m_pieceNames.insert(piece.number, piece.name.fileName(1, 0));
         }
     }
-    QString line =
-        which + QStringLiteral(", ") + m_pieceNames.value(outcome.number) + QStringLiteral(": ") + outcome.reason;
-    // Some failures still leave the audio in place, e.g. a piece whose tags could not be written.
-    if (!outcome.outputPath.isEmpty())
-        line += QStringLiteral(" The piece was kept as %1.").arg(QFileInfo(outcome.outputPath).fileName());
-    m_failures.append(line);
+    // The reason says where a piece of a failed track was kept, if one was.
+    m_failures.append(which + QStringLiteral(", ") + m_pieceNames.value(outcome.number) + QStringLiteral(": ") +
+                      outcome.reason);
 }
 
 void SplitSession::showProcessing(const QString &outputName)
