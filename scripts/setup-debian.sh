@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config file dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libtag1-dev libuchardet-dev
+    libtag1-dev libuchardet-dev libicu-dev
     mp3splt
     ffmpeg lame vorbis-tools
     xvfb xauth imagemagick fonts-dejavu-core

@@ -1,6 +1,7 @@
 #include "core/cue/cuereading.h"
 
 #include "core/cue/cuepaths.h"
+#include "core/cue/cuetextdecoder.h"
 
 #include <QSet>
 
@@ -30,9 +31,16 @@ CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
     return reading;
 }
 
-CueReading readCueSheet(const QString &cuePath)
+CueReading readCueSheet(const QString &cuePath, const TextEncoding *encoding)
 {
-    return cueReadingFromLines(cuePath, linesInFileAtPath(cuePath));
+    const CueFileBytes read = readCueFileBytes(cuePath);
+    if (!read.ok())
+        return cueReadingFromLines(cuePath, {});
+    const DecodedCueText decoded = encoding ? decodeCueTextAs(read.bytes, *encoding) : decodeCueText(read.bytes);
+    CueReading reading = cueReadingFromLines(cuePath, linesInText(decoded.text));
+    reading.encoding = decoded.encoding;
+    reading.encodingCandidates = decoded.candidates;
+    return reading;
 }
 
 } // namespace velvane

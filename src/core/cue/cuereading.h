@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/cue/trackentry.h"
+#include "core/encoding/encodingcatalog.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,7 +25,9 @@ struct CueReading
     QString album;                  // the last component of destination
     std::optional<AudioFile> audio; // the first usable MP3 or Ogg FILE line
     TrackList tracks;
-    QStringList audioFiles; // the tracks' distinct "file" values, in sheet order
+    QStringList audioFiles;         // the tracks' distinct "file" values, in sheet order
+    QString encoding;               // what the sheet was read with; empty when it could not be read
+    QStringList encodingCandidates; // the plausible legacy readings, most likely first
 };
 
 // A sheet's raw bytes, or why they could not be read.
@@ -54,6 +57,7 @@ struct CueFileBytes
 [[nodiscard]] TrackList parseTrackLines(const QStringList &lines, const QString &cuePath);
 // The reading of lines already taken from the sheet at cuePath; nothing is read from disk.
 [[nodiscard]] CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines);
-[[nodiscard]] CueReading readCueSheet(const QString &cuePath);
+// Detects the encoding unless one is given.
+[[nodiscard]] CueReading readCueSheet(const QString &cuePath, const TextEncoding *encoding = nullptr);
 
 } // namespace velvane

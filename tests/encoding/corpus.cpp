@@ -1,0 +1,108 @@
+#include "corpus.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <array>
+#include <cerrno>
+#include <iconv.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString cueText(const QString &performer, const QString &album, const QStringList &titles,
+                const QStringList &performers)
+{
+    // Laid out as a ripper on Windows writes it: CR LF, REM lines, the album's audio file named after it.
+    QString text =
+        u"REM GENRE Pop\r\nREM DATE 2004\r\nREM DISCID 8A0B2C0C\r\nREM COMMENT \"ExactAudioCopy v1.6\"\r\n"_s;
+    text += u"PERFORMER \"%1\"\r\nTITLE \"%2\"\r\nFILE \"%1 - %2.mp3\" MP3\r\n"_s.arg(performer, album);
+    int seconds = 0;
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        text += u"  TRACK %1 AUDIO\r\n    TITLE \"%2\"\r\n"_s.arg(int(i) + 1, 2, 10, QLatin1Char('0')).arg(titles[i]);
+        if (performers[i] != performer)
+            text += u"    PERFORMER \"%1\"\r\n"_s.arg(performers[i]);
+        text += u"    INDEX 01 %1:%2:00\r\n"_s.arg(seconds / 60, 2, 10, QLatin1Char('0'))
+                    .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        seconds += 200 + 17 * int(i);
+    }
+    return text;
+}
+
+std::optional<CorpusSheet> sheetFrom(const QString &language, const QStringList &lines)
+{
+    if (lines.size() < 4 || !lines[0].startsWith(u"encodings: "_s) || !lines[1].startsWith(u"performer: "_s) ||
+        !lines[2].startsWith(u"album: "_s))
+        return std::nullopt;
+    CorpusSheet sheet;
+    sheet.language = language;
+    sheet.encodings = lines[0].sliced(11).split(u' ', Qt::SkipEmptyParts);
+    const QString performer = lines[1].sliced(11);
+    sheet.album = lines[2].sliced(7);
+    for (const QString &track : lines.sliced(3)) {
+        sheet.titles.append(track.section(u" // "_s, 0, 0));
+        sheet.performers.append(track.contains(u" // "_s) ? track.section(u" // "_s, 1) : performer);
+    }
+    sheet.text = cueText(performer, sheet.album, sheet.titles, sheet.performers);
+    return sheet;
+}
+
+} // namespace
+
+QList<CorpusSheet> loadCorpus(const QString &folder, QString *error)
+{
+    QList<CorpusSheet> sheets;
+    const QStringList files = QDir(folder).entryList({u"*.txt"_s}, QDir::Files, QDir::Name);
+    for (const QString &name : files) {
+        if (name == u"README.txt"_s)
+            continue;
+        QFile file(QDir(folder).filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = file.fileName() + u": "_s + file.errorString();
+            return {};
+        }
+        const QString language = name.chopped(4);
+        QStringList block;
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n') + QStringList{QString()};
+        for (const QString &line : lines) {
+            if (line.startsWith(u'#'))
+                continue;
+            if (!line.trimmed().isEmpty()) {
+                block.append(line.trimmed());
+                continue;
+            }
+            if (block.isEmpty())
+                continue;
+            const std::optional<CorpusSheet> sheet = sheetFrom(language, block);
+            if (!sheet) {
+                *error = name + u": malformed sheet: "_s + block.join(u" / "_s);
+                return {};
+            }
+            sheets.append(*sheet);
+            block.clear();
+        }
+    }
+    return sheets;
+}
+
+QByteArray encodedWithIconv(const QString &text, const QString &charset)
+{
+    const iconv_t cd = iconv_open(charset.toLatin1().constData(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return {};
+    QByteArray utf8 = text.toUtf8();
+    QByteArray encoded;
+    std::array<char, 4096> buffer;
+    char *in = utf8.data();
+    size_t inLeft = size_t(utf8.size());
+    bool failed = false;
+    while (inLeft > 0 && !failed) {
+        char *out = buffer.data();
+        size_t outLeft = buffer.size();
+        failed = iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1) && errno != E2BIG;
+        encoded.append(buffer.data(), qsizetype(buffer.size() - outLeft));
+    }
+    iconv_close(cd);
+    return failed ? QByteArray() : encoded;
+}

@@ -1,0 +1,198 @@
+#include "corpus.h"
+
+#include "core/cue/cuereading.h"
+#include "core/cue/cuetextdecoder.h"
+#include "core/encoding/bytedecoding.h"
+#include "core/encoding/detectors.h"
+#include "core/encoding/encodingcatalog.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct ExpectedTracks
+{
+    QStringList titles;
+    QStringList performers;
+};
+
+ExpectedTracks tracksOf(const QString &text)
+{
+    ExpectedTracks tracks;
+    for (const velvane::TrackEntry &track : velvane::parseTrackLines(velvane::linesInText(text), u"/m/live.cue"_s)) {
+        tracks.titles.append(track.value(u"title"_s));
+        tracks.performers.append(track.value(u"performer"_s));
+    }
+    return tracks;
+}
+
+bool readsRight(const QString &text, const CorpusSheet &sheet)
+{
+    const ExpectedTracks tracks = tracksOf(text);
+    return tracks.titles == sheet.titles && tracks.performers == sheet.performers;
+}
+
+// What one detector alone makes of the bytes: its answer as the converter names it, else Windows-1252.
+QString readByAnswer(const QByteArray &bytes, const QByteArray &answer)
+{
+    if (const velvane::TextEncoding *known = velvane::findTextEncoding(QString::fromLatin1(answer)))
+        return velvane::decodedLeniently(bytes, *known);
+    const velvane::TextEncoding asNamed{{}, {}, velvane::EncodingKind::Iconv, answer.constData()};
+    if (!answer.isEmpty() && velvane::decodedStrictly("a", asNamed))
+        return velvane::decodedLeniently(bytes, asNamed);
+    return velvane::decodedLeniently(bytes, velvane::windows1252Encoding());
+}
+
+} // namespace
+
+class EncodingTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void corpus_data();
+    void corpus();
+    void damagedAndLongSheets();
+    void chosenEncoding_data();
+    void chosenEncoding();
+    void everyEncodingHasItsConverter();
+    void cleanupTestCase();
+
+private:
+    QList<CorpusSheet> m_corpus;
+    int m_sheets = 0;
+    int m_uchardetRight = 0;
+    int m_icuRight = 0;
+    int m_velvaneRight = 0;
+};
+
+void EncodingTest::initTestCase()
+{
+    QString error;
+    m_corpus = loadCorpus(QStringLiteral(VELVANE_ENCODING_CORPUS), &error);
+    QVERIFY2(!m_corpus.isEmpty(), qPrintable(error));
+}
+
+void EncodingTest::corpus_data()
+{
+    QTest::addColumn<int>("sheet");
+    QTest::addColumn<QByteArray>("bytes");
+    for (qsizetype i = 0; i < m_corpus.size(); ++i) {
+        const CorpusSheet &sheet = m_corpus[i];
+        for (const QString &encoding : sheet.encodings) {
+            const QByteArray bytes = encodedWithIconv(sheet.text, encoding);
+            QVERIFY2(!bytes.isEmpty(), qPrintable(sheet.album + u" has no form in "_s + encoding));
+            QVERIFY2(QString::fromUtf8(bytes).toUtf8() != bytes,
+                     qPrintable(sheet.album + u" is UTF-8 in "_s + encoding));
+            const QString name = sheet.language + u": "_s + sheet.album + u" ("_s +
+                                 QString::number(sheet.titles.size()) + u" tracks, "_s + encoding + u')';
+            QTest::newRow(name.toUtf8().constData()) << int(i) << bytes;
+        }
+    }
+}
+
+// Every sheet reads with its own words: the titles and performers of its tracks.
+void EncodingTest::corpus()
+{
+    QFETCH(int, sheet);
+    QFETCH(QByteArray, bytes);
+    const CorpusSheet &expected = m_corpus[sheet];
+
+    const velvane::DecodedCueText read = velvane::decodeCueText(bytes);
+    ++m_sheets;
+    m_uchardetRight += readsRight(readByAnswer(bytes, velvane::uchardetAnswer(bytes)), expected);
+    const QList<velvane::DetectorMatch> icu = velvane::icuMatches(bytes);
+    m_icuRight += readsRight(readByAnswer(bytes, icu.isEmpty() ? QByteArray() : icu.constFirst().charset), expected);
+    const bool right = readsRight(read.text, expected);
+    m_velvaneRight += right;
+
+    const ExpectedTracks tracks = tracksOf(read.text);
+    QVERIFY2(right, qPrintable(u"read as "_s + read.encoding + u": "_s + tracks.titles.join(u" | "_s)));
+    QVERIFY(read.candidates.contains(read.encoding));
+}
+
+// A stray byte costs one character, not the sheet's encoding; a long sheet is read to its end; bytes that fit
+// no encoding still read, as Windows-1252.
+void EncodingTest::damagedAndLongSheets()
+{
+    const auto sheet = std::find_if(m_corpus.cbegin(), m_corpus.cend(),
+                                    [](const CorpusSheet &s) { return s.album == u"Северный ветер"_s; });
+    QVERIFY(sheet != m_corpus.cend());
+    const QString russian = sheet->text;
+    const qsizetype at = russian.indexOf(u"TRACK 02"_s);
+    QByteArray damaged = encodedWithIconv(russian, u"CP1251"_s);
+    damaged.insert(damaged.indexOf("TRACK 02"), '\x98'); // undefined in Windows-1251 and most code pages
+    QCOMPARE(velvane::decodeCueText(damaged).text, QString(russian).insert(at, QChar(0xFFFD)));
+
+    QString longSheet;
+    for (int track = 1; longSheet.size() < 60000; ++track)
+        longSheet += u"  TRACK %1 AUDIO\r\n    TITLE \"Песня %1\"\r\n"_s.arg(track);
+    longSheet += u"REM COMMENT \"Последняя строка\"\r\n"_s;
+    QCOMPARE(velvane::decodeCueText(encodedWithIconv(longSheet, u"KOI8-R"_s)).text, longSheet);
+
+    QByteArray noise;
+    for (int i = 0; i < 4000; ++i)
+        noise.append(char((i * 7919 + 13) % 256));
+    const velvane::DecodedCueText fallback = velvane::decodeCueText(noise);
+    QCOMPARE(fallback.encoding, u"windows-1252"_s);
+    QCOMPARE(fallback.text.size(), noise.size());
+}
+
+void EncodingTest::chosenEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("name");
+
+    const QString russian = u"TITLE \"Снегопад\""_s;
+    QTest::newRow("a legacy encoding by alias, against the detector")
+        << encodedWithIconv(russian, u"KOI8-R"_s) << u"CP-1251"_s << u"TITLE \"уОЕЗПРБД\""_s << u"windows-1251"_s;
+    QTest::newRow("Shift_JIS keeps a backslash in a path")
+        << encodedWithIconv(u"FILE \"CD1\\夜.mp3\" MP3"_s, u"CP932"_s) << u"sjis"_s << u"FILE \"CD1\\夜.mp3\" MP3"_s
+        << u"Shift_JIS"_s;
+    QTest::newRow("UTF-8 drops its BOM") << QByteArray("\xEF\xBB\xBFTITLE \"\xC3\xA9t\xC3\xA9\"") << u"utf8"_s
+                                         << u"TITLE \"été\""_s << u"UTF-8"_s;
+    QTest::newRow("UTF-8 on legacy bytes marks what it cannot read")
+        << QByteArray("TITLE \"\xE9t\xE9\"") << u"UTF-8"_s << u"TITLE \"\uFFFDt\uFFFD\""_s << u"UTF-8"_s;
+    QTest::newRow("UTF-16 drops its BOM")
+        << QByteArray("\xFF\xFEO\0k\0", 6) << u"utf-16le"_s << u"Ok"_s << u"UTF-16LE"_s;
+}
+
+// The encoding the user names wins over detection, and is reported by its usual name.
+void EncodingTest::chosenEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, asked);
+    QFETCH(QString, text);
+    QFETCH(QString, name);
+    const velvane::TextEncoding *encoding = velvane::findTextEncoding(asked);
+    QVERIFY(encoding);
+    const velvane::DecodedCueText read = velvane::decodeCueTextAs(bytes, *encoding);
+    QCOMPARE(read.text, text);
+    QCOMPARE(read.encoding, name);
+}
+
+// Each name and alias finds its own entry, and the C library converts with it, ASCII as ASCII.
+void EncodingTest::everyEncodingHasItsConverter()
+{
+    for (const velvane::TextEncoding &encoding : velvane::textEncodings()) {
+        QCOMPARE(velvane::findTextEncoding(QString(encoding.name)), &encoding);
+        for (const QString &alias : QString(encoding.aliases).split(u'|', Qt::SkipEmptyParts))
+            QCOMPARE(velvane::findTextEncoding(alias), &encoding);
+        if (encoding.kind != velvane::EncodingKind::Utf16LE && encoding.kind != velvane::EncodingKind::Utf16BE)
+            QCOMPARE(velvane::decodedStrictly("a\\b~c", encoding).value_or(QString()), u"a\\b~c"_s);
+    }
+    QVERIFY(!velvane::findTextEncoding(u"klingon"));
+}
+
+void EncodingTest::cleanupTestCase()
+{
+    qInfo("Corpus sheets read right: uchardet alone %d, ICU alone %d, Velvane %d, of %d", m_uchardetRight, m_icuRight,
+          m_velvaneRight, m_sheets);
+}
+
+QTEST_GUILESS_MAIN(EncodingTest)
+#include "tst_encoding.moc"
