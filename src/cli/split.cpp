@@ -95,9 +95,10 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption yearOption(u"year"_s, {}, u"N"_s);
     const QCommandLineOption albumOption(u"album"_s, {}, u"TEXT"_s);
     const QCommandLineOption stallOption(u"stall-timeout"_s, {}, u"SECONDS"_s);
+    const QCommandLineOption encodingOption(u"encoding"_s, {}, u"NAME"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     parser.addOptions({destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption,
-                       stallOption, helpOption});
+                       stallOption, encodingOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
     QLoggingCategory::setFilterRules(u"velvane.*.debug=false\nvelvane.*.info=false\nvelvane.*.warning=false"_s);
@@ -116,6 +117,9 @@ int runSplitCommand(const QStringList &args)
         printUsage();
         return BadInput;
     }
+    const TextEncoding *encoding = nullptr;
+    if (parser.isSet(encodingOption) && !(encoding = findTextEncoding(parser.value(encodingOption))))
+        return refuse(unknownEncodingMessage(parser.value(encodingOption)));
 
     // The same checks, in the same order and with the same words, as a split started from the window.
     // Absolute, so the sheet's folder (the default destination and album) is known for "velvane-split a.cue" too.
@@ -123,7 +127,7 @@ int runSplitCommand(const QStringList &args)
     // A folder is no sheet here: without a window there is no table to show its emptiness.
     if (!QFileInfo(cuePath).isFile())
         return refuse(cueFileNotFoundMessage());
-    const CueReading reading = readCueSheet(cuePath);
+    const CueReading reading = readCueSheet(cuePath, encoding);
 
     SplitSettings settings;
     // Absolute, so a path that begins with "-" can never pass for one of the splitter's options.

@@ -2,6 +2,7 @@
 #include "cli/jsonwriter.h"
 
 #include "core/cue/cuereading.h"
+#include "core/cue/cuetextdecoder.h"
 
 #include <QFileInfo>
 
@@ -35,8 +36,8 @@ QByteArray readingJson(const velvane::CueReading &reading)
     const QByteArray audio = reading.audio ? jsonString(reading.audio->path) : QByteArrayLiteral("null");
     const bool isOgg = reading.audio && reading.audio->isOgg;
     return "{\"destination\": " + jsonString(reading.destination) + ", \"album\": " + jsonString(reading.album) +
-           ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
-           "]}\n";
+           ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) +
+           ", \"encoding\": " + jsonString(reading.encoding) + ",\n \"tracks\": [" + tracks.join(",\n  ") + "]}\n";
 }
 
 void printError(const QString &message)
@@ -49,10 +50,16 @@ void printError(const QString &message)
 int runTracksCommand(const QStringList &args)
 {
     QStringList paths;
+    std::optional<QString> encodingName;
     bool optionsEnded = false;
-    for (const QString &arg : args) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
         if (!optionsEnded && arg == u"--"_s) {
             optionsEnded = true;
+        } else if (!optionsEnded && arg == u"--encoding"_s && i + 1 < args.size()) {
+            encodingName = args[++i];
+        } else if (!optionsEnded && arg.startsWith(u"--encoding="_s)) {
+            encodingName = arg.sliced(11);
         } else if (!optionsEnded && arg.size() > 1 && arg.startsWith(u'-')) {
             printUsage();
             return 2;
@@ -65,6 +72,12 @@ int runTracksCommand(const QStringList &args)
         return 2;
     }
 
+    const velvane::TextEncoding *encoding = encodingName ? velvane::findTextEncoding(*encodingName) : nullptr;
+    if (encodingName && !encoding) {
+        printError(unknownEncodingMessage(*encodingName));
+        return 2;
+    }
+
     const QString path = QFileInfo(paths.constFirst()).absoluteFilePath();
     // Read once and parse those bytes, so the reason for a failure and the reading describe the same file.
     const velvane::CueFileBytes read = velvane::readCueFileBytes(path);
@@ -72,8 +85,10 @@ int runTracksCommand(const QStringList &args)
         printError(path + u": "_s + read.error);
         return 2;
     }
-    const velvane::CueReading reading =
-        velvane::cueReadingFromLines(path, velvane::linesInText(velvane::decodeCueSheet(read.bytes)));
+    const velvane::DecodedCueText text =
+        encoding ? velvane::decodeCueTextAs(read.bytes, *encoding) : velvane::decodeCueText(read.bytes);
+    velvane::CueReading reading = velvane::cueReadingFromLines(path, velvane::linesInText(text.text));
+    reading.encoding = text.encoding;
 
     const QByteArray json = readingJson(reading);
     if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()) ||

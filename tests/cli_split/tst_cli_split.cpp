@@ -39,7 +39,7 @@ private slots:
         QTest::newRow("no tracks") << u"CUE"_s << QStringList() << 2 << u"The cue sheet lists no tracks.\n"_s;
         QTest::newRow("backwards") << u"CUE"_s << QStringList{u"00:02:00"_s, u"00:01:00"_s} << 2
                                    << u"Track 2 starts at 00:01:00, not after the track before it.\n"_s;
-        QTest::newRow("usage") << u"--numbered"_s << good << 2 << u"usage: velvane-split --tracks FILE.cue\n"_s;
+        QTest::newRow("usage") << u"--numbered"_s << good << 2 << u"usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"_s;
         QTest::newRow("unknown option") << u"CUE|--bogus"_s << good << 2 << u"Unknown option 'bogus'.\n"_s;
     }
     void run()

@@ -40,7 +40,7 @@ void CliTracksTest::workedExample()
     QCOMPARE(process.readAllStandardError(), QByteArray());
     QCOMPARE(process.exitCode(), 0);
     // clang-format off
-    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/Live Album.mp3", "isOgg": false,
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/Live Album.mp3", "isOgg": false, "encoding": "UTF-8",
  "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00", "file": "%1/Live Album.mp3"},
   {"title": "Second Song", "performer": "The Band feat. Guest", "index": "04:00:12", "file": "%1/Live Album.mp3"},
   {"title": "Outro", "performer": "The Band", "index": "07:31:05", "file": "%1/Live Album.mp3"}]}
@@ -98,7 +98,7 @@ void CliTracksTest::refused()
     QProcess option;
     runTracks(option, u"--bogus"_s, dir.path());
     QCOMPARE(option.exitCode(), 2);
-    QVERIFY(option.readAllStandardError().startsWith("usage: velvane-split --tracks FILE.cue\n"));
+    QVERIFY(option.readAllStandardError().startsWith("usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"));
 }
 
 QTEST_GUILESS_MAIN(CliTracksTest)

@@ -6,6 +6,10 @@
 #include "core/encoding/detectors.h"
 #include "core/encoding/encodingcatalog.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -45,6 +49,14 @@ QString readByAnswer(const QByteArray &bytes, const QByteArray &answer)
     return velvane::decodedLeniently(bytes, velvane::windows1252Encoding());
 }
 
+QString unknownEncoding(const QString &name)
+{
+    QStringList known;
+    for (const velvane::TextEncoding &encoding : velvane::textEncodings())
+        known.append(QString(encoding.name));
+    return u"Unknown encoding \"%1\"; known are %2."_s.arg(name, known.join(u", "_s));
+}
+
 } // namespace
 
 class EncodingTest : public QObject
@@ -58,6 +70,8 @@ private slots:
     void chosenEncoding_data();
     void chosenEncoding();
     void everyEncodingHasItsConverter();
+    void commandLine_data();
+    void commandLine();
     void cleanupTestCase();
 
 private:
@@ -186,6 +200,60 @@ void EncodingTest::everyEncodingHasItsConverter()
             QCOMPARE(velvane::decodedStrictly("a\\b~c", encoding).value_or(QString()), u"a\\b~c"_s);
     }
     QVERIFY(!velvane::findTextEncoding(u"klingon"));
+}
+
+void EncodingTest::commandLine_data()
+{
+    QTest::addColumn<QString>("arguments"); // split at "|"; CUE stands for the sheet, OUT for a folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // a line expected on stdout, or stderr's only line
+
+    QTest::newRow("tracks, detected") << u"--tracks|CUE"_s << 0 << u"\"isOgg\": false, \"encoding\": \"KOI8-R\","_s;
+    QTest::newRow("tracks, as asked") << u"--tracks|--encoding|cp1251|CUE"_s << 0
+                                      << u"\"encoding\": \"windows-1251\",\n \"tracks\": [{\"title\": \"уОЕЗПРБД\""_s;
+    QTest::newRow("tracks, asked in the other form")
+        << u"--tracks|--encoding=koi8r|CUE"_s << 0 << u"\"isOgg\": false, \"encoding\": \"KOI8-R\","_s;
+    QTest::newRow("tracks, unknown") << u"--tracks|--encoding|klingon|CUE"_s << 2
+                                     << u"velvane-split: "_s + unknownEncoding(u"klingon"_s);
+    QTest::newRow("split, unknown") << u"CUE|--encoding|klingon"_s << 2 << unknownEncoding(u"klingon"_s);
+    QTest::newRow("split, as asked") << u"CUE|--encoding|windows-1251|--dest|OUT"_s << 1
+                                     << u"1 of 2: уОЕЦБОБ - уОЕЗПРБД.mp3 FAILED: "_s;
+}
+
+// --encoding reads the sheet as asked, for --tracks and for a split; a name it does not know is bad input.
+void EncodingTest::commandLine()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).canonicalPath();
+    const QString sheet = u"PERFORMER \"Снежана\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nTITLE \"Снегопад\"\n"
+                          u"INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Метель\"\nINDEX 01 01:00:00\n"_s;
+    QFile cue(folder + u"/зима.cue"_s);
+    QFile audio(folder + u"/album.mp3"_s);
+    QVERIFY(cue.open(QIODevice::WriteOnly) && cue.write(encodedWithIconv(sheet, u"KOI8-R"_s)) > 0 &&
+            audio.open(QIODevice::WriteOnly) && audio.write("not really audio") > 0);
+    cue.close();
+    audio.close();
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"VELVANE_MP3SPLT"_s, u"/nonexistent/mp3splt"_s); // no piece is ever made
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VELVANE_SPLIT_BINARY),
+                  arguments.replace(u"CUE"_s, cue.fileName()).replace(u"OUT"_s, folder).split(u'|'));
+    QVERIFY(process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    output.replace(u"OUT"_s, folder);
+    if (exitCode == 0)
+        QVERIFY2(out.contains(output), qPrintable(out));
+    else if (exitCode == 1)
+        QVERIFY2(err.startsWith(output), qPrintable(err));
+    else
+        QCOMPARE(out + err, output + u'\n');
 }
 
 void EncodingTest::cleanupTestCase()
