@@ -162,13 +162,11 @@ int runSplitCommand(const QStringList &args)
         return refuse(*problem);
 
     settings.numbered = parser.isSet(numberedOption);
-    settings.writeTags = parser.isSet(tagsOption) && !settings.isOgg;
+    settings.writeTags = parser.isSet(tagsOption);
     settings.year = parser.isSet(yearOption) ? intValue(parser.value(yearOption)) : QDate::currentDate().year();
     settings.album = parser.isSet(albumOption) ? parser.value(albumOption) : reading.album;
     if (parser.isSet(genreOption) && !parser.value(genreOption).isEmpty())
         settings.genre = parser.value(genreOption);
-    if (parser.isSet(tagsOption) && settings.isOgg)
-        printLine(stderr, u"Ogg pieces get no tags; --tags is ignored."_s);
 
     if (parser.isSet(stallOption)) {
         bool ok = false;

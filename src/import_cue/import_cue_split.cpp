@@ -92,7 +92,8 @@ void import_cue::startSplit()
     settings.filePerTrack = filePerTrack;
     settings.isOgg = _isOgg;
     settings.numbered = velvane::preference(QLatin1String(velvane::kNumberFilesKey));
-    settings.writeTags = !_isOgg && velvane::preference(QLatin1String(velvane::kSetID3Key));
+    settings.writeTags = velvane::preference(QLatin1String(velvane::kSetID3Key));
+    settings.stallTimeout = velvane::splitterStallTimeout();
     settings.year = velvane::intValue(album_year->text());
     settings.album = album_title->text();
     if (genre->currentIndex() >= 0)

@@ -218,7 +218,7 @@ SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress)
     if (settings.tracks.isEmpty())
         return {};
     Job job{settings, progress, WorkFolder(settings.destination), {}, {}, int(settings.tracks.size()), 0};
-    if (settings.writeTags && !settings.isOgg)
+    if (settings.writeTags)
         job.tagger = std::make_unique<TagAPI>();
 
     for (const SourcePlan &source : planPieces(settings))

@@ -18,7 +18,7 @@ struct SplitSettings
     QString audioFile;
     bool isOgg = false;
     bool numbered = false;  // "numberFiles"
-    bool writeTags = false; // "setID3"; MP3 only
+    bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written
