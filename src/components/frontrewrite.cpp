@@ -192,8 +192,9 @@ bool opensRoomInPlace(const struct statfs &fs)
     return fs.f_type == EXT4_SUPER_MAGIC || fs.f_type == XFS_SUPER_MAGIC;
 }
 
-// The smallest front that fills the old front's room exactly or grows it by whole blocks, so that the room can be
-// opened in place; the smallest front of all when no such size can be made.
+// The smallest front that fills the old front's room exactly or grows it by whole blocks, so that room can be opened
+// in place should a copy find none, and either way gives the same file; the smallest front of all when no such size
+// can be made.
 std::optional<QByteArray> chooseFront(const FrontPlan &plan, qint64 block)
 {
     const qint64 missing = plan.smallestFront - plan.audioBegin;

@@ -29,9 +29,10 @@ public:
     void setTrack(int track, int totalTracks); // track 0 is a pregap piece
     void setGenreName(const QStringList &genres);
 
-    // Writes what the setters set into the examined file, without writing its audio again. True only when the tags
-    // stand in the file and the audio behind them reads back unchanged. False leaves the file byte for byte as it
-    // was, also when the file system is full or the piece was replaced since examineFile().
+    // Writes what the setters set into the examined file, passing over its audio once at most (a copy beside it
+    // that then takes its name), never twice. True only when the tags stand in the file and the audio behind them
+    // reads back unchanged. False leaves the file byte for byte as it was, also when the file system is full or
+    // the piece was replaced since examineFile().
     [[nodiscard]] bool updateFile();
 
     // Why the last examineFile() or updateFile() failed, in user words.
