@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -55,14 +57,43 @@ struct Run
     QByteArray err;
 };
 
-Run runSplit(const QString &folder, const QStringList &arguments)
+Run runSplit(const QString &folder, const QStringList &arguments, const QString &splitter = {})
 {
     QProcess process;
     process.setWorkingDirectory(folder);
+    if (!splitter.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"VELVANE_MP3SPLT"_s, splitter);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(VELVANE_SPLIT_BINARY), arguments);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// A stand-in splitter: shell code that runs with the real splitter's arguments, in its working folder. REAL runs the
+// real splitter; EACH_PIECE runs its code for each piece the real splitter announces, before the announcement
+// passes on, with the piece's name in $f.
+QString standIn(const QString &folder, QByteArray code)
+{
+    const QByteArray real = qgetenv("VELVANE_MP3SPLT");
+    code.replace("EACH_PIECE", "\"" + real +
+                                   "\" \"$@\" | while IFS= read -r line; do case $line in *created*) "
+                                   "f=${line#*\\\"}; f=${f%%\\\"*};");
+    code.replace("END_EACH", ";; esac; printf '%s\\n' \"$line\"; done");
+    code.replace("REAL", "\"" + real + "\" \"$@\"");
+    const QString path = QDir(folder).filePath(u"splitter"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + code + '\n') < 0)
+        return {};
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QStringList workFolders(const QString &folder)
+{
+    return QDir(folder).entryList({u".velvane-split-*"_s}, QDir::AllEntries | QDir::Hidden);
 }
 
 } // namespace
@@ -240,6 +271,138 @@ private slots:
         QVERIFY(outcome.outputPath.startsWith(out + u"/.velvane-split-"_s));
         const auto pcm = decodePcm(outcome.outputPath);
         QVERIFY(pcm && qAbs(pcm->size() - qsizetype(sampleRate * 4.999)) < 1152 * 2);
+    }
+
+    // Splitters that hang, crash, or leave short, empty or garbage pieces: each track says why it failed, a run that
+    // dies costs only the tracks it had not made, and the album, the sheet and the user's file stay as they were
+    // with nothing left behind.
+    void faultySplitter_data()
+    {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<int>("made");
+        QTest::addColumn<QString>("reason"); // of every failed track
+        QTest::newRow("hangs") << QByteArray("exec sleep 60") << 0 << u"made no progress for 1 s"_s;
+        QTest::newRow("crashes") << QByteArray("kill -SEGV $$") << 0 << u"The splitter crashed."_s;
+        QTest::newRow("short pieces") << QByteArray("EACH_PIECE truncate -s 3000 \"$f\" END_EACH") << 0
+                                      << u"The piece came out"_s;
+        QTest::newRow("empty pieces") << QByteArray("EACH_PIECE : >\"$f\" END_EACH") << 0
+                                      << u"The splitter left an empty piece."_s;
+        QTest::newRow("garbage pieces") << QByteArray("EACH_PIECE head -c 40000 /dev/urandom >\"$f\" END_EACH") << 0
+                                        << u"is not playable MP3 audio"_s;
+        // Killed, with all it started, when its second piece is done: the tracks left get runs of their own.
+        QTest::newRow("dies after a piece")
+            << QByteArray("n=0; EACH_PIECE n=$((n+1)); [ $n -lt 2 ] || kill -9 0 END_EACH") << 3 << QString();
+    }
+    void faultySplitter()
+    {
+        QFETCH(QByteArray, code);
+        QFETCH(int, made);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(copyAlbum(dir.path()));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+        QVERIFY(writeFile(dir.filePath(u"Some Band - One.mp3"_s), "the user's own file"));
+        const QString splitter = standIn(m_store.path(), code);
+        const auto before = folderHashes(dir.path());
+
+        const Run run = runSplit(dir.path(), {u"album.cue"_s, u"--stall-timeout"_s, u"1"_s}, splitter);
+
+        QCOMPARE(run.exitCode, made == 3 ? 0 : 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QCOMPARE(failures.size(), 3 - made);
+        for (const QString &failure : failures)
+            QVERIFY2(failure.contains(reason), qPrintable(failure));
+        auto after = folderHashes(dir.path());
+        QCOMPARE(after.size(), before.size() + made);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(after.value(it.key()), it.value());
+    }
+
+    // Ctrl+C, kill and a closed terminal stop the splitter at once; the tracks made stay, the work folder goes, and
+    // the exit status tells which signal it was.
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("SIGINT") << SIGINT << u"SIGINT"_s;
+        QTest::newRow("SIGTERM") << SIGTERM << u"SIGTERM"_s;
+        QTest::newRow("SIGHUP") << SIGHUP << u"SIGHUP"_s;
+    }
+    void interrupted()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QVERIFY(copyAlbum(dir.path()) && QDir(dir.path()).mkdir(u"out"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+        // Each piece is announced a while after it is made, so the signal comes in the middle of the run.
+        const QString splitter = standIn(m_store.path(), "EACH_PIECE sleep 1 END_EACH");
+        const auto before = folderHashes(dir.path());
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"VELVANE_MP3SPLT"_s, splitter);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VELVANE_SPLIT_BINARY),
+                      {dir.filePath(u"album.cue"_s), u"--dest"_s, dir.filePath(u"out"_s)});
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(dir.filePath(u"out"_s)).entryList(QDir::Files).size() == 1, 30000);
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(10000));
+
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signal);
+        const QStringList made = QDir(dir.filePath(u"out"_s)).entryList(QDir::Files);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+                 u"Stopped by %1: %2 of 3 tracks made.\n"_s.arg(name).arg(made.size()));
+        QVERIFY(made.size() < 3);
+        QCOMPARE(workFolders(dir.filePath(u"out"_s)), QStringList());
+        auto after = folderHashes(dir.path());
+        for (const QString &piece : made)
+            after.remove(u"out/"_s + piece);
+        QCOMPARE(after, before);
+        // The splitter went with the job, and with it whatever it had started.
+        QProcess pgrep;
+        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
+        QVERIFY(pgrep.waitForFinished());
+        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+    }
+
+    // On a nearly full disk, a tag that does not fit fails its track, which says so, and the piece is kept whole and
+    // untagged under its own name; a piece that did get its tag has all of its audio behind it. (Writing the tag
+    // used to cut off the end of the piece and report success.)
+    void tagsOnANearlyFullDisk()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a small file system");
+        QTemporaryDir dir;
+        QVERIFY(copyAlbum(dir.path()) && QDir(dir.path()).mkdir(u"plain"_s) && QDir(dir.path()).mkdir(u"full"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+        QCOMPARE(runSplit(dir.path(), {u"album.cue"_s, u"--dest"_s, u"plain"_s}).exitCode, 0);
+        // Room for the pieces and a page to spare: the last piece's tag can never fit.
+        qint64 pages = 2;
+        const QStringList names = QDir(dir.filePath(u"plain"_s)).entryList(QDir::Files);
+        for (const QString &name : names)
+            pages += (QFileInfo(dir.filePath(u"plain/"_s + name)).size() + 4095) / 4096;
+        const QString full = dir.filePath(u"full"_s);
+        if (QProcess::execute(u"mount"_s,
+                              {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1k"_s.arg(pages * 4), u"tmpfs"_s, full}))
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {full}); });
+
+        const Run run = runSplit(dir.path(), {u"album.cue"_s, u"--dest"_s, u"full"_s, u"--tags"_s});
+
+        QCOMPARE(run.exitCode, 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QVERIFY2(failures.size() >= 1 && failures.last().contains(u"The tags could not be written"_s), run.err);
+        QCOMPARE(QDir(full).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), names);
+        int untagged = 0;
+        for (const QString &name : names) {
+            QFile plain(dir.filePath(u"plain/"_s + name)), piece(QDir(full).filePath(name));
+            QVERIFY(plain.open(QIODevice::ReadOnly) && piece.open(QIODevice::ReadOnly));
+            const QByteArray audio = plain.readAll(), bytes = piece.readAll();
+            QVERIFY2(bytes.endsWith(audio), qPrintable(name));
+            untagged += bytes == audio;
+        }
+        QCOMPARE(untagged, failures.size());
     }
 
     // An audio file named like an option reaches the splitter as a path.
