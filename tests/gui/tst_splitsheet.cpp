@@ -14,8 +14,10 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
@@ -395,20 +397,40 @@ private slots:
         QCOMPARE(f.controller.table->model()->index(0, 3).data().toString(), QStringLiteral("Later"));
     }
 
-    void quittingDuringAJobNeitherHangsNorLeavesItsWorkFolder()
+    // Quitting in the middle of a job stops the splitter at once: the tracks made stay, the one being made goes, and
+    // no work folder or splitter process is left.
+    void quittingDuringAJobStopsItsSplitter()
     {
         QTemporaryDir work;
         const QString cue = prepareAlbum(work);
+        // The real splitter, each piece announced a second after it is made, so that quitting comes mid-run.
+        const QString splitter = work.filePath(QStringLiteral("slow-splitter"));
+        writeText(splitter, "#!/bin/sh\n\"" + qgetenv("VELVANE_MP3SPLT") +
+                                "\" \"$@\" | while IFS= read -r line; do sleep 1; printf '%s\\n' \"$line\"; done\n");
+        QFile::setPermissions(splitter, QFile::ReadOwner | QFile::ExeOwner);
+        const QByteArray realSplitter = qgetenv("VELVANE_MP3SPLT");
+        qputenv("VELVANE_MP3SPLT", QFile::encodeName(splitter));
+        const auto restore = qScopeGuard([&] { qputenv("VELVANE_MP3SPLT", realSplitter); });
+        const QByteArray albumHash = sha1(work.filePath(QStringLiteral("album.mp3")));
+        const auto pieces = [&] {
+            return QDir(work.path()).entryList({QStringLiteral("* - *.mp3")}, QDir::Files);
+        };
         {
             ControllerFixture f;
             f.readCue(cue);
             f.controller.startSplit();
-            QTest::qWait(50);
+            QTRY_VERIFY_WITH_TIMEOUT(pieces().size() == 1, 30000);
             f.controller.shutdown(); // as main does once the event loop has ended
             QVERIFY(f.controller.isSplitting());
         }
+        QCOMPARE(pieces().size(), 1);
+        QCOMPARE(sha1(work.filePath(QStringLiteral("album.mp3"))), albumHash);
         const QStringList left = QDir(work.path()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(','))));
+        QProcess pgrep;
+        pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), splitter});
+        QVERIFY(pgrep.waitForFinished());
+        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
     }
 };
 

@@ -74,7 +74,10 @@ QString writeTags(Job &job, const PiecePlan &piece, const QString &path)
     // Without a chosen genre nothing is set, so the piece carries none rather than an empty one.
     if (job.settings.genre && !job.settings.genre->isEmpty())
         tagger.setGenreName({*job.settings.genre});
-    return tagger.updateFile() ? QString() : u"The tags could not be written."_s;
+    if (tagger.updateFile())
+        return {};
+    const QString why = tagger.errorString();
+    return why.isEmpty() ? u"The tags could not be written."_s : u"The tags could not be written: "_s % why;
 }
 
 // A piece that cannot take its own name is still the user's audio: it goes into the destination under a plain
