@@ -72,6 +72,7 @@ void import_cue::connectOutlets()
     mp3_file = outlet<MyTextField>(hauptFenster, "mp3_file");
     table = outlet<QTableView>(hauptFenster, "table");
     m_audioFilesNote = outlet<QLabel>(hauptFenster, "audioFilesNote");
+    m_encoding = outlet<QComboBox>(hauptFenster, "encoding");
     m_sheetNotice = outlet<QLabel>(hauptFenster, "sheetNotice");
     processed = outlet<QLabel>(statusFenster, "processed");
     statusBar = outlet<QProgressBar>(statusFenster, "statusBar");
@@ -102,6 +103,7 @@ void import_cue::connectMainActions()
     connect(mp3_file, &QLineEdit::textEdited, this, &import_cue::takeAudioFromUser);
 
     connect(outlet<QPushButton>(hauptFenster, "splitButton"), &QPushButton::clicked, this, &import_cue::startSplit);
+    connect(m_encoding, &QComboBox::activated, this, &import_cue::pickEncoding);
     connect(outlet<QAction>(hauptFenster, "actionSplit"), &QAction::triggered, this, &import_cue::startSplit);
     connect(outlet<QAction>(hauptFenster, "actionQuit"), &QAction::triggered, hauptFenster, &QMainWindow::close);
 
@@ -181,18 +183,25 @@ void import_cue::searchAudioInLines(const QStringList &lines)
     }
 }
 
-void import_cue::applyCueReading(const QString &path)
+void import_cue::applyCueReading(const QString &path, const velvane::TextEncoding *encoding)
 {
-    const velvane::CueReading reading = velvane::readCueSheet(path);
+    const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
     _tabData = reading.tracks;
     _filePath = path;
-    home_dir->setText(reading.destination);
-    album_title->setText(reading.album);
-    if (reading.audio) {
+    // The destination and the album come from the sheet's place, which no encoding changes; they may be
+    // the user's by now, as may an audio file chosen by hand.
+    if (!encoding) {
+        home_dir->setText(reading.destination);
+        album_title->setText(reading.album);
+        m_likelyEncodings =
+            reading.encodingCandidates.isEmpty() ? QStringList{reading.encoding} : reading.encodingCandidates;
+    }
+    const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
+    if (reading.audio && !audioChosenByHand) {
         mp3_file->setText(reading.audio->path);
         _isOgg = reading.audio->isOgg;
         m_audioSource = AudioSource::Sheet;
-    } else {
+    } else if (!audioChosenByHand) {
         m_audioSource = AudioSource::Earlier;
     }
     m_sheetAudioFiles = reading.audioFiles;
@@ -204,4 +213,6 @@ void import_cue::applyCueReading(const QString &path)
     m_model->reload();
     table->resizeColumnsToContents();
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
+    m_readTracks = reading.tracks;
+    showEncoding(reading);
 }

@@ -27,7 +27,9 @@ class SplitSession;
 
 namespace velvane {
 class TrackTableModel;
-}
+struct CueReading;
+struct TextEncoding;
+} // namespace velvane
 
 // What the controller shows to the user goes through these, so tests can record and answer it.
 struct ControllerServices
@@ -115,7 +117,10 @@ private:
     void connectMainActions();
     void connectSplitActions();
     void connectFeedbackActions();
-    void applyCueReading(const QString &path);
+    // With an encoding, the current sheet is read again with it: only what its text says changes.
+    void applyCueReading(const QString &path, const velvane::TextEncoding *encoding = nullptr);
+    void showEncoding(const velvane::CueReading &reading);
+    void pickEncoding(int index);
     void commitOpenEdit();
     void takeAudioFromUser(const QString &path);
     void showAudioSource();
@@ -133,6 +138,10 @@ private:
     AudioSource m_audioSource = AudioSource::Earlier;
     QStringList m_sheetAudioFiles; // every audio file the current sheet names, in its order
     QLabel *m_audioFilesNote = nullptr;
+    QComboBox *m_encoding = nullptr;
+    QStringList m_likelyEncodings;   // what detection found for the current sheet, most likely first
+    QString m_readEncoding;          // what the current sheet was read with
+    velvane::TrackList m_readTracks; // the tracks as read, to tell whether the table was edited since
     QLabel *m_sheetNotice = nullptr;
     QLabel *m_statusCaption = nullptr;
     QPlainTextEdit *m_failures = nullptr;
