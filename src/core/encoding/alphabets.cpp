@@ -1,9 +1,10 @@
 #include "core/encoding/alphabets.h"
 
+#include <QHash>
 #include <QList>
 
 #include <algorithm>
-#include <limits>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -75,20 +76,57 @@ double letterCost(const Alphabet &alphabet, QChar letter)
     return alphabet.rare.contains(letter) ? rareLetterCost : missingLetterCost;
 }
 
-double misfit(const QString &letters, const QList<Alphabet> &alphabets, Languages languages)
+// Each letter's cost in each language of a script, looked up once.
+class LetterCosts
+{
+public:
+    explicit LetterCosts(const QList<Alphabet> &alphabets)
+        : m_languages(size_t(alphabets.size()))
+        , m_missing(m_languages, missingLetterCost)
+    {
+        for (const Alphabet &alphabet : alphabets) {
+            for (const QChar letter : QString(alphabet.common + alphabet.rare)) {
+                if (m_costs.contains(letter))
+                    continue;
+                std::vector<double> &costs = m_costs[letter];
+                for (const Alphabet &each : alphabets)
+                    costs.push_back(letterCost(each, letter));
+            }
+        }
+    }
+
+    [[nodiscard]] size_t languages() const { return m_languages; }
+    [[nodiscard]] const std::vector<double> &of(QChar letter) const
+    {
+        const auto known = m_costs.constFind(letter);
+        return known == m_costs.cend() ? m_missing : *known;
+    }
+
+private:
+    size_t m_languages;
+    std::vector<double> m_missing;
+    QHash<QChar, std::vector<double>> m_costs;
+};
+
+double misfit(const QString &letters, const LetterCosts &table, Languages languages)
 {
     if (letters.isEmpty())
         return 0;
-    double best = std::numeric_limits<double>::max();
-    for (qsizetype first = 0; first < alphabets.size(); ++first) {
-        double alone = 0;
-        for (const QChar letter : letters)
-            alone += letterCost(alphabets[first], letter);
-        best = std::min(best, alone);
-        for (qsizetype second = first + 1; languages == Languages::UpToTwo && second < alphabets.size(); ++second) {
+    std::vector<const std::vector<double> *> costs;
+    std::vector<double> alone(table.languages(), 0);
+    for (const QChar letter : letters) {
+        costs.push_back(&table.of(letter));
+        for (size_t language = 0; language < alone.size(); ++language)
+            alone[language] += (*costs.back())[language];
+    }
+    double best = *std::min_element(alone.cbegin(), alone.cend());
+    if (languages == Languages::One || best <= secondLanguageCost)
+        return best;
+    for (size_t first = 0; first < alone.size(); ++first) {
+        for (size_t second = first + 1; second < alone.size(); ++second) {
             double pair = secondLanguageCost;
-            for (const QChar letter : letters)
-                pair += std::min(letterCost(alphabets[first], letter), letterCost(alphabets[second], letter));
+            for (const std::vector<double> *cost : costs)
+                pair += std::min((*cost)[first], (*cost)[second]);
             best = std::min(best, pair);
         }
     }
@@ -99,12 +137,14 @@ double misfit(const QString &letters, const QList<Alphabet> &alphabets, Language
 
 double latinMisfit(const QString &letters, Languages languages)
 {
-    return misfit(letters, latinAlphabets(), languages);
+    static const LetterCosts table(latinAlphabets());
+    return misfit(letters, table, languages);
 }
 
 double cyrillicMisfit(const QString &letters, Languages languages)
 {
-    return misfit(letters, cyrillicAlphabets(), languages);
+    static const LetterCosts table(cyrillicAlphabets());
+    return misfit(letters, table, languages);
 }
 
 } // namespace velvane

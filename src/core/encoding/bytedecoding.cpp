@@ -5,7 +5,10 @@
 #include <array>
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace velvane {
 
@@ -51,13 +54,28 @@ struct IconvCloser
 };
 using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
+// Opening a converter loads its module and closing it unloads it again, which costs more than converting a
+// sheet; detection tries thirty of them on every sheet, so each thread keeps its converters open.
+iconv_t utf8Converter(const char *charset)
+{
+    thread_local std::map<std::string, IconvHandle, std::less<>> open;
+    auto known = open.find(std::string_view(charset));
+    if (known == open.end()) {
+        const iconv_t opened = iconv_open("UTF-8", charset);
+        if (opened == reinterpret_cast<iconv_t>(-1))
+            return opened;
+        known = open.emplace(charset, IconvHandle(opened)).first;
+    }
+    iconv(known->second.get(), nullptr, nullptr, nullptr, nullptr); // back to the initial state
+    return known->second.get();
+}
+
 // Leniently, a byte iconv cannot convert becomes U+FFFD on its own, so one bad byte does not cost the rest.
 std::optional<QString> decodedWithIconv(QByteArrayView bytes, const char *charset, bool strict)
 {
-    const iconv_t opened = iconv_open("UTF-8", charset);
-    if (opened == reinterpret_cast<iconv_t>(-1))
+    const iconv_t cd = utf8Converter(charset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
-    const IconvHandle cd(opened);
 
     QByteArray utf8;
     std::array<char, 4096> buffer;
@@ -67,7 +85,7 @@ std::optional<QString> decodedWithIconv(QByteArrayView bytes, const char *charse
     while (inLeft > 0) {
         char *out = buffer.data();
         size_t outLeft = buffer.size();
-        const size_t result = iconv(cd.get(), &in, &inLeft, &out, &outLeft);
+        const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
         const int error = errno;
         utf8.append(buffer.data(), qsizetype(buffer.size() - outLeft));
         if (result != size_t(-1) || error == E2BIG)
@@ -79,12 +97,12 @@ std::optional<QString> decodedWithIconv(QByteArrayView bytes, const char *charse
             break; // a sequence cut short by the end of the file
         ++in;
         --inLeft;
-        iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     // Flushes a stateful converter's pending output.
     char *out = buffer.data();
     size_t outLeft = buffer.size();
-    iconv(cd.get(), nullptr, nullptr, &out, &outLeft);
+    iconv(cd, nullptr, nullptr, &out, &outLeft);
     utf8.append(buffer.data(), qsizetype(buffer.size() - outLeft));
     return QString::fromUtf8(utf8);
 }

@@ -1,0 +1,106 @@
+#include "core/encoding/readings.h"
+
+#include "core/encoding/bytedecoding.h"
+#include "core/encoding/detectors.h"
+#include "core/encoding/encodinglogging.h"
+
+#include <algorithm>
+
+namespace velvane {
+
+namespace {
+
+// uchardet's answer outweighs a doubtful sign but never a sure one. ICU's confidence counts for more when it
+// comes from its CJK recognisers, which count frequent characters, than from its single-byte ones, which
+// need more text than a short sheet holds.
+constexpr double uchardetWeight = 4;
+constexpr double icuCjkWeight = 0.08;
+constexpr double icuSingleByteWeight = 0.03;
+
+bool isCjk(const TextEncoding &encoding)
+{
+    return encoding.language == QLatin1StringView("Japanese") ||
+           encoding.language.startsWith(QLatin1StringView("Chinese")) ||
+           encoding.language == QLatin1StringView("Korean");
+}
+
+struct Evidence
+{
+    const TextEncoding *uchardet = nullptr;
+    QList<std::pair<const TextEncoding *, int>> icu; // most confident first
+};
+
+Evidence evidenceFor(QByteArrayView sample)
+{
+    Evidence evidence;
+    const QByteArray answer = uchardetAnswer(sample);
+    evidence.uchardet = findTextEncoding(QString::fromLatin1(answer));
+    const QList<DetectorMatch> matches = icuMatches(sample);
+    for (const DetectorMatch &match : matches) {
+        if (const TextEncoding *encoding = findTextEncoding(QString::fromLatin1(match.charset)))
+            evidence.icu.append({encoding, match.confidence});
+    }
+    qCDebug(lcEncoding) << "uchardet:" << answer << "ICU:" << [&] {
+        QStringList named;
+        for (const DetectorMatch &match : matches)
+            named.append(QString::fromLatin1(match.charset) + u'/' + QString::number(match.confidence));
+        return named;
+    }();
+    return evidence;
+}
+
+QList<const TextEncoding *> candidatesFor(const Evidence &evidence)
+{
+    QList<const TextEncoding *> candidates;
+    for (const TextEncoding &encoding : textEncodings()) {
+        const bool named =
+            &encoding == evidence.uchardet || std::any_of(evidence.icu.cbegin(), evidence.icu.cend(),
+                                                          [&](const auto &match) { return match.first == &encoding; });
+        if (encoding.kind != EncodingKind::Utf8 && encoding.kind != EncodingKind::Utf16LE &&
+            encoding.kind != EncodingKind::Utf16BE && (encoding.detected || named))
+            candidates.append(&encoding);
+    }
+    return candidates;
+}
+
+double supportFor(const TextEncoding *encoding, const Evidence &evidence)
+{
+    double support = encoding == evidence.uchardet ? uchardetWeight : 0;
+    for (const auto &[named, confidence] : evidence.icu) {
+        if (named == encoding) {
+            support += confidence * (isCjk(*encoding) ? icuCjkWeight : icuSingleByteWeight);
+            break;
+        }
+    }
+    return support;
+}
+
+} // namespace
+
+QList<Reading> readingsOf(QByteArrayView sample)
+{
+    const Evidence evidence = evidenceFor(sample);
+    QList<Reading> readings;
+    for (const TextEncoding *encoding : candidatesFor(evidence)) {
+        // Bytes an encoding cannot convert count against it as broken characters rather than ruling it out:
+        // one stray byte must not cost a sheet its encoding.
+        const QString text = decodedLeniently(sample, *encoding);
+        const double support = supportFor(encoding, evidence);
+        auto same = std::find_if(readings.begin(), readings.end(), [&](const Reading &r) { return r.text == text; });
+        if (same == readings.end()) {
+            readings.append({{encoding}, text, implausibility(text), support, support > 0 ? encoding : nullptr});
+            continue;
+        }
+        same->encodings.append(encoding);
+        if (support > same->support) {
+            same->support = support;
+            same->named = encoding;
+        }
+    }
+    // Stable: among equals the encoding listed first in the catalogue, the more common one, wins.
+    std::stable_sort(readings.begin(), readings.end(),
+                     [](const Reading &a, const Reading &b) { return a.total() > b.total(); });
+    return readings;
+}
+
+} // namespace velvane
