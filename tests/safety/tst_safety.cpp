@@ -305,7 +305,9 @@ private slots:
         const QString splitter = standIn(m_store.path(), code);
         const auto before = folderHashes(dir.path());
 
-        const Run run = runSplit(dir.path(), {u"album.cue"_s, u"--stall-timeout"_s, u"1"_s}, splitter);
+        // Only the splitter that hangs meets a short time-out; a busy machine must not make the others stall.
+        const QString stall = QTest::currentDataTag() == "hangs"_L1 ? u"1"_s : u"60"_s;
+        const Run run = runSplit(dir.path(), {u"album.cue"_s, u"--stall-timeout"_s, stall}, splitter);
 
         QCOMPARE(run.exitCode, made == 3 ? 0 : 1);
         const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
