@@ -24,25 +24,54 @@ qint64 littleEndian64(QByteArrayView data, qint64 at)
     return qint64(quint64(littleEndian32(data, at + 4)) << 32 | littleEndian32(data, at));
 }
 
-// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its CRC field taken as zero.
-quint32 pageCrc(QByteArrayView page)
+// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its CRC field taken as zero. Every page of
+// an album and of each piece goes through it, so it runs over raw bytes, eight at a time.
+class PageCrc
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t{};
+public:
+    PageCrc()
+    {
         for (quint32 i = 0; i < 256; ++i) {
             quint32 r = i << 24;
             for (int bit = 0; bit < 8; ++bit)
                 r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            t[i] = r;
+            m_table[0][i] = r;
         }
-        return t;
-    }();
-    quint32 crc = 0;
-    for (qint64 i = 0; i < page.size(); ++i) {
-        const quint8 byte = i >= 22 && i < 26 ? 0 : quint8(page[i]);
-        crc = (crc << 8) ^ table[((crc >> 24) ^ byte) & 0xFF];
+        for (int k = 1; k < 8; ++k) {
+            for (quint32 i = 0; i < 256; ++i)
+                m_table[k][i] = (m_table[k - 1][i] << 8) ^ m_table[0][m_table[k - 1][i] >> 24];
+        }
     }
-    return crc;
+
+    [[nodiscard]] quint32 ofPage(QByteArrayView page) const
+    {
+        static constexpr uchar zeros[4] = {};
+        const auto *bytes = reinterpret_cast<const uchar *>(page.data());
+        quint32 crc = update(0, bytes, 22);
+        crc = update(crc, zeros, 4);
+        return update(crc, bytes + 26, page.size() - 26);
+    }
+
+private:
+    [[nodiscard]] quint32 update(quint32 crc, const uchar *p, qint64 n) const
+    {
+        for (; n >= 8; n -= 8, p += 8) {
+            const quint32 high = crc ^ (quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]);
+            crc = m_table[7][high >> 24] ^ m_table[6][(high >> 16) & 0xFF] ^ m_table[5][(high >> 8) & 0xFF] ^
+                  m_table[4][high & 0xFF] ^ m_table[3][p[4]] ^ m_table[2][p[5]] ^ m_table[1][p[6]] ^ m_table[0][p[7]];
+        }
+        for (; n > 0; --n, ++p)
+            crc = (crc << 8) ^ m_table[0][((crc >> 24) ^ *p) & 0xFF];
+        return crc;
+    }
+
+    std::array<std::array<quint32, 256>, 8> m_table;
+};
+
+quint32 pageCrc(QByteArrayView page)
+{
+    static const PageCrc crc;
+    return crc.ofPage(page);
 }
 
 struct LogicalStream
