@@ -1,6 +1,7 @@
 #include "components/mpegstream.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -152,7 +153,13 @@ bool readInfoFrame(QByteArrayView data, qint64 at, const FrameHeader &h, MpegStr
         stream.frameCountOffset = at + field;
         field += 4;
     }
-    field += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    if (flags & 2) {
+        if (frame.size() < field + 4)
+            return true;
+        stream.headerBytes = bigEndian32(frame, field);
+        field += 4;
+    }
+    field += (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
     if (frame.size() < field + lameTagSize)
         return true;
     const QByteArrayView encoder = frame.sliced(field, 4);
@@ -225,6 +232,23 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
     if (stream.audioFrames == 0)
         return std::nullopt;
     return stream;
+}
+
+std::optional<MpegStream> measureMpegFile(const QString &path)
+{
+    auto stream = scanMpegFile(path, true);
+    if (!stream)
+        return std::nullopt;
+    // The byte count ties the Info frame to this very file: an encode joined to another, a piece cut short or one
+    // whose header was never finished all differ in size, and those are walked frame by frame.
+    const qint64 size = QFileInfo(path).size();
+    const qint64 streamSize = size - stream->infoFrameOffset;
+    if (stream->headerFrames > 0 && stream->headerBytes > 0 &&
+        (stream->headerBytes == size || stream->headerBytes == streamSize)) {
+        stream->audioFrames = stream->headerFrames;
+        return stream;
+    }
+    return scanMpegFile(path);
 }
 
 std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)

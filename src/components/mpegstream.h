@@ -16,6 +16,7 @@ struct MpegStream
     int frameSamples = 0;     // per frame: 1152, or 576 for MPEG-2/2.5 layer III, 384 for layer I
     qint64 audioFrames = 0;   // frames in the stream, the Info frame left out
     qint64 headerFrames = -1; // what the Xing/Info or VBRI frame claims; -1 when it claims nothing
+    qint64 headerBytes = -1;  // the file's size in bytes as the Xing/Info frame claims it; -1 when it claims none
 
     // The encoder's delay and padding from a LAME tag (also written as "Lavf"/"Lavc"). The padding counts the
     // decoder's own 529-sample delay, as gapless decoders read it.
@@ -38,6 +39,9 @@ struct MpegStream
 // Info frame says, without counting the audio frames.
 [[nodiscard]] std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly = false);
 [[nodiscard]] std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly = false);
+// The file's frames as its Info frame counts them when its byte count is the file's own size, so that a whole
+// album or piece need not be walked; otherwise the count of a full walk.
+[[nodiscard]] std::optional<MpegStream> measureMpegFile(const QString &path);
 
 // Rewrites the Info frame of a piece that runs to its album's end: the frame count the stream holds and the
 // given padding, with the LAME tag's CRC made anew. False when the piece has no LAME tag or cannot be written.

@@ -132,7 +132,7 @@ void SplitterRun::State::begin()
         return;
     if (request.isOgg) {
         album = measureAudio(audio, true);
-    } else if ((albumMpeg = scanMpegFile(audio))) {
+    } else if ((albumMpeg = measureMpegFile(audio))) {
         album = AudioLength{albumMpeg->playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
     if (!album || album->samples <= 0 || album->sampleRate <= 0) {
@@ -224,7 +224,9 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
         samples = length->samples;
     } else {
-        auto piece = scanMpegFile(path);
+        // The last piece is walked whole: its frame count goes into its header, and the splitter's own count of it
+        // can be a frame off.
+        auto piece = isLastToEnd(index) ? scanMpegFile(path) : measureMpegFile(path);
         if (!piece)
             return u"The splitter's piece is not playable MP3 audio."_s;
         if (bitReservoir && piece->hasGaplessInfo && (isLastToEnd(index) || !piece->lameCrcValid)) {
@@ -234,7 +236,7 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
             int padding = piece->encoderPadding;
             if (isLastToEnd(index))
                 padding = albumMpeg->headerMatchesStream() ? albumMpeg->encoderPadding : 0;
-            if (!setPieceEnd(path, *piece, padding) || !(piece = scanMpegFile(path)))
+            if (!setPieceEnd(path, *piece, padding) || !(piece = measureMpegFile(path)))
                 return u"The header of the splitter's piece could not be completed."_s;
         }
         samples = piece->playedSamples();
