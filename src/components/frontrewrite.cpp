@@ -406,12 +406,18 @@ RewriteResult rewriteFront(const QString &path, const FileStamp &examined, const
     r.front = *front;
     r.sample = std::move(*sample);
 
-    // A copy first: it never writes to the piece, and it waits for no disk, where opening room in place makes the
-    // file system write the whole piece out first. In place is for when a copy finds no room.
+    // When the new front fits the room of the old one exactly, it is written over it and nothing else moves: the
+    // splitter keeps such room in front of each piece. Otherwise a copy first: it never writes to the piece, and it
+    // waits for no disk, where opening room in place makes the file system write the whole piece out first. In
+    // place is for when a copy finds no room.
     const RewriteWay way = seam().way;
     const qint64 grow = r.front.size() - plan.audioBegin;
-    const bool opensRoom = way != RewriteWay::CopyOnly && opensRoomInPlace(fs) && grow >= 0 && grow % block == 0;
     QString error;
+    if (grow == 0 && plan.audioEnd == r.before.st_size && way != RewriteWay::CopyOnly) {
+        const Outcome outcome = rewriteInPlace(r, error);
+        return {outcome == Outcome::Done, outcome == Outcome::Done ? QString() : error};
+    }
+    const bool opensRoom = way != RewriteWay::CopyOnly && opensRoomInPlace(fs) && grow >= 0 && grow % block == 0;
     Outcome outcome = way == RewriteWay::InPlaceFirst && opensRoom ? Outcome::NoRoom : rewriteByCopy(r, error);
     if (outcome == Outcome::NoRoom && opensRoom) {
         outcome = rewriteInPlace(r, error);

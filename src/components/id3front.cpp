@@ -149,8 +149,8 @@ std::optional<FrontPlan> planId3Front(const QString &path, const TagValues &valu
     TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
     if (!file.isValid())
         return std::nullopt;
-    const auto tag =
-        plan.audioBegin > 0 ? std::make_unique<TagLib::ID3v2::Tag>(&file, 0) : std::make_unique<TagLib::ID3v2::Tag>();
+    // The piece's tag is wholly ours: what stood in front (the room the splitter kept for it) is replaced.
+    const auto tag = std::make_unique<TagLib::ID3v2::Tag>();
     applyValues(*tag, values);
     QByteArray frames;
     if (!tag->isEmpty()) {

@@ -153,8 +153,22 @@ void SplitterRun::State::startSplitter()
         words << u"-f"_s;
     if (bitReservoir)
         words << u"-b"_s;
+    if (request.tagRoom.isEmpty()) {
+        words << u"-n"_s;
+    } else {
+        // A comment of plain letters, as long as the room asked for (two bytes a letter in an ID3v2 comment), makes
+        // the splitter write a tag of that size; no text of the user's ever goes into these options.
+        QString placeholders;
+        for (int i = 0; i < runPieces; ++i) {
+            const int room = request.tagRoom.value(i);
+            placeholders += u"[@c="_s % QString(request.isOgg ? room : (room + 1) / 2, u'x') % u']';
+        }
+        if (!request.isOgg)
+            words << u"-T"_s << u"2"_s;
+        words << u"-g"_s << placeholders;
+    }
     // "-d ." keeps the output lines free of the user's folder names.
-    words << u"-n"_s << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << audio;
+    words << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << audio;
     for (int i = 0; i < runPieces; ++i)
         words << splitterTime(starts[i]);
     // Before the album is measured, a start past its end may still be among these; the splitter stops there.

@@ -18,6 +18,9 @@ struct SplitterRunRequest
     std::optional<qint64> end; // cue frames; none: to the audio's last sample
     QString workFolder;        // private; the splitter runs in it and leaves its pieces there
     std::chrono::milliseconds stallTimeout{60000};
+    // Bytes of tag room to keep in front of each piece (one per start), so that its tags can later be written over
+    // that room without moving the audio; empty: the pieces get no tags at all.
+    QList<int> tagRoom = {};
 };
 
 struct SplitterEvent

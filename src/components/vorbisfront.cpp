@@ -178,7 +178,9 @@ void setField(TagLib::Ogg::XiphComment &comment, const char *key, const QStringL
 
 QByteArray commentPacket(const QByteArray &old, const TagValues &values)
 {
+    // The vendor stays; the comments are wholly ours, replacing the ones the splitter kept room with.
     TagLib::Ogg::XiphComment comment(TagLib::ByteVector(old.constData() + 7, uint(old.size() - 7)));
+    comment.removeAllFields();
     if (values.title)
         setField(comment, "TITLE", {*values.title});
     if (values.artist)

@@ -110,9 +110,29 @@ TrackOutcome finishPiece(Job &job, const SourcePlan &source, const PiecePlan &pi
     return {piece.number, true, move.path, {}};
 }
 
-SplitterRunRequest runRequest(Job &job, const SourcePlan &source, QList<qint64> starts, std::optional<qint64> end)
+// Room enough for a piece's tags in either format: a UTF-16 ID3v2 frame or a UTF-8 Vorbis comment per text, and
+// the numbers. Room left over is padding.
+int tagRoom(const Job &job, const PiecePlan &piece)
 {
-    return {source.audioFile, source.isOgg, std::move(starts), end, job.work.newRunFolder(), job.settings.stallTimeout};
+    int room = 128;
+    for (const QString *text : {&piece.title, &piece.performer, &job.settings.album})
+        room += 24 + 3 * int(std::min<qsizetype>(text->size(), 1 << 20));
+    if (job.settings.genre)
+        room += 24 + 3 * int(std::min<qsizetype>(job.settings.genre->size(), 1 << 20));
+    return room;
+}
+
+SplitterRunRequest runRequest(Job &job, const SourcePlan &source, const QList<const PiecePlan *> &pieces)
+{
+    SplitterRunRequest request{
+        source.audioFile,         source.isOgg, {}, pieces.constLast()->end, job.work.newRunFolder(),
+        job.settings.stallTimeout};
+    for (const PiecePlan *piece : pieces) {
+        request.starts.append(piece->start);
+        if (job.tagger)
+            request.tagRoom.append(tagRoom(job, *piece));
+    }
+    return request;
 }
 
 // What the first piece not yet finished is, for the status sheet.
@@ -127,10 +147,10 @@ void showNext(Job &job, const SourcePlan &source, const QList<bool> &finished)
 // ended early, if it did; pieces it could not make are left unfinished for a run of their own.
 QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
 {
-    QList<qint64> starts;
+    QList<const PiecePlan *> pieces;
     for (const PiecePlan &piece : source.pieces)
-        starts.append(piece.start);
-    SplitterRun run(runRequest(job, source, starts, std::nullopt));
+        pieces.append(&piece);
+    SplitterRun run(runRequest(job, source, pieces));
     const auto stop = [&job] {
         return job.progress.stopRequested();
     };
@@ -160,7 +180,7 @@ QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
 TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index)
 {
     const PiecePlan &piece = source.pieces.at(index);
-    SplitterRun run(runRequest(job, source, {piece.start}, piece.end));
+    SplitterRun run(runRequest(job, source, {&piece}));
     for (;;) {
         const SplitterEvent event = run.next([&job] { return job.progress.stopRequested(); });
         switch (event.kind) {
