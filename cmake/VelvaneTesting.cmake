@@ -4,13 +4,18 @@ if(NOT TARGET velvane-core-tests)
     add_custom_target(velvane-core-tests)
 endif()
 
-# velvane_add_test(NAME SOURCES file... LIBS target...)
-# One Qt Test executable per area, run offscreen with the distribution's splitter.
+# velvane_add_test(NAME [SPLIT] SOURCES file... LIBS target...)
+# One Qt Test executable per area, run offscreen with the distribution's splitter. SPLIT: the test runs
+# velvane-split, which VELVANE_SPLIT_BINARY names.
 function(velvane_add_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "SPLIT" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    if(T_SPLIT)
+        target_compile_definitions(${name} PRIVATE VELVANE_SPLIT_BINARY="$<TARGET_FILE:velvane-split>")
+        add_dependencies(${name} velvane-split)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
         TIMEOUT 600

@@ -2,7 +2,7 @@
 #include "core/split/piecemove.h"
 #include "core/split/splitjob.h"
 #include "support/audiofixture.h"
-#include "support/folderhashes.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,12 +19,6 @@ using namespace velvane;
 using namespace velvane::test;
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
 
 // A sheet for the test album: one FILE line, then each track's performer and title as raw UTF-8, so that NULs and
 // escape sequences reach the reader untouched.
