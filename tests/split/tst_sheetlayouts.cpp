@@ -1,10 +1,13 @@
 #include "support/audiofixture.h"
+#include "support/files.h"
+#include "support/splitters.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
 
 using namespace Qt::StringLiterals;
 using namespace velvane::test;
@@ -30,8 +33,8 @@ QString cueTime(double seconds)
 
 } // namespace
 
-// Sheets as rippers write them, cut with real audio: every track a piece, each from its own file, and the pieces of
-// each file joined give that file back, nothing missing and nothing twice.
+// Sheets as rippers write them, cut with real audio: every track a piece, each from its own file and tagged as
+// named, and the pieces of each file joined give that file back, nothing missing and nothing twice.
 class SheetLayoutsTest : public QObject
 {
     Q_OBJECT
@@ -122,18 +125,13 @@ private slots:
                 start += duration;
             }
         }
-        QFile cue(dir.filePath(u"album.cue"_s));
-        QVERIFY(cue.open(QIODevice::WriteOnly) && cue.write(sheet.toUtf8()) > 0 && cue.flush());
-        QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet.toUtf8()) && QDir(dir.path()).mkdir(u"out"_s));
 
-        QProcess split;
-        split.start(QStringLiteral(VELVANE_SPLIT_BINARY),
-                    {cue.fileName(), u"--numbered"_s, u"--dest"_s, dir.filePath(u"out"_s)});
-        QVERIFY(split.waitForFinished(120000));
-        QVERIFY2(split.exitCode() == 0, split.readAllStandardError());
+        const ToolRun run = runSplit({u"album.cue"_s, u"--numbered"_s, u"--tags"_s, u"--dest"_s, u"out"_s}, dir.path());
+        QVERIFY2(run.exitCode == 0, run.err);
 
         const QDir out(dir.filePath(u"out"_s));
-        QCOMPARE(out.entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name), pieces);
+        QCOMPARE(entriesOf(out.path()), pieces);
         QList<QList<qint16>> joined(albums.size());
         for (qsizetype i = 0; i < pieces.size(); ++i) {
             const auto pcm = decodePcm(out.filePath(pieces[i]));
@@ -143,6 +141,18 @@ private slots:
             const auto album =
                 std::find_if(albums.cbegin(), albums.cend(), [&](const Album &a) { return a.tones.contains(tone); });
             joined[album - albums.cbegin()] += *pcm;
+            // The pregap's piece is track 0, beside the sheet's tracks.
+            const TagLib::FileRef file(QFile::encodeName(out.filePath(pieces[i])).constData());
+            QVERIFY(!file.isNull());
+            const TagLib::PropertyMap tags = file.file()->properties();
+            const auto tag = [&](const char *key) {
+                return QString::fromUtf8(tags[key].toString().toCString(true));
+            };
+            const QString number = tag("TRACKNUMBER");
+            const QString total = pieces[i].endsWith(u".ogg"_s) ? tag("TRACKTOTAL") : number.section(u'/', 1);
+            QCOMPARE(u"%1 %2 - %3.%4 of %5"_s.arg(number.section(u'/', 0, 0).rightJustified(2, u'0'), tag("ARTIST"),
+                                                  tag("TITLE"), QFileInfo(pieces[i]).suffix(), total),
+                     pieces[i] + u" of "_s + QString::number(pieces.size() - pieces[0].startsWith(u"00 "_s)));
         }
         for (qsizetype i = 0; i < albums.size(); ++i) {
             const auto whole = decodePcm(albums[i].path);
