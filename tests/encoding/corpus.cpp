@@ -1,7 +1,9 @@
 #include "corpus.h"
 
+#include "support/files.h"
+
 #include <QDir>
-#include <QFile>
+#include <QRegularExpression>
 
 #include <array>
 #include <cerrno>
@@ -53,36 +55,23 @@ std::optional<CorpusSheet> sheetFrom(const QString &language, const QStringList 
 QList<CorpusSheet> loadCorpus(const QString &folder, QString *error)
 {
     QList<CorpusSheet> sheets;
-    const QStringList files = QDir(folder).entryList({u"*.txt"_s}, QDir::Files, QDir::Name);
-    for (const QString &name : files) {
+    for (const QString &name : QDir(folder).entryList({u"*.txt"_s}, QDir::Files, QDir::Name)) {
         if (name == u"README.txt"_s)
             continue;
-        QFile file(QDir(folder).filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = file.fileName() + u": "_s + file.errorString();
-            return {};
-        }
-        const QString language = name.chopped(4);
-        QStringList block;
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n') + QStringList{QString()};
-        for (const QString &line : lines) {
-            if (line.startsWith(u'#'))
-                continue;
-            if (!line.trimmed().isEmpty()) {
-                block.append(line.trimmed());
-                continue;
-            }
-            if (block.isEmpty())
-                continue;
-            const std::optional<CorpusSheet> sheet = sheetFrom(language, block);
+        // Sheets stand apart by blank lines; "#" starts a comment line.
+        const QStringList lines = QString::fromUtf8(velvane::test::readFile(QDir(folder).filePath(name))).split(u'\n');
+        const QString text = lines.filter(QRegularExpression(u"^(?!#)"_s)).join(u'\n');
+        for (const QString &block : text.split(u"\n\n"_s, Qt::SkipEmptyParts)) {
+            const std::optional<CorpusSheet> sheet = sheetFrom(name.chopped(4), block.trimmed().split(u'\n'));
             if (!sheet) {
-                *error = name + u": malformed sheet: "_s + block.join(u" / "_s);
+                *error = name + u": malformed sheet: "_s + block;
                 return {};
             }
             sheets.append(*sheet);
-            block.clear();
         }
     }
+    if (sheets.isEmpty())
+        *error = folder + u" holds no sheets"_s;
     return sheets;
 }
 

@@ -65,13 +65,11 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     if (!run(u"ffmpeg"_s, arguments))
         return std::nullopt;
 
-    const bool ogg = format == AlbumFormat::Ogg || format == AlbumFormat::OggQ5;
+    const bool ogg = format == AlbumFormat::Ogg;
     album.path = QDir(folder).filePath(baseName + (ogg ? u".ogg"_s : u".mp3"_s));
-    const QStringList mode = format == AlbumFormat::Mp3Cbr    ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
-                             : format == AlbumFormat::Mp3Vbr2 ? QStringList{u"-V"_s, u"2"_s}
-                                                              : QStringList{u"-V"_s, u"4"_s};
-    const QString quality = format == AlbumFormat::OggQ5 ? u"5"_s : u"3"_s;
-    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, quality, u"-o"_s, album.path, wav})
+    const QStringList mode =
+        format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s} : QStringList{u"-V"_s, u"2"_s};
+    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"5"_s, u"-o"_s, album.path, wav})
                              : run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
     QFile::remove(wav);
     return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;

@@ -11,11 +11,9 @@ namespace velvane::test {
 
 enum class AlbumFormat
 {
-    Mp3Cbr,
-    Mp3Vbr,
-    Ogg,
-    Mp3Vbr2, // lame -V 2
-    OggQ5    // oggenc -q 5
+    Mp3Cbr, // lame --cbr -b 128
+    Mp3Vbr, // lame -V 2
+    Ogg     // oggenc -q 5
 };
 
 // Everything is made and decoded at this rate.
@@ -33,9 +31,8 @@ struct Album
 [[nodiscard]] double trackTone(int track);
 
 // Writes an album of consecutive tones over a faint noise floor, track i lasting durations[i] seconds (rounded to
-// whole samples), 44.1 kHz stereo: 128 kbit/s CBR or lame -V 4 VBR for MP3, oggenc -q 3 for Ogg, unless the format
-// says otherwise. Nothing when a tool fails. Track i plays trackTone(firstTone + i), so albums made with different
-// firstTone can be told apart.
+// whole samples), 44.1 kHz stereo. Nothing when a tool fails. Track i plays trackTone(firstTone + i), so albums made
+// with different firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                              const QString &baseName = QStringLiteral("album"), int firstTone = 0);
 
