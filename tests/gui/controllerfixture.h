@@ -4,8 +4,8 @@
 #include "dialogs/openpanel.h"
 #include "import_cue/import_cue.h"
 #include "main/maininterface.h"
+#include "support/files.h"
 
-#include <QFile>
 #include <QList>
 #include <QSettings>
 #include <QStandardPaths>
@@ -13,6 +13,8 @@
 #include <QUrl>
 
 #include <optional>
+
+using velvane::test::writeFile;
 
 // The main window with its controller, as the app builds them, with the alert, the open panel and the
 // browser replaced by recorders that tests can read and answer.
@@ -56,30 +58,12 @@ inline void useOwnSettings()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
 }
 
-inline void writeText(const QString &path, const QByteArray &text)
+inline QByteArray workedExampleCue(const QString &audioName = QStringLiteral("Live Album.mp3"))
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text);
-}
-
-inline QByteArray workedExampleCue(const QByteArray &audioName = "Live Album.mp3")
-{
-    return "REM GENRE Electronic\n"
-           "PERFORMER \"The Band\"\n"
-           "TITLE \"Live Album\"\n"
-           "FILE \"" +
-           audioName +
-           "\" MP3\n"
-           "  TRACK 01 AUDIO\n"
-           "    TITLE \"Intro\"\n"
-           "    INDEX 01 00:00:00\n"
-           "  TRACK 02 AUDIO\n"
-           "    TITLE \"Second Song\"\n"
-           "    PERFORMER \"The Band feat. Guest\"\n"
-           "    INDEX 00 03:58:40\n"
-           "    INDEX 01 04:00:12\n"
-           "  TRACK 03 AUDIO\n"
-           "    TITLE \"Outro\"\n"
-           "    INDEX 01 07:31:05\n";
+    return QStringLiteral("REM GENRE Electronic\nPERFORMER \"The Band\"\nTITLE \"Live Album\"\nFILE \"%1\" MP3\n"
+                          "  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                          "    TITLE \"Second Song\"\n    PERFORMER \"The Band feat. Guest\"\n    INDEX 00 03:58:40\n"
+                          "    INDEX 01 04:00:12\n  TRACK 03 AUDIO\n    TITLE \"Outro\"\n    INDEX 01 07:31:05\n")
+        .arg(audioName)
+        .toUtf8();
 }

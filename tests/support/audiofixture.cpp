@@ -98,19 +98,6 @@ std::optional<QList<qint16>> decodePcm(const QString &path)
     return samples;
 }
 
-std::optional<double> durationSeconds(const QString &path)
-{
-    if (path.endsWith(u".ogg"_s, Qt::CaseInsensitive)) {
-        const auto text = run(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s,
-                                             u"csv=p=0"_s, path});
-        bool ok = false;
-        const double seconds = text ? text->trimmed().toDouble(&ok) : 0.0;
-        return ok ? std::optional<double>(seconds) : std::nullopt;
-    }
-    const auto samples = decodePcm(path);
-    return samples ? std::optional<double>(double(samples->size()) / sampleRate) : std::nullopt;
-}
-
 double dominantTone(const QList<qint16> &samples, const QList<double> &candidates)
 {
     double best = 0.0, bestPower = -1.0;

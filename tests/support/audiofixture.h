@@ -41,10 +41,6 @@ struct Album
 // keeps the pre-roll before a piece's first granule).
 [[nodiscard]] std::optional<QList<qint16>> decodePcm(const QString &path);
 
-// Playing time in seconds: the gapless decoded length for MP3, the stream's granule length for Ogg (ffmpeg's
-// Ogg decoder keeps the pre-roll that the granule positions trim).
-[[nodiscard]] std::optional<double> durationSeconds(const QString &path);
-
 // The candidate with the most energy in samples (Goertzel at each candidate); 0 for no samples or candidates.
 [[nodiscard]] double dominantTone(const QList<qint16> &samples, const QList<double> &candidates);
 

@@ -6,7 +6,6 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -182,20 +181,11 @@ private slots:
         const QDeadlineTimer deadline(5000);
         s_log.clear();
         const QtMessageHandler previous = qInstallMessageHandler(keepLog);
-        // The window keeps serving its event loop during the wait, so this fires mid-fetch.
-        std::optional<Qt::CursorShape> cursorDuringFetch;
-        QTimer::singleShot(100, this, [&cursorDuringFetch] {
-            if (const QCursor *cursor = QGuiApplication::overrideCursor())
-                cursorDuringFetch = cursor->shape();
-        });
         m_controller->sendFeedback();
         qInstallMessageHandler(previous);
         QVERIFY(!deadline.hasExpired());
         // The log may name the server, never the sender's address or message.
         QVERIFY2(!s_log.contains(u"example.org"_s) && !s_log.contains(u"72*"_s), qPrintable(s_log));
-        if (!answer.isNull() && answer.isEmpty()) // the silent server
-            QCOMPARE(cursorDuringFetch, std::optional(Qt::WaitCursor));
-        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(m_shown,
                  (QStringList{u"ERROR"_s, u"No internet-connection found\nor message-server down!"_s, u"Ok"_s}));
         QVERIFY(formShown());
@@ -246,10 +236,8 @@ private slots:
         QTest::newRow("line break after") << "3000\n"_ba << 0 << newer(u"v3.0"_s);
         QTest::newRow("letters after") << "2700abc"_ba << 0 << newer(u"v2.700"_s);
         QTest::newRow("beyond 32 bits") << "99999999999"_ba << 0 << newer(u"v2147483.647"_s);
-        QTest::newRow("older") << "1500"_ba << 0 << QStringList{u"Result:"_s, current, u"ok"_s};
         QTest::newRow("negative") << "-5"_ba << 0 << QStringList{u"Result:"_s, current, u"ok"_s};
         QTest::newRow("empty") << ""_ba << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
-        QTest::newRow("letters") << "abc"_ba << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
         QTest::newRow("zero") << "0"_ba << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
         QTest::newRow("unreachable") << QByteArray() << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
     }
