@@ -110,7 +110,7 @@ int runSplitCommand(const QStringList &args)
         return BadInput;
     }
     if (parser.isSet(helpOption)) {
-        printUsage();
+        printUsage(stdout);
         return AllMade;
     }
     if (parser.positionalArguments().size() != 1) {

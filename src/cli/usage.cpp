@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
-void printUsage()
+void printUsage(FILE *stream)
 {
     std::fputs("usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"
                "       velvane-split FILE.cue [--dest DIR] [--audio FILE] [--numbered] [--tags]\n"
                "                     [--genre NAME] [--year N] [--album TEXT] [--stall-timeout SECONDS]\n"
                "                     [--encoding NAME]\n",
-               stderr);
+               stream);
 }
 
 QString unknownEncodingMessage(const QString &name)
