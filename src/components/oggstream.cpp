@@ -101,9 +101,22 @@ struct LogicalStream
 
 } // namespace
 
-std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
+namespace {
+
+struct Walk
 {
     QList<LogicalStream> streams;
+    bool trusted = true;
+};
+
+// Every page's CRC is checked when checkAll is set, and a damaged page skipped as decoders skip it. Otherwise only
+// the pages the length rests on are checked (each stream's headers, its first and its last granule), and a damaged
+// one of those leaves the walk untrusted: an hour of audio is then not read byte by byte for nothing.
+Walk walkPages(QByteArrayView data, bool checkAll)
+{
+    Walk walk;
+    QList<LogicalStream> &streams = walk.streams;
+    QList<QByteArrayView> lastPages;
     qint64 at = 0;
     while (at + pageHeaderSize <= data.size()) {
         if (data.sliced(at, 4) != QByteArrayView("OggS") || data[at + 4] != 0) {
@@ -127,28 +140,35 @@ std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
         if (at + pageSize > data.size())
             break;
         const QByteArrayView page = data.sliced(at, pageSize);
-        if (pageCrc(page) != littleEndian32(page, 22)) {
+        const quint8 flags = quint8(page[5]);
+        const quint32 serial = littleEndian32(page, 14);
+        auto stream =
+            std::find_if(streams.rbegin(), streams.rend(), [&](const LogicalStream &s) { return s.serial == serial; });
+        const bool decisive = (flags & 0x02) || stream == streams.rend() || stream->firstGranule < 0;
+        if ((checkAll || decisive) && pageCrc(page) != littleEndian32(page, 22)) {
+            if (!checkAll) {
+                walk.trusted = false;
+                return walk;
+            }
             at += 1; // a damaged page is skipped, as decoders skip it
             continue;
         }
         at += pageSize;
 
-        const quint8 flags = quint8(page[5]);
         const qint64 granule = littleEndian64(page, 6);
-        const quint32 serial = littleEndian32(page, 14);
         const QByteArrayView body = page.sliced(pageHeaderSize + segments);
         if (flags & 0x02) {
-            LogicalStream stream;
-            stream.serial = serial;
+            LogicalStream fresh;
+            fresh.serial = serial;
             if (body.size() >= 30 && body[0] == 1 && body.sliced(1, 6) == QByteArrayView("vorbis")) {
-                stream.vorbis = true;
-                stream.sampleRate = int(littleEndian32(body, 12));
-                stream.longBlock = 1 << (quint8(body[28]) >> 4);
+                fresh.vorbis = true;
+                fresh.sampleRate = int(littleEndian32(body, 12));
+                fresh.longBlock = 1 << (quint8(body[28]) >> 4);
             }
-            streams.append(stream);
+            streams.append(fresh);
+            lastPages.append(QByteArrayView());
+            stream = streams.rbegin();
         }
-        const auto stream =
-            std::find_if(streams.rbegin(), streams.rend(), [&](const LogicalStream &s) { return s.serial == serial; });
         if (stream == streams.rend() || !stream->vorbis)
             continue;
         const int headers = std::min(3 - stream->headerPackets, completedPackets);
@@ -161,7 +181,24 @@ std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
             stream->packetsAtFirstGranule = stream->audioPackets;
         }
         stream->lastGranule = granule;
+        lastPages[streams.rend() - stream - 1] = page;
     }
+    if (!checkAll) {
+        walk.trusted = std::all_of(lastPages.cbegin(), lastPages.cend(), [](QByteArrayView page) {
+            return page.isEmpty() || pageCrc(page) == littleEndian32(page, 22);
+        });
+    }
+    return walk;
+}
+
+} // namespace
+
+std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
+{
+    Walk walk = walkPages(data, false);
+    if (!walk.trusted)
+        walk = walkPages(data, true);
+    const QList<LogicalStream> &streams = walk.streams;
 
     std::optional<OggVorbisLength> length;
     for (const LogicalStream &stream : std::as_const(streams)) {

@@ -423,13 +423,19 @@ SplitterRun::~SplitterRun()
     }
 }
 
-SplitterEvent SplitterRun::next(const std::function<bool()> &stopRequested)
+void SplitterRun::start()
 {
     State &s = *m_state;
     if (!s.started) {
         s.started = true;
         s.begin();
     }
+}
+
+SplitterEvent SplitterRun::next(const std::function<bool()> &stopRequested)
+{
+    State &s = *m_state;
+    start();
     for (;;) {
         if (!s.pending.isEmpty())
             return s.pending.dequeue();

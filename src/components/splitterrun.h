@@ -51,6 +51,10 @@ public:
     SplitterRun(const SplitterRun &) = delete;
     SplitterRun &operator=(const SplitterRun &) = delete;
 
+    // Starts the splitter and returns at once, so that it can run while the caller waits on another run; next()
+    // starts it too, when this was not called.
+    void start();
+
     // Blocks until the next event. Asks stopRequested at least every 100 ms and kills the splitter at once when
     // it says so (then Failed). Kills it, too, when its pieces have not grown for the stall time-out. After
     // Finished or Failed, returns that event again.

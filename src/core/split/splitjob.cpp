@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -143,9 +144,13 @@ void showNext(Job &job, const SourcePlan &source, const QList<bool> &finished)
         show(job, source.pieces.at(next - finished.cbegin()));
 }
 
+// Runs of their own for pieces the one run made wrong, started as soon as that is known, so that they cut while the
+// one run goes on; by piece.
+using EarlyRuns = std::map<qsizetype, std::unique_ptr<SplitterRun>>;
+
 // One splitter run for every piece of the file; each piece is finished while the run goes on. Returns why the run
 // ended early, if it did; pieces it could not make are left unfinished for a run of their own.
-QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
+QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished, EarlyRuns &early)
 {
     QList<const PiecePlan *> pieces;
     for (const PiecePlan &piece : source.pieces)
@@ -163,10 +168,14 @@ QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
             finished[event.piece] = true;
             showNext(job, source, finished);
             break;
-        case SplitterEvent::PieceBad:
+        case SplitterEvent::PieceBad: {
             qCInfo(lcSplit) << "piece" << event.piece + 1 << "of" << source.audioFile
                             << "is cut again:" << event.reason;
+            auto again = std::make_unique<SplitterRun>(runRequest(job, source, {&source.pieces.at(event.piece)}));
+            again->start();
+            early[event.piece] = std::move(again);
             break;
+        }
         case SplitterEvent::Finished:
             return {};
         case SplitterEvent::Failed:
@@ -177,12 +186,13 @@ QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished)
 
 // The fallback for a piece the one run did not make: a run of its own, so that one damaged spot in the album costs
 // one track.
-TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index)
+TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index, std::unique_ptr<SplitterRun> run)
 {
     const PiecePlan &piece = source.pieces.at(index);
-    SplitterRun run(runRequest(job, source, {&piece}));
+    if (!run)
+        run = std::make_unique<SplitterRun>(runRequest(job, source, {&piece}));
     for (;;) {
-        const SplitterEvent event = run.next([&job] { return job.progress.stopRequested(); });
+        const SplitterEvent event = run->next([&job] { return job.progress.stopRequested(); });
         switch (event.kind) {
         case SplitterEvent::PieceReady:
             return finishPiece(job, source, piece, event.path);
@@ -207,7 +217,8 @@ void cutSource(Job &job, const SourcePlan &source)
     }
 
     QList<bool> finished(source.pieces.size(), false);
-    const QString runProblem = cutInOneRun(job, source, finished);
+    EarlyRuns early;
+    const QString runProblem = cutInOneRun(job, source, finished, early);
     if (!runProblem.isEmpty())
         qCInfo(lcSplit) << "the run over" << source.audioFile << "ended early:" << runProblem;
 
@@ -220,7 +231,8 @@ void cutSource(Job &job, const SourcePlan &source)
             continue;
         }
         show(job, piece);
-        report(job, cutAlone(job, source, i));
+        const auto started = early.find(i);
+        report(job, cutAlone(job, source, i, started != early.end() ? std::move(started->second) : nullptr));
     }
 }
 
