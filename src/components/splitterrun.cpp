@@ -158,10 +158,19 @@ void SplitterRun::State::startSplitter()
     } else {
         // A comment of plain letters, as long as the room asked for (two bytes a letter in an ID3v2 comment), makes
         // the splitter write a tag of that size; no text of the user's ever goes into these options.
+        // One argument may not be longer than 128 KiB on Linux, and a whole command line 32 Ki characters on
+        // Windows; pieces past the budget get no room and are tagged through a copy instead.
+#ifdef Q_OS_WIN
+        constexpr qsizetype placeholderBudget = 16'000;
+#else
+        constexpr qsizetype placeholderBudget = 120'000;
+#endif
         QString placeholders;
         for (int i = 0; i < runPieces; ++i) {
             const int room = request.tagRoom.value(i);
-            placeholders += u"[@c="_s % QString(request.isOgg ? room : (room + 1) / 2, u'x') % u']';
+            const qsizetype letters = request.isOgg ? room : (room + 1) / 2;
+            const bool fits = placeholders.size() + letters + 5 * (runPieces - i) <= placeholderBudget;
+            placeholders += u"[@c="_s % QString(fits ? letters : 0, u'x') % u']';
         }
         if (!request.isOgg)
             words << u"-T"_s << u"2"_s;
