@@ -1,13 +1,17 @@
+#include "core/cue/cuereading.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
 #include "support/splitters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <taglib/fileref.h>
 #include <taglib/tpropertymap.h>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace velvane::test;
@@ -117,14 +121,20 @@ private slots:
 )"_s.arg(folder));
         // clang-format on
 
-        // A sheet that cannot be read: one line, the program, the path, then the reason.
-        const QString missing = folder + u"/missing.cue"_s;
-        const ToolRun refused = runSplit({u"--tracks"_s, missing});
-        QCOMPARE(refused.exitCode, 2);
-        QCOMPARE(refused.out, QByteArray());
-        QVERIFY2(refused.err.startsWith("velvane-split: " + missing.toUtf8() + ": ") &&
-                     refused.err.indexOf('\n') == refused.err.size() - 1,
-                 refused.err);
+        // A sheet that cannot be read: one line, the program, the path, then the reason. A FIFO once blocked the
+        // read for good, and an album taken for its sheet was read whole.
+        const QString fifo = folder + u"/fifo.cue"_s;
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QFile huge(folder + u"/album.mp3.cue"_s);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(velvane::cueSheetSizeLimit + 1));
+        for (const QString &unreadable : {folder + u"/missing.cue"_s, fifo, huge.fileName()}) {
+            const ToolRun refused = runSplit({u"--tracks"_s, unreadable});
+            QCOMPARE(refused.exitCode, 2);
+            QCOMPARE(refused.out, QByteArray());
+            QVERIFY2(refused.err.startsWith("velvane-split: " + unreadable.toUtf8() + ": ") &&
+                         refused.err.indexOf('\n') == refused.err.size() - 1,
+                     refused.err);
+        }
     }
 };
 

@@ -41,6 +41,8 @@ struct CueFileBytes
 
 // The sheet's non-blank lines, each without leading white space; empty when unreadable.
 [[nodiscard]] QStringList linesInFileAtPath(const QString &path);
+// Sheets run to kilobytes; what is larger, or is no regular file, is refused unread.
+inline constexpr qint64 cueSheetSizeLimit = 16 << 20;
 [[nodiscard]] CueFileBytes readCueFileBytes(const QString &path);
 // Decodes a cue sheet's bytes: UTF-16 by BOM, UTF-8 (BOM dropped), else the detected legacy encoding.
 [[nodiscard]] QString decodeCueSheet(const QByteArray &bytes);

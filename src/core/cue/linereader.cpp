@@ -1,6 +1,9 @@
 #include "core/cue/cuereading.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 namespace velvane {
 
@@ -60,12 +63,21 @@ QStringList linesInText(const QString &text)
 
 CueFileBytes readCueFileBytes(const QString &path)
 {
+    // A FIFO would block the open and a device would never end, and an album taken for its sheet would cost
+    // seconds and hundreds of megabytes: none of them is a sheet.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return {{}, u"Not a regular file"_s};
+    if (info.size() > cueSheetSizeLimit)
+        return {{}, u"Too large for a cue sheet (over %1 MB)"_s.arg(cueSheetSizeLimit >> 20)};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = file.read(cueSheetSizeLimit + 1);
     if (file.error() != QFileDevice::NoError)
         return {{}, file.errorString()};
+    if (bytes.size() > cueSheetSizeLimit)
+        return {{}, u"Too large for a cue sheet (over %1 MB)"_s.arg(cueSheetSizeLimit >> 20)};
     return {bytes, {}};
 }
 
