@@ -3,6 +3,7 @@
 #include "components/audiolength.h"
 #include "components/mpegstream.h"
 #include "components/splittercommand.h"
+#include "core/split/outputname.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QProcessEnvironment>
 #include <QQueue>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <csignal>
@@ -66,6 +68,7 @@ struct SplitterRun::State
     std::unique_ptr<QProcess> process;
     QByteArray output; // the splitter's output not yet split into lines
     QString lastLine;  // for the log when it fails
+    QString lastError; // the splitter's own words for its failure
     QList<bool> reported;
     QQueue<SplitterEvent> pending;
     std::optional<SplitterEvent> outcome;
@@ -77,6 +80,7 @@ struct SplitterRun::State
     void startSplitter();
     void readOutput(bool atEnd);
     void splitterEnded();
+    [[nodiscard]] QString exitFailure() const;
     [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
     [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
     void report(int index, const QString &path);
@@ -220,6 +224,8 @@ void SplitterRun::State::readOutput(bool atEnd)
         if (!name.hasMatch()) {
             if (!line.isEmpty())
                 lastLine = line;
+            if (line.startsWith(u"error:"_s))
+                lastError = line.sliced(6).trimmed();
             continue;
         }
         const int index = name.captured(1).toInt() - 1;
@@ -324,6 +330,20 @@ bool SplitterRun::State::retryWithoutReservoir(const QString &why)
     return true;
 }
 
+// What the user can act on: a full destination above all, else the splitter's own words.
+QString SplitterRun::State::exitFailure() const
+{
+    // A write that fails for want of room leaves less than one of the splitter's buffers free.
+    constexpr qint64 fullMargin = 1 << 20;
+    const QStorageInfo storage(work);
+    if (storage.isValid() && storage.bytesAvailable() < fullMargin)
+        return u"The destination is full: there is no room left for the track."_s;
+    QString failure = u"The splitter failed with exit status %1"_s.arg(process->exitCode());
+    if (!lastError.isEmpty())
+        failure += u": "_s + withoutControlCharacters(lastError);
+    return failure + u'.';
+}
+
 void SplitterRun::State::splitterEnded()
 {
     readOutput(true);
@@ -336,7 +356,7 @@ void SplitterRun::State::splitterEnded()
     if (process->exitStatus() == QProcess::CrashExit)
         failure = u"The splitter crashed."_s;
     else if (process->exitCode() != 0)
-        failure = u"The splitter failed with exit status %1."_s.arg(process->exitCode());
+        failure = exitFailure();
     if (!failure.isEmpty())
         qCWarning(lcSplitter) << failure << "Its last words:" << lastLine;
 

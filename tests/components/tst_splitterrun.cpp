@@ -157,8 +157,9 @@ void TestSplitterRun::faultsAreTold_data()
     QTest::newRow("only start past the end, which the splitter refuses")
         << QByteArray("exec REAL") << QList<qint64>{375}
         << QStringList{u"bad 0: The track starts at 0:05, after the end of the audio (0:04)."_s, u"finished"_s};
-    QTest::newRow("exit status, nothing made") << QByteArray("echo ' error: no luck'; exit 3") << three
-                                               << QStringList{u"failed: The splitter failed with exit status 3."_s};
+    QTest::newRow("exit status, nothing made")
+        << QByteArray("echo ' error: no luck'; exit 3") << three
+        << QStringList{u"failed: The splitter failed with exit status 3: no luck."_s};
     QTest::newRow("one piece made, then a failure; the half-made one goes")
         << QByteArray("REAL >log; head -c 999 3.mp3 >x; rm [23].mp3; mv x 2.mp3; head -n 6 log; exit 1") << three
         << QStringList{u"ready 0 1.mp3"_s, u"failed: The splitter failed with exit status 1."_s};

@@ -276,8 +276,7 @@ private slots:
         for (const QString &name : names)
             pages += (QFileInfo(dir.filePath(u"plain/"_s + name)).size() + 4095) / 4096;
         const QString full = dir.filePath(u"full"_s);
-        if (QProcess::execute(u"mount"_s,
-                              {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1k"_s.arg(pages * 4), u"tmpfs"_s, full}))
+        if (!mountSmall(full, pages))
             QSKIP("cannot mount a small file system here");
         const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {full}); });
 
@@ -295,6 +294,45 @@ private slots:
             untagged += bytes == audio;
         }
         QCOMPARE(untagged, failures.size());
+    }
+
+    // A destination too small for the pieces: the tracks that fit are made whole, the others fail saying why (the
+    // splitter's exit status alone told the user nothing), and no half piece or work folder is left.
+    void piecesOnAFullDisk()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a small file system");
+        QTemporaryDir dir;
+        QVERIFY(copyAlbum(dir.path()) && QDir(dir.path()).mkdir(u"full"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+        const QString full = dir.filePath(u"full"_s);
+        if (!mountSmall(full, (QFileInfo(m_album).size() / 2) / 4096))
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {full}); });
+        const auto before = folderHashes(dir.path());
+
+        const ToolRun run = runSplit({u"album.cue"_s, u"--dest"_s, u"full"_s}, dir.path());
+
+        QCOMPARE(run.exitCode, 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QVERIFY2(!failures.isEmpty(), run.err);
+        for (const QString &failure : failures)
+            QVERIFY2(failure.endsWith(u"FAILED: The destination is full: there is no room left for the track."_s),
+                     qPrintable(failure));
+        const QStringList made = QDir(full).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(made.size(), 3 - failures.size());
+        QCOMPARE(made.constFirst(), u"Some Band - One.mp3"_s);
+        auto after = folderHashes(dir.path());
+        for (const QString &piece : made)
+            QVERIFY(after.remove(u"full/"_s + piece) == 1);
+        QCOMPARE(after, before);
+    }
+
+private:
+    static bool mountSmall(const QString &folder, qint64 pages)
+    {
+        return QProcess::execute(u"mount"_s,
+                                 {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1k"_s.arg(pages * 4), u"tmpfs"_s, folder}) == 0;
     }
 };
 
