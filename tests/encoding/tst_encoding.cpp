@@ -128,6 +128,10 @@ void EncodingTest::chosenEncoding_data()
                                          << u"TITLE \"été\""_s << u"UTF-8"_s;
     QTest::newRow("UTF-8 on legacy bytes marks what it cannot read")
         << QByteArray("TITLE \"\xE9t\xE9\"") << u"UTF-8"_s << u"TITLE \"\uFFFDt\uFFFD\""_s << u"UTF-8"_s;
+    // glibc's CP949 reports such an end as a bad sequence it has already read past; decoding went on beyond the
+    // end of the bytes.
+    QTest::newRow("a bad sequence at the very end")
+        << QByteArray("TITLE \"\xA2\xE8") << u"CP949"_s << u"TITLE \"\uFFFD"_s << u"EUC-KR"_s;
     QTest::newRow("UTF-16 drops its BOM")
         << QByteArray("\xFF\xFEO\0k\0", 6) << u"utf-16le"_s << u"Ok"_s << u"UTF-16LE"_s;
 }

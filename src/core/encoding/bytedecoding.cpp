@@ -93,8 +93,10 @@ std::optional<QString> decodedWithIconv(QByteArrayView bytes, const char *charse
         if (strict)
             return std::nullopt;
         utf8.append(replacement);
-        if (error == EINVAL)
-            break; // a sequence cut short by the end of the file
+        // EINVAL: a sequence cut short by the end of the file. Some converters report a bad sequence only once
+        // they have taken in all of it, up to the last byte.
+        if (error == EINVAL || inLeft == 0)
+            break;
         ++in;
         --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
