@@ -18,14 +18,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList tracksOf(const QString &text)
-{
-    QStringList tracks;
-    for (const velvane::TrackEntry &track : velvane::parseTrackLines(velvane::linesInText(text), u"/m/live.cue"_s))
-        tracks << track.value(u"title"_s) + u" // "_s + track.value(u"performer"_s);
-    return tracks;
-}
-
 QString readByAnswer(const QByteArray &bytes, const QByteArray &answer)
 {
     if (const velvane::TextEncoding *known = velvane::findTextEncoding(QString::fromLatin1(answer)))

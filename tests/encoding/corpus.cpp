@@ -1,5 +1,6 @@
 #include "corpus.h"
 
+#include "core/cue/cuereading.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -94,4 +95,12 @@ QByteArray encodedWithIconv(const QString &text, const QString &charset)
     }
     iconv_close(cd);
     return failed ? QByteArray() : encoded;
+}
+
+QStringList tracksOf(const QString &text)
+{
+    QStringList tracks;
+    for (const velvane::TrackEntry &track : velvane::parseTrackLines(velvane::linesInText(text), u"/m/live.cue"_s))
+        tracks << track.value(u"title"_s) + u" // "_s + track.value(u"performer"_s);
+    return tracks;
 }

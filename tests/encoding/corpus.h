@@ -20,3 +20,5 @@ struct CorpusSheet
 [[nodiscard]] QList<CorpusSheet> loadCorpus(const QString &folder, QString *error);
 // The text in the named encoding; empty when a character has no place there.
 [[nodiscard]] QByteArray encodedWithIconv(const QString &text, const QString &charset);
+// Each track of a sheet's text as "title // performer", the form the corpus sheets are compared in.
+[[nodiscard]] QStringList tracksOf(const QString &text);

@@ -13,19 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Each track's title and performer.
-QStringList tracksOf(const QString &text)
-{
-    QStringList tracks;
-    for (const velvane::TrackEntry &track : velvane::parseTrackLines(velvane::linesInText(text), u"/m/live.cue"_s))
-        tracks << track.value(u"title"_s) + u" // "_s + track.value(u"performer"_s);
-    return tracks;
-}
-
-} // namespace
-
 class EncodingTest : public QObject
 {
     Q_OBJECT

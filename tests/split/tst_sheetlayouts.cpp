@@ -15,7 +15,7 @@ using namespace velvane::test;
 namespace {
 
 // One audio file of a layout: its name, format and track lengths, and where its tones start.
-struct FileSpec
+struct AudioFileLayout
 {
     QString name;
     AlbumFormat format;
@@ -42,34 +42,34 @@ class SheetLayoutsTest : public QObject
 private slots:
     void layouts_data()
     {
-        QTest::addColumn<QList<FileSpec>>("files");
+        QTest::addColumn<QList<AudioFileLayout>>("files");
         QTest::addColumn<QString>("sheet");         // %FILEn% and %Tn% (start of track n within its file) are filled
         QTest::addColumn<QStringList>("pieces");    // the pieces made, in name order
         QTest::addColumn<QList<int>>("pieceTones"); // the tone each piece holds, by firstTone + track
 
-        const FileSpec one{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0, 1.6}, 0};
+        const AudioFileLayout one{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0, 1.6}, 0};
         QTest::newRow("FILE before the album header")
-            << QList<FileSpec>{one}
+            << QList<AudioFileLayout>{one}
             << u"FILE \"album.mp3\" MP3\nPERFORMER \"Various\"\nTITLE \"A Tribute\"\n"
                u"TRACK 01 AUDIO\n TITLE \"One\"\n PERFORMER \"Band A\"\n INDEX 01 %T1%\n"
                u"TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 01 %T2%\nTRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 %T3%\n"_s
             << QStringList{u"01 Band A - One.mp3"_s, u"02 Various - Two.mp3"_s, u"03 Various - Three.mp3"_s}
             << QList<int>{0, 1, 2};
 
-        const FileSpec sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
-        const FileSpec sideB{u"Side 2.mp3"_s, AlbumFormat::Mp3Vbr, {1.2, 1.6}, 4};
+        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
+        const AudioFileLayout sideB{u"Side 2.mp3"_s, AlbumFormat::Mp3Vbr, {1.2, 1.6}, 4};
         QTest::newRow("two sides")
-            << QList<FileSpec>{sideA, sideB}
+            << QList<AudioFileLayout>{sideA, sideB}
             << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
                u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
                u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T3%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T4%\n"_s
             << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
             << QList<int>{0, 1, 4, 5};
 
-        const FileSpec disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
-        const FileSpec disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
+        const AudioFileLayout disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
+        const AudioFileLayout disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
         QTest::newRow("two discs, Ogg and MP3")
-            << QList<FileSpec>{disc1, disc2}
+            << QList<AudioFileLayout>{disc1, disc2}
             << u"PERFORMER \"Band\"\nREM DISCNUMBER 1\nFILE \"CD1.ogg\" WAVE\n"
                u"TRACK 01 AUDIO\n TITLE \"1.1\"\n INDEX 01 %T1%\nTRACK 02 AUDIO\n TITLE \"1.2\"\n INDEX 01 %T2%\n"
                u"TRACK 03 AUDIO\n TITLE \"1.3\"\n PERFORMER \"Guest\"\n INDEX 01 %T3%\n"
@@ -80,9 +80,9 @@ private slots:
             << QList<int>{0, 1, 2, 3, 4};
 
         // The pregap of track 2 stands at the end of file 1, its INDEX 01 at the start of file 2.
-        QList<FileSpec> perTrack;
+        QList<AudioFileLayout> perTrack;
         for (int i = 0; i < 3; ++i)
-            perTrack << FileSpec{u"%1.mp3"_s.arg(i + 1), AlbumFormat::Mp3Cbr, {1.2 + 0.4 * i}, i};
+            perTrack << AudioFileLayout{u"%1.mp3"_s.arg(i + 1), AlbumFormat::Mp3Cbr, {1.2 + 0.4 * i}, i};
         QTest::newRow("one file per track")
             << perTrack
             << u"PERFORMER \"Band\"\nFILE \"1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
@@ -95,17 +95,17 @@ private slots:
         const QString pregapSheet = u"PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n"
                                     u" INDEX 00 00:00:00\n INDEX 01 %T2%\nTRACK 02 AUDIO\n TITLE \"Two\"\n"
                                     u" INDEX 01 %T3%\n"_s;
-        QTest::newRow("short pregap") << QList<FileSpec>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {0.52, 1.6, 1.6}, 0}}
-                                      << pregapSheet << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
-                                      << QList<int>{1, 2};
+        QTest::newRow("short pregap")
+            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {0.52, 1.6, 1.6}, 0}} << pregapSheet
+            << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s} << QList<int>{1, 2};
         QTest::newRow("hidden track in the pregap")
-            << QList<FileSpec>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {90.0, 1.6, 1.6}, 0}} << pregapSheet
+            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {90.0, 1.6, 1.6}, 0}} << pregapSheet
             << QStringList{u"00 Band - Pregap.mp3"_s, u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
             << QList<int>{0, 1, 2};
     }
     void layouts()
     {
-        QFETCH(QList<FileSpec>, files);
+        QFETCH(QList<AudioFileLayout>, files);
         QFETCH(QString, sheet);
         QFETCH(QStringList, pieces);
         QFETCH(QList<int>, pieceTones);
@@ -113,14 +113,14 @@ private slots:
         QList<Album> albums;
         QList<double> allTones;
         int track = 0;
-        for (const FileSpec &spec : files) {
-            const QString base = spec.name.left(spec.name.lastIndexOf(u'.'));
-            const auto album = makeAlbum(dir.path(), spec.format, spec.durations, base, spec.firstTone);
+        for (const AudioFileLayout &layout : files) {
+            const QString base = layout.name.left(layout.name.lastIndexOf(u'.'));
+            const auto album = makeAlbum(dir.path(), layout.format, layout.durations, base, layout.firstTone);
             QVERIFY(album);
             albums << *album;
             allTones << album->tones;
             double start = 0;
-            for (double duration : spec.durations) {
+            for (double duration : layout.durations) {
                 sheet.replace(u"%T"_s + QString::number(++track) + u'%', cueTime(start));
                 start += duration;
             }
