@@ -31,5 +31,7 @@ if [[ $(id -u) -ne 0 ]]; then
     sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another install (unattended upgrades, a package manager window) may hold the dpkg lock for a while: wait for it.
+wait_for_lock=(-o DPkg::Lock::Timeout=300)
+"${sudo[@]}" apt-get "${wait_for_lock[@]}" update -q
+"${sudo[@]}" apt-get "${wait_for_lock[@]}" install -y -q --no-install-recommends "${missing[@]}"
