@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Errors and refusals carry a warning sign; reports such as "Message was sent" an information sign.
@@ -22,13 +24,16 @@ int showMessageBox(QWidget *parent, const Alert &alert)
 #ifdef Q_OS_MACOS
     // macOS shows no window title on a message box.
     box.setText(alert.title);
-    box.setInformativeText(alert.message);
+    box.setInformativeText(alert.details.isEmpty() ? alert.message : alert.message + u"\n\n"_s + alert.details);
 #else
     box.setWindowTitle(alert.title);
     box.setText(alert.message);
+    box.setInformativeText(alert.details);
 #endif
     // Messages quote the user's sheets and paths; markup in them must show as typed, never render or load.
     box.setTextFormat(Qt::PlainText);
+    // Paths and addresses in a message are often wanted elsewhere: they can be selected and copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     for (QLabel *label : box.findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
     QList<QPushButton *> buttons;

@@ -13,6 +13,7 @@ struct Alert
     QString title;
     QString message;
     QStringList buttons;
+    QString details = {}; // shown below the message, smaller; e.g. the path a fixed message is about
 };
 
 // Shows an alert and returns the index of the button pressed (0 for the default button).

@@ -5,6 +5,6 @@
 BrowserFunction desktopBrowser()
 {
     return [](const QUrl &url) {
-        QDesktopServices::openUrl(url);
+        return QDesktopServices::openUrl(url);
     };
 }

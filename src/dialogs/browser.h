@@ -4,7 +4,7 @@
 
 #include <functional>
 
-// Opens an address in the user's web browser; the outcome is not looked at.
-using BrowserFunction = std::function<void(const QUrl &)>;
+// Opens an address in the user's web browser; false when no browser could be started.
+using BrowserFunction = std::function<bool(const QUrl &)>;
 
 [[nodiscard]] BrowserFunction desktopBrowser();

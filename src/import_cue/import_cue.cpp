@@ -3,6 +3,7 @@
 #include "components/tagapi.h"
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
+#include "core/split/albumfields.h"
 #include "import_cue/preferences.h"
 #include "import_cue/splitsession.h"
 #include "MyTextField/mytextfield.h"
@@ -20,7 +21,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTableView>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -54,6 +57,10 @@ import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *f
     header->setStretchLastSection(false);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+    // One line a row: a long title is cut with an ellipsis, and its tool tip shows it whole.
+    table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideRight);
+    table->setColumnHidden(velvane::TrackTableModel::kFileColumn, true);
     connectMainActions();
     connectSplitActions();
     connectFeedbackActions();
@@ -80,6 +87,7 @@ void import_cue::connectOutlets()
     closeButton = outlet<QPushButton>(statusFenster, "closeButton");
     m_statusCaption = outlet<QLabel>(statusFenster, "processingCaption");
     m_failures = outlet<QPlainTextEdit>(statusFenster, "failures");
+    m_stopButton = outlet<QPushButton>(statusFenster, "stopButton");
     charLeft = outlet<QLabel>(feedbackFenster, "charLeft");
     mailaddy = outlet<QLineEdit>(feedbackFenster, "mailaddy");
     feedbackInfos = outlet<QLabel>(feedbackFenster, "feedbackInfos");
@@ -101,6 +109,14 @@ void import_cue::connectMainActions()
 
     // A typed path counts like a chosen one; textEdited leaves out the changes the program makes itself.
     connect(mp3_file, &QLineEdit::textEdited, this, &import_cue::takeAudioFromUser);
+    // Each keystroke in the cue sheet field reads nothing; Enter reads the sheet it names, as choosing it would.
+    connect(cue_file, &QLineEdit::returnPressed, this, &import_cue::readTypedCue);
+
+    album_year->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), album_year));
+    connect(album_year, &QLineEdit::inputRejected, this, [this] {
+        QToolTip::showText(album_year->mapToGlobal(QPoint(0, album_year->height())), yearHint(), album_year);
+    });
 
     connect(outlet<QPushButton>(hauptFenster, "splitButton"), &QPushButton::clicked, this, &import_cue::startSplit);
     connect(m_encoding, &QComboBox::activated, this, &import_cue::pickEncoding);
@@ -130,15 +146,45 @@ void import_cue::awakeFromNib()
     _tabData.clear();
     m_model->reload();
 
-    album_year->setText(QString::number(QDate::currentDate().year()).rightJustified(4, QLatin1Char('0')));
-
     QStringList genres = TagAPI().getGenreList();
     // Case-sensitive, by character value: capitals sort before small letters.
     std::sort(genres.begin(), genres.end(),
               [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
     genre->clear();
-    genre->addItems(genres);
-    genre->setCurrentIndex(genre->findText(QStringLiteral("Techno"), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // The first entry writes no genre, as the command line does without --genre.
+    genre->addItem(QStringLiteral("(none)"), QString());
+    for (const QString &name : std::as_const(genres))
+        genre->addItem(name, name);
+    showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate()));
+}
+
+void import_cue::showAlbumFields(const velvane::AlbumFields &fields)
+{
+    album_year->setText(fields.year);
+    const int index = fields.genre.isEmpty()
+                          ? 0
+                          : genre->findData(fields.genre, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    genre->setCurrentIndex(qMax(0, index));
+}
+
+QString import_cue::yearHint()
+{
+    return QStringLiteral("A year is up to four digits, such as 1998; leave it empty for no year.");
+}
+
+void import_cue::readTypedCue()
+{
+    const QString typed = cue_file->text();
+    if (typed.isEmpty())
+        return;
+    commitOpenEdit();
+    if (_filePath == typed && _tabData != m_readTracks &&
+        m_services.alert({QStringLiteral("Attention!"),
+                          QStringLiteral("Reading the cue sheet again replaces your edits in the table with the "
+                                         "sheet's own text."),
+                          {QStringLiteral("Read Again"), QStringLiteral("Cancel")}}) != 0)
+        return;
+    controlTextDidChange(QStringLiteral("newCue"));
 }
 
 QStringList import_cue::linesInFileAtPath(const QString &path) const
@@ -193,6 +239,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     if (!encoding) {
         home_dir->setText(reading.destination);
         album_title->setText(reading.album);
+        showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate()));
         m_likelyEncodings =
             reading.encodingCandidates.isEmpty() ? QStringList{reading.encoding} : reading.encodingCandidates;
     }
@@ -211,6 +258,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
         QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
     m_sheetNotice->setVisible(_tabData.isEmpty());
     m_model->reload();
+    table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
     table->resizeColumnsToContents();
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
     m_readTracks = reading.tracks;

@@ -26,6 +26,8 @@ class QTableView;
 class SplitSession;
 
 namespace velvane {
+struct AlbumFields;
+class FetchCancel;
 class TrackTableModel;
 struct CueReading;
 struct TextEncoding;
@@ -119,6 +121,9 @@ private:
     void connectFeedbackActions();
     // With an encoding, the current sheet is read again with it: only what its text says changes.
     void applyCueReading(const QString &path, const velvane::TextEncoding *encoding = nullptr);
+    void readTypedCue();
+    void showAlbumFields(const velvane::AlbumFields &fields);
+    [[nodiscard]] static QString yearHint();
     void showEncoding(const velvane::CueReading &reading);
     void pickEncoding(int index);
     void commitOpenEdit();
@@ -126,6 +131,11 @@ private:
     void showAudioSource();
     [[nodiscard]] std::optional<QString> splitProblem(bool filePerTrack) const;
     [[nodiscard]] bool confirmAudioFromBefore();
+    [[nodiscard]] bool isJobRunning() const;
+    void stopSplit();
+    // True when nothing runs, or the user agreed to stop the job and quit; the job is then stopping.
+    bool confirmQuit();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Where the audio field's path came from. A sheet that names no usable audio file leaves the field as it was,
     // so its path may belong to another album; a split then asks first.
@@ -145,6 +155,8 @@ private:
     QLabel *m_sheetNotice = nullptr;
     QLabel *m_statusCaption = nullptr;
     QPlainTextEdit *m_failures = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    bool m_quitConfirmed = false;
 
     ControllerServices m_services;
     velvane::TrackTableModel *m_model = nullptr;
@@ -153,8 +165,12 @@ private:
     // A cue sheet that arrived while a job ran; read when the status sheet closes.
     std::optional<QString> m_pendingCue;
     QLabel *m_sendingNote = nullptr;
-    // A blocking fetch with a busy cursor; the window repaints but takes no input meanwhile. showWaiting(true)
-    // before the wait and showWaiting(false) after it let the window say what it waits for.
+    velvane::FetchCancel *m_sending = nullptr; // the feedback request on its way, if one is
+    // A blocking fetch with a busy cursor; the event loop runs on, so the window repaints and cancel can be pressed.
+    // showWaiting(true) before the wait and showWaiting(false) after it let the window say what it waits for and
+    // keep the wait modal.
     [[nodiscard]] std::optional<QString> fetchWhileBusy(const QUrl &url, int timeoutMs,
-                                                        const std::function<void(bool)> &showWaiting) const;
+                                                        const std::function<void(bool)> &showWaiting,
+                                                        velvane::FetchCancel &cancel) const;
+    void openInBrowser(const QUrl &page);
 };

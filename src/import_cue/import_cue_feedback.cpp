@@ -1,6 +1,7 @@
 #include "import_cue/import_cue.h"
 
 #include "core/web/feedback.h"
+#include "core/web/fetch.h"
 #include "core/web/version.h"
 #include "core/web/webconfig.h"
 
@@ -38,7 +39,18 @@ void import_cue::connectFeedbackActions()
     if (!send || !cancel || !m_sendingNote)
         qFatal("feedback form lacks its send or cancel button or its sending note");
     connect(send, &QPushButton::clicked, this, &import_cue::sendFeedback);
-    connect(cancel, &QPushButton::clicked, this, &import_cue::closeFeedback);
+    // While a message is on its way, Cancel ends the request and keeps the form, so it can be sent again; Escape and
+    // the close box end the request along with the form.
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        if (m_sending)
+            m_sending->cancel();
+        else
+            closeFeedback();
+    });
+    connect(feedbackFenster, &QDialog::finished, this, [this] {
+        if (m_sending)
+            m_sending->cancel();
+    });
     connect(feedbackMessage, &QPlainTextEdit::textChanged, this, &import_cue::textDidChange);
 }
 
@@ -82,11 +94,21 @@ void import_cue::sendFeedback()
     const std::optional<QUrl> url =
         velvane::feedbackUrl(config.baseAddress, mail, typedMessage(*feedbackMessage), feedbackInfos->text());
     auto *send = feedbackFenster->findChild<QPushButton *>(QStringLiteral("sendButton"));
+    // The form is modal for the main window; while it waits, only its Cancel takes input.
     const auto showSending = [this, send](bool waiting) {
         m_sendingNote->setVisible(waiting);
         send->setEnabled(!waiting);
+        mailaddy->setReadOnly(waiting);
+        feedbackMessage->setReadOnly(waiting);
     };
-    if (url && velvane::isFeedbackConfirmed(fetchWhileBusy(*url, config.fetchTimeoutMs, showSending))) {
+    velvane::FetchCancel cancel;
+    m_sending = &cancel;
+    const std::optional<QString> reply =
+        url ? fetchWhileBusy(*url, config.fetchTimeoutMs, showSending, cancel) : std::nullopt;
+    m_sending = nullptr;
+    if (cancel.isCancelled())
+        return;
+    if (velvane::isFeedbackConfirmed(reply)) {
         m_services.alert(toAlert(velvane::feedbackSentNotice()));
         closeFeedback();
     } else {

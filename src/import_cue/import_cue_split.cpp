@@ -1,9 +1,9 @@
 #include "import_cue/import_cue.h"
 
+#include "core/split/albumfields.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
-#include "core/text/intvalue.h"
 #include "import_cue/preferences.h"
 #include "import_cue/sheetguard.h"
 #include "import_cue/splitsession.h"
@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,10 +36,54 @@ void import_cue::connectSplitActions()
 {
     closeButton->hide();
     connect(closeButton, &QPushButton::clicked, this, &import_cue::close);
-    // Escape on a finished job's sheet closes it like the button does.
+    connect(m_stopButton, &QPushButton::clicked, this, &import_cue::stopSplit);
+    // Escape on a finished job's sheet closes it like the button does; on a running one it stops the job.
     connect(statusFenster, &QDialog::finished, this, &import_cue::close);
     new SheetGuard(
-        statusFenster, [this] { return m_split && !m_split->finished(); }, this);
+        statusFenster, [this] { return isJobRunning(); }, [this] { stopSplit(); }, [this] { confirmQuit(); }, this);
+    hauptFenster->installEventFilter(this);
+}
+
+bool import_cue::isJobRunning() const
+{
+    return m_split && !m_split->finished();
+}
+
+void import_cue::stopSplit()
+{
+    if (!isJobRunning())
+        return;
+    m_split->requestStop();
+    m_stopButton->setEnabled(false);
+    m_stopButton->setText(QStringLiteral("Stopping…"));
+}
+
+// Quitting in the middle of a job would lose the track being made; the user says so first.
+bool import_cue::confirmQuit()
+{
+    if (!isJobRunning() || m_quitConfirmed)
+        return true;
+    const int answer = m_services.alert({QStringLiteral("Attention!"),
+                                         QStringLiteral("A split is running. Stop it and quit Velvane?\nThe tracks "
+                                                        "made so far are kept."),
+                                         {QStringLiteral("Stop and Quit"), QStringLiteral("Continue")}});
+    if (answer != 0 || !isJobRunning())
+        return answer == 0;
+    m_quitConfirmed = true;
+    m_split->requestStop();
+    // The sheet keeps the main window from closing while it is up.
+    statusFenster->hide();
+    hauptFenster->close();
+    return true;
+}
+
+bool import_cue::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == hauptFenster && event->type() == QEvent::Close && !confirmQuit()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The request's checks: the sheet, then its tracks, then the audio file and the destination. With a file per
@@ -53,13 +98,24 @@ std::optional<QString> import_cue::splitProblem(bool filePerTrack) const
         if (readable != m_sheetAudioFiles.cend())
             audio = *readable;
     }
+    if (const std::optional<QString> typedOver = velvane::sheetFieldProblem(_filePath, cue_file->text()))
+        return typedOver;
     const std::optional<QString> problem =
         velvane::splitRequestProblem(_filePath.value_or(QString()), audio, home_dir->text());
     if (problem != velvane::cueFileNotFoundMessage() && _tabData.isEmpty())
         return QStringLiteral("The cue sheet lists no tracks.\nPlease select another one!");
     if (problem)
         return problem;
-    return velvane::checkStartTimes(_tabData, filePerTrack);
+    if (!velvane::yearFromText(album_year->text()))
+        return yearHint();
+    std::optional<QString> startProblem = velvane::checkStartTimes(_tabData, filePerTrack);
+    // Start times that rise within each of the sheet's files start again in the next; one file for all cannot
+    // take them, and the user may not see why.
+    if (startProblem && m_sheetAudioFiles.size() > 1 && m_audioSource == AudioSource::User) {
+        *startProblem += QStringLiteral("\n\nThe audio file chosen by hand now serves all tracks. Reading the cue "
+                                        "sheet again (Enter in its field) restores its own files.");
+    }
+    return startProblem;
 }
 
 bool import_cue::confirmAudioFromBefore()
@@ -79,7 +135,11 @@ void import_cue::startSplit()
     // A sheet naming several files cuts each track from its own, unless the user chose one file for all.
     const bool filePerTrack = m_sheetAudioFiles.size() > 1 && m_audioSource != AudioSource::User;
     if (const std::optional<QString> problem = splitProblem(filePerTrack)) {
-        m_services.alert(errorAlert(*problem));
+        Alert alert = errorAlert(*problem);
+        // The fixed message does not say which file it looked for.
+        if (*problem == velvane::audioFileNotFoundMessage() && !mp3_file->text().isEmpty())
+            alert.details = QDir::toNativeSeparators(mp3_file->text());
+        m_services.alert(alert);
         return;
     }
     if (!filePerTrack && m_audioSource == AudioSource::Earlier && !confirmAudioFromBefore())
@@ -94,15 +154,19 @@ void import_cue::startSplit()
     settings.numbered = velvane::preference(QLatin1String(velvane::kNumberFilesKey));
     settings.writeTags = velvane::preference(QLatin1String(velvane::kSetID3Key));
     settings.stallTimeout = velvane::splitterStallTimeout();
-    settings.year = velvane::intValue(album_year->text());
+    settings.year = velvane::yearFromText(album_year->text()).value_or(0);
     settings.album = album_title->text();
-    if (genre->currentIndex() >= 0)
-        settings.genre = genre->currentText();
+    if (const QString chosenGenre = genre->currentData().toString(); !chosenGenre.isEmpty())
+        settings.genre = chosenGenre;
 
     const int count = int(_tabData.size());
     statusBar->setValue(0);
     statusBar->setMaximum(count);
     closeButton->hide();
+    m_stopButton->setText(QStringLiteral("&Stop"));
+    m_stopButton->setEnabled(true);
+    m_stopButton->show();
+    statusFenster->setWindowTitle(QStringLiteral("Splitting"));
     m_statusCaption->setText(QStringLiteral("Making:"));
     m_failures->hide();
     m_failures->clear();
@@ -112,8 +176,8 @@ void import_cue::startSplit()
     statusFenster->open();
 
     m_split = std::make_unique<SplitSession>(
-        std::move(settings), StatusOutlets{m_statusCaption, processing, processed, statusBar, closeButton, m_failures},
-        this);
+        std::move(settings),
+        StatusOutlets{m_statusCaption, processing, processed, statusBar, closeButton, m_failures, m_stopButton}, this);
     m_split->start();
 }
 

@@ -10,14 +10,16 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QProgressDialog>
 #include <QPushButton>
 
 std::optional<QString> import_cue::fetchWhileBusy(const QUrl &url, int timeoutMs,
-                                                  const std::function<void(bool)> &showWaiting) const
+                                                  const std::function<void(bool)> &showWaiting,
+                                                  velvane::FetchCancel &cancel) const
 {
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
     showWaiting(true);
-    std::optional<QString> reply = velvane::fetchText(url, timeoutMs);
+    std::optional<QString> reply = velvane::fetchText(url, timeoutMs, &cancel);
     showWaiting(false);
     QGuiApplication::restoreOverrideCursor();
     return reply;
@@ -30,44 +32,73 @@ void import_cue::search_for_update()
     auto *button = hauptFenster->findChild<QPushButton *>(QStringLiteral("updateButton"));
     auto *action = hauptFenster->findChild<QAction *>(QStringLiteral("actionUpdate"));
     const QString idleText = button->text();
-    const auto showChecking = [button, action, idleText](bool waiting) {
-        button->setText(waiting ? QStringLiteral("Checking…") : idleText);
-        button->setEnabled(!waiting);
-        action->setEnabled(!waiting);
+    // The wait is modal for the main window, which still repaints, and its Cancel ends the request at once.
+    QProgressDialog waiting(QStringLiteral("Checking for updates…"), QStringLiteral("Cancel"), 0, 0, hauptFenster);
+    waiting.setObjectName(QStringLiteral("updateWait"));
+    waiting.setWindowTitle(QStringLiteral("Velvane"));
+    waiting.setWindowModality(Qt::WindowModal);
+    waiting.setMinimumDuration(0);
+    waiting.setAutoReset(false);
+    waiting.setAutoClose(false);
+    velvane::FetchCancel cancel;
+    connect(&waiting, &QProgressDialog::canceled, &cancel, &velvane::FetchCancel::cancel);
+    const auto showChecking = [button, action, idleText, &waiting](bool busy) {
+        button->setText(busy ? QStringLiteral("Checking…") : idleText);
+        button->setEnabled(!busy);
+        action->setEnabled(!busy);
+        if (busy)
+            waiting.show();
+        else
+            waiting.hide();
     };
-    const std::optional<QString> reply = url ? fetchWhileBusy(*url, config.fetchTimeoutMs, showChecking) : std::nullopt;
+    const std::optional<QString> reply =
+        url ? fetchWhileBusy(*url, config.fetchTimeoutMs, showChecking, cancel) : std::nullopt;
+    if (cancel.isCancelled())
+        return;
     const velvane::UpdateNotice update =
         velvane::updateNotice(velvane::intValue(reply.value_or(QString())), velvane::_version, config.supportMail);
 
     const int pressed = m_services.alert({update.notice.title, update.notice.message, update.notice.buttons});
     if (update.offersDownload && pressed == 0) {
         if (const auto page = velvane::downloadPageUrl(config.baseAddress))
-            m_services.browser(*page);
+            openInBrowser(*page);
     }
+}
+
+// Without a browser the address would be lost; the alert shows it, selectable, so it can be copied.
+void import_cue::openInBrowser(const QUrl &page)
+{
+    if (m_services.browser(page))
+        return;
+    m_services.alert({QStringLiteral("Velvane"),
+                      QStringLiteral("No web browser could be opened. The page's address, to copy:\n%1")
+                          .arg(page.toString(QUrl::FullyEncoded)),
+                      {QStringLiteral("Ok")}});
 }
 
 namespace {
 
-void openDonationPage(const BrowserFunction &browser, velvane::Currency currency)
+std::optional<QUrl> donationPage(velvane::Currency currency)
 {
     const velvane::WebConfig config = velvane::webConfig();
-    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, currency))
-        browser(*page);
+    return velvane::donationUrl(config.paymentHost, config.payee, currency);
 }
 
 } // namespace
 
 void import_cue::donateDollar()
 {
-    openDonationPage(m_services.browser, velvane::Currency::Dollar);
+    if (const auto page = donationPage(velvane::Currency::Dollar))
+        openInBrowser(*page);
 }
 
 void import_cue::donateEuro()
 {
-    openDonationPage(m_services.browser, velvane::Currency::Euro);
+    if (const auto page = donationPage(velvane::Currency::Euro))
+        openInBrowser(*page);
 }
 
 void import_cue::gotoWebsite()
 {
-    m_services.browser(QUrl(velvane::webConfig().homePage));
+    openInBrowser(QUrl(velvane::webConfig().homePage));
 }

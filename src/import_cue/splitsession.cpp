@@ -10,12 +10,15 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <algorithm>
+
 // Lives as long as the longest of the session and any hand-over still queued on the GUI thread.
 struct SplitSession::Shared
 {
     mutable std::mutex mutex;
     std::condition_variable changed;
-    bool stopping = false;
+    bool stopping = false;  // the GUI thread is about to join: hand-overs end
+    bool stopAsked = false; // the user stopped the job: it ends, and still reports its end
     bool finished = false;
 };
 
@@ -53,17 +56,35 @@ void SplitSession::stopAndJoin()
         m_thread.join();
 }
 
+void SplitSession::requestStop()
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->stopAsked = true;
+}
+
 bool SplitSession::stopRequested() const
 {
     std::lock_guard lock(m_shared->mutex);
-    return m_shared->stopping;
+    return m_shared->stopping || m_shared->stopAsked;
 }
 
 namespace {
 
-// How the job went, in one sentence for the line under "Done.".
-QString closingSentence(const velvane::SplitSummary &summary, const velvane::SplitSettings &settings)
+int madeCount(const velvane::SplitSummary &summary)
 {
+    return int(std::count_if(summary.tracks.cbegin(), summary.tracks.cend(),
+                             [](const velvane::TrackOutcome &outcome) { return outcome.ok && outcome.number > 0; }));
+}
+
+// How the job went, in one sentence for the line under "Done.".
+QString closingSentence(const velvane::SplitSummary &summary, const velvane::SplitSettings &settings, bool stopped)
+{
+    if (stopped) {
+        return QStringLiteral("Stopped: %1 of %2 tracks made in %3.")
+            .arg(madeCount(summary))
+            .arg(settings.tracks.size())
+            .arg(QDir::toNativeSeparators(settings.destination));
+    }
     if (!summary.allSucceeded())
         return velvane::failureSentence(summary);
     return QStringLiteral("All %1 tracks made in %2.")
@@ -76,17 +97,31 @@ QString closingSentence(const velvane::SplitSummary &summary, const velvane::Spl
 void SplitSession::split()
 {
     const velvane::SplitSummary summary = velvane::runSplitJob(m_settings, *this);
-    const QString closingText = closingSentence(summary, m_settings);
+    bool stopped = false;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        stopped = m_shared->stopAsked;
+    }
+    const QString closingText = closingSentence(summary, m_settings, stopped);
     const QString failures = m_failures.join(QLatin1Char('\n'));
+    const int made = madeCount(summary);
     // Marked finished on the GUI thread before the close button appears, so a click on it always finds the
     // job done.
-    handOver([shared = m_shared, outlets = m_outlets, closingText, failures] {
+    handOver([shared = m_shared, outlets = m_outlets, closingText, failures, made, stopped] {
         {
             std::lock_guard lock(shared->mutex);
             shared->finished = true;
         }
-        if (outlets.caption)
-            outlets.caption->setText(QStringLiteral("Done."));
+        if (outlets.caption) {
+            outlets.caption->setText(stopped ? QStringLiteral("Stopped.") : QStringLiteral("Done."));
+            outlets.caption->window()->setWindowTitle(stopped ? QStringLiteral("Split Stopped")
+                                                              : QStringLiteral("Split Done"));
+        }
+        // The bar ends at what was made: full only when every track was.
+        if (outlets.statusBar)
+            outlets.statusBar->setValue(made);
+        if (outlets.stopButton)
+            outlets.stopButton->hide();
         if (outlets.processing)
             outlets.processing->setText(closingText);
         if (outlets.failures && !failures.isEmpty()) {

@@ -27,6 +27,7 @@ struct StatusOutlets
     QPointer<QProgressBar> statusBar;
     QPointer<QPushButton> closeButton;
     QPointer<QPlainTextEdit> failures; // shown at the end when a track failed
+    QPointer<QPushButton> stopButton;  // shown while running
 };
 
 // One split job on a thread of its own. Every change to the status sheet is handed to the GUI thread and
@@ -45,6 +46,9 @@ public:
     // Ends the job after its current track and waits for the thread. Hand-overs from then on return at once,
     // so this may be called when the event loop no longer runs.
     void stopAndJoin();
+    // The user's Stop: the splitter is stopped at once and the job ends as an interrupted one, keeping the tracks
+    // made; the sheet then says how it went. Returns at once.
+    void requestStop();
 
     void showProcessing(const QString &outputName) override;
     void showProcessed(int done, int total) override;

@@ -6,6 +6,7 @@
 #include "core/startup/resourcefolder.h"
 #include "core/startup/startuplog.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QScreen>
 #include <QStyle>
@@ -62,15 +63,15 @@ bool installer::installNeededLibs()
         return false;
 
     // Copying a source that is missing or incomplete would still leave the splitter missing, so don't ask for
-    // a password for it.
+    // a password for it; say what is missing and how to install the splitter instead.
     const QString localFolder = m_environment.resourceFolder + u"/local"_s;
-    if (!QFileInfo(localFolder).isDir()) {
-        qCWarning(lcStartup) << "cannot install: no folder" << localFolder;
-        return false;
-    }
-    const velvane::ToolCheck source = velvane::checkInstallSource(m_environment.requiredFiles, localFolder);
-    if (!source.present) {
-        qCWarning(lcStartup) << "cannot install:" << localFolder << "does not provide" << source.missing;
+    if (const std::optional<QString> lack = sourceLack(localFolder)) {
+        qCWarning(lcStartup).noquote() << "cannot install:" << *lack;
+        (void)m_alert({u"Attention"_s,
+                       u"Velvane's own files are incomplete: %1, so the splitter is not installed.\n\nTo install it "
+                       u"by hand, install Debian's mp3splt and make the link Velvane runs, as root, then start "
+                       u"Velvane again:\n%2"_s.arg(*lack, velvane::splitterFromPackageCommand(localFolder)),
+                       {u"Quit"_s}});
         return false;
     }
 
@@ -98,6 +99,24 @@ bool installer::installNeededLibs()
     return copied;
 }
 
+// What keeps the prepared folder from giving a working splitter, in words for the user; nothing when it is whole.
+std::optional<QString> installer::sourceLack(const QString &localFolder) const
+{
+    if (!QFileInfo(localFolder).isDir())
+        return u"the folder %1 is missing"_s.arg(localFolder);
+    const velvane::ToolCheck source = velvane::checkInstallSource(m_environment.requiredFiles, localFolder);
+    if (source.present)
+        return std::nullopt;
+    const QString inFolder =
+        QDir::cleanPath(localFolder + u'/' + source.missing.mid(QStringLiteral("/usr/local").size()));
+    const QFileInfo missing(inFolder);
+    if (missing.isSymLink()) {
+        return u"%1 links to %2, which is missing (Debian's mp3splt is not installed)"_s.arg(inFolder,
+                                                                                             missing.symLinkTarget());
+    }
+    return u"%1 is missing"_s.arg(inFolder);
+}
+
 // Without this the application would just vanish, leaving the user no way to learn what to do instead.
 void installer::tellInstallFailed(const QString &what, const QString &localFolder)
 {
@@ -115,9 +134,15 @@ void installer::continueWithStart()
     if (!m_mainWindow)
         return;
     QWidget *window = m_mainWindow;
+    // A small screen, or a large scale factor, leaves less room than the window asks for: it shrinks to the room
+    // (its content scrolls), so that no part of it, Split least of all, lies off the screen.
     const auto centre = [window] {
         if (const QScreen *screen = window->screen()) {
             const QRect area = screen->availableGeometry();
+            const QSize frame = window->frameGeometry().size() - window->size();
+            const QSize room = (area.size() - frame).expandedTo(QSize(1, 1));
+            window->setMinimumSize(window->minimumSize().boundedTo(room));
+            window->resize(window->size().boundedTo(room));
             window->move(
                 QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->frameGeometry().size(), area).topLeft());
         }

@@ -49,6 +49,7 @@ public:
 
 private:
     void tellInstallFailed(const QString &what, const QString &localFolder);
+    [[nodiscard]] std::optional<QString> sourceLack(const QString &localFolder) const;
 
     QPointer<QWidget> m_mainWindow;
     AlertFunction m_alert;

@@ -26,6 +26,7 @@ struct ControllerFixture
     QList<PanelRequest> panelRequests;
     std::optional<QString> panelChoice; // none: the user cancels
     QList<QUrl> openedUrls;
+    bool browserOpens = true; // false: no browser could be started
 
     MainInterface interface;
     import_cue controller{interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(),
@@ -41,6 +42,7 @@ struct ControllerFixture
                                              },
                                              [this](const QUrl &url) {
                                                  openedUrls.append(url);
+                                                 return browserOpens;
                                              }}};
 
     ControllerFixture() { controller.awakeFromNib(); }

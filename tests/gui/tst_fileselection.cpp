@@ -161,6 +161,44 @@ private slots:
         QCOMPARE(f.controller.table->model()->rowCount(), 3);
     }
 
+    // Enter in the cue sheet field reads the sheet it names; until then, and once the field is cleared, Split cuts
+    // nothing rather than the sheet read before.
+    void aTypedSheetIsReadOnEnterAndSplitCutsOnlyTheSheetShown()
+    {
+        QTemporaryDir dir;
+        const QString other = dir.filePath(u"Other Album/other.cue"_s);
+        QVERIFY(QDir().mkpath(dir.filePath(u"Other Album"_s)));
+        writeFile(other, "FILE \"other.mp3\" MP3\nTRACK 01 AUDIO\nTITLE \"Only\"\nINDEX 01 00:00:00\n");
+        ControllerFixture f;
+        f.readCue(m_cue);
+        MyTextField *cueField = f.controller.cue_file;
+        const auto refusal = [&f] {
+            f.alerts.clear();
+            f.controller.startSplit();
+            return f.alerts.isEmpty() ? QString() : f.alerts.constFirst().message;
+        };
+
+        cueField->selectAll();
+        QTest::keyClicks(cueField, other);
+        QCOMPARE(f.controller.table->model()->rowCount(), 3);
+        QVERIFY2(refusal().startsWith(u"The cue sheet field names a sheet that has not been read:\n"_s + other),
+                 qPrintable(refusal()));
+        QVERIFY(!f.controller.isSplitting());
+
+        QTest::keyClick(cueField, Qt::Key_Return);
+        QCOMPARE(f.controller._filePath.value_or(QString()), other);
+        QCOMPARE(f.controller.table->model()->rowCount(), 1);
+        QCOMPARE(f.controller.home_dir->text(), dir.filePath(u"Other Album"_s));
+        QCOMPARE(f.controller.album_title->text(), u"Other Album"_s);
+        QCOMPARE(f.controller.mp3_file->text(), dir.filePath(u"Other Album/other.mp3"_s));
+        QCOMPARE(refusal(), u"Audio-file not found!\nPlease select one!"_s); // the sheet shown passes
+
+        cueField->clear();
+        QVERIFY2(refusal().startsWith(u"The cue sheet field is empty"_s), qPrintable(refusal()));
+        QTest::keyClick(cueField, Qt::Key_Return); // an empty field reads nothing
+        QCOMPARE(f.controller.table->model()->rowCount(), 1);
+    }
+
     // A panel opens in the folder of what its field holds, else in the last folder the user chose from.
     void panelsStartWhereTheFieldPointsElseWhereTheLastChoiceWas()
     {

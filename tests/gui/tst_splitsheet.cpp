@@ -8,7 +8,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -34,6 +37,26 @@ QByteArray threeTrackCue(const QString &audioName = u"album.mp3"_s)
            u"TRACK 02 AUDIO\n TITLE \"Two: 2/3\"\n INDEX 01 00:01:00\nTRACK 03 AUDIO\n TITLE \"Three\"\n"
            u" INDEX 01 00:02:00\n"_s.arg(audioName)
                .toUtf8();
+}
+
+// The tags of a piece as ffprobe reads them, names in lower case.
+QStringList tagNames(const QString &path)
+{
+    QProcess probe;
+    probe.start(u"ffprobe"_s, {u"-v"_s, u"quiet"_s, u"-show_entries"_s, u"format_tags"_s, u"-of"_s, u"json"_s, path});
+    if (!probe.waitForFinished())
+        return {u"(ffprobe failed)"_s};
+    QStringList names;
+    for (const QString &key : QJsonDocument::fromJson(probe.readAllStandardOutput())
+                                  .object()
+                                  .value(u"format"_s)
+                                  .toObject()
+                                  .value(u"tags"_s)
+                                  .toObject()
+                                  .keys())
+        names << key.toLower();
+    names.sort();
+    return names;
 }
 
 bool closeButtonShown(const ControllerFixture &f)
@@ -77,15 +100,22 @@ private slots:
         QTest::addColumn<QString>("audio");
         QTest::addColumn<QString>("destination");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("details"); // below the message: the path looked for
         const QByteArray tracks = threeTrackCue();
         const QString lost = u" not found!\nPlease select one!"_s;
-        QTest::newRow("no sheet read") << QByteArray() << u"ALBUM"_s << u"WORK"_s << u"Cue-file"_s + lost;
-        QTest::newRow("audio missing") << tracks << u"GONE"_s << u"GONE"_s << u"Audio-file"_s + lost;
-        QTest::newRow("no destination") << tracks << u"ALBUM"_s << QString() << u"Destination directory"_s + lost;
-        QTest::newRow("destination a file") << tracks << u"ALBUM"_s << u"ALBUM"_s << u"Destination directory"_s + lost;
+        QTest::newRow("no sheet read") << QByteArray() << u"ALBUM"_s << u"WORK"_s << u"Cue-file"_s + lost << QString();
+        QTest::newRow("audio missing") << tracks << u"GONE"_s << u"GONE"_s << u"Audio-file"_s + lost << u"GONE"_s;
+        QTest::newRow("no destination") << tracks << u"ALBUM"_s << QString() << u"Destination directory"_s + lost
+                                        << QString();
+        QTest::newRow("destination a file")
+            << tracks << u"ALBUM"_s << u"ALBUM"_s << u"Destination directory"_s + lost << QString();
+        // Nothing can be made in /proc, not even by root, whom permission bits do not stop.
+        QTest::newRow("destination not writable")
+            << tracks << u"ALBUM"_s << u"/proc"_s
+            << u"Destination directory is not writable!\nPlease select another one!"_s << QString();
         // Told before the audio, which such a sheet cannot name.
         QTest::newRow("no tracks") << QByteArray("\x89PNG\r\n\x1a\n\0\0") << u"GONE"_s << u"WORK"_s
-                                   << u"The cue sheet lists no tracks.\nPlease select another one!"_s;
+                                   << u"The cue sheet lists no tracks.\nPlease select another one!"_s << QString();
     }
     void refusedRequests()
     {
@@ -93,6 +123,7 @@ private slots:
         QFETCH(QString, audio);
         QFETCH(QString, destination);
         QFETCH(QString, message);
+        QFETCH(QString, details);
         QTemporaryDir work;
         const QString album = work.filePath(u"album.mp3"_s);
         QFile::copy(m_album, album);
@@ -114,6 +145,7 @@ private slots:
         QCOMPARE(f.alerts.last().title, u"ERROR!"_s);
         QCOMPARE(f.alerts.last().message, message);
         QCOMPARE(f.alerts.last().buttons, QStringList{u"Ok"_s});
+        QCOMPARE(f.alerts.last().details, path(details));
         QVERIFY(!f.controller.statusFenster->isVisible());
         QVERIFY(!f.controller.isSplitting());
         QCOMPARE(entriesOf(work.path()).size(), sheet.isNull() ? 1 : 2);
@@ -170,8 +202,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 30000);
         }
         QCOMPARE(caption->text(), u"Done."_s);
+        QCOMPARE(f.controller.statusFenster->windowTitle(), u"Split Done"_s);
         QCOMPARE(f.controller.processed->text(), u"3 of 3"_s);
-        QCOMPARE(f.controller.statusBar->value(), f.controller.statusBar->maximum());
+        QCOMPARE(f.controller.statusBar->value(), 0); // the bar counts what was made
         QCOMPARE(f.controller.processing->text(), u"3 of 3 tracks failed: tracks 1, 2 and 3."_s);
         QVERIFY(failures->isVisibleTo(f.controller.statusFenster));
         QVERIFY(failures->isReadOnly() && (failures->textInteractionFlags() & Qt::TextSelectableByMouse));
@@ -192,11 +225,12 @@ private slots:
         auto *editor = qobject_cast<QLineEdit *>(f.controller.table->indexWidget(firstTitle));
         QVERIFY(editor);
         editor->setText(u"Edited"_s);
+        f.controller.genre->setCurrentIndex(0); // "(none)", with no year either: neither is written
+        f.controller.album_year->clear();
         f.interface.mainWindow()->findChild<QAction *>(u"actionSplit"_s)->trigger();
         QCOMPARE(caption->text(), u"Making:"_s);
+        QCOMPARE(f.controller.statusFenster->windowTitle(), u"Splitting"_s);
         QVERIFY(failures->isHidden() && f.controller.closeButton->isHidden());
-        QTest::keyClick(f.controller.statusFenster, Qt::Key_Escape); // a running job's sheet stays
-        QVERIFY(f.controller.statusFenster->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 60000);
         QVERIFY(f.alerts.isEmpty());
         QCOMPARE(caption->text(), u"Done."_s);
@@ -209,6 +243,8 @@ private slots:
                  (QStringList{u"01 Tones - Edited.mp3"_s, u"02 Tones - Two. 2.3.mp3"_s, u"03 Tones - Three.mp3"_s,
                               u"album.cue"_s, u"album.mp3"_s, u"out.mp3"_s}));
         QCOMPARE(readFile(work.filePath(u"album.mp3"_s)), album);
+        QCOMPARE(tagNames(work.filePath(u"01 Tones - Edited.mp3"_s)),
+                 (QStringList{u"album"_s, u"artist"_s, u"title"_s, u"track"_s}));
         f.controller.close();
         QVERIFY(!f.controller.statusFenster->isVisible());
         QSettings().clear();
@@ -320,8 +356,11 @@ private slots:
         QVERIFY(note->text() != manual);
         f.controller.startSplit(); // one file: track 3 no longer starts after track 2
         QCOMPARE(f.alerts.size(), 1);
-        QVERIFY2(f.alerts.constFirst().message.startsWith(u"Track 3 starts at 00:00:00"_s),
-                 qPrintable(f.alerts.constFirst().message));
+        const QString message = f.alerts.constFirst().message;
+        QVERIFY2(message.startsWith(u"Track 3 starts at 00:00:00"_s), qPrintable(message));
+        QVERIFY2(message.endsWith(u"The audio file chosen by hand now serves all tracks. Reading the cue sheet again "
+                                  u"(Enter in its field) restores its own files."_s),
+                 qPrintable(message));
     }
 
     void aSheetArrivingDuringAJobIsReadAfterClose()
@@ -348,6 +387,78 @@ private slots:
         QCOMPARE(f.controller._filePath.value_or(QString()), last);
         QCOMPARE(f.controller._tabData.size(), 2);
         QCOMPARE(f.controller.table->model()->index(0, 3).data().toString(), u"Later"_s);
+    }
+
+    // Stop, or Escape, ends a running job at once, as an interruption does: the tracks made stay, the one being made
+    // and the work folder go, and the sheet says how many were made.
+    void stopEndsTheJobAtOnce_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("Escape") << true;
+    }
+    void stopEndsTheJobAtOnce()
+    {
+        QFETCH(bool, escape);
+        QTemporaryDir work;
+        const QString cue = prepareAlbum(work);
+        const QString splitter = standInSplitter(work.filePath(QString()), "EACH_PIECE sleep 30 END_EACH");
+        const SplitterOverride slow(splitter);
+        ControllerFixture f;
+        f.readCue(cue);
+        f.controller.startSplit();
+        auto *stop = f.controller.statusFenster->findChild<QPushButton *>(u"stopButton"_s);
+        QVERIFY(stop && stop->isVisibleTo(f.controller.statusFenster));
+        QTRY_VERIFY_WITH_TIMEOUT(entriesOf(work.path()).size() > 3, 30000); // the work folder is there
+        if (escape)
+            QTest::keyClick(f.controller.statusFenster, Qt::Key_Escape);
+        else
+            stop->click();
+        // Well before the stand-in's 30 seconds of sleep.
+        QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 10000);
+        QVERIFY(f.controller.statusFenster->isVisible());
+        QVERIFY(stop->isHidden());
+        QCOMPARE(f.controller.statusFenster->windowTitle(), u"Split Stopped"_s);
+        QCOMPARE(f.controller.processing->text(), u"Stopped: 0 of 3 tracks made in %1."_s.arg(work.path()));
+        QCOMPARE(f.controller.statusBar->value(), 0);
+        QCOMPARE(entriesOf(work.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"splitter"_s}));
+        QProcess pgrep;
+        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
+        QVERIFY(pgrep.waitForFinished());
+        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        f.controller.close();
+        QVERIFY(!f.controller.statusFenster->isVisible());
+    }
+
+    // Closing during a job asks first; Continue goes on, Stop and Quit stops the splitter and closes the window.
+    void quittingDuringAJobAsksFirst()
+    {
+        QTemporaryDir work;
+        const QString cue = prepareAlbum(work);
+        const QString splitter = standInSplitter(work.filePath(QString()), "EACH_PIECE sleep 30 END_EACH");
+        const SplitterOverride slow(splitter);
+        ControllerFixture f;
+        f.readCue(cue);
+        QMainWindow *window = f.interface.mainWindow();
+        window->show();
+        f.controller.startSplit();
+        f.alertAnswers = {1};
+        f.controller.statusFenster->close(); // the sheet's close box
+        QCOMPARE(f.alerts.size(), 1);
+        QCOMPARE(f.alerts.constFirst().buttons, (QStringList{u"Stop and Quit"_s, u"Continue"_s}));
+        QVERIFY(f.controller.statusFenster->isVisible() && window->isVisible());
+        QVERIFY(f.controller.isSplitting() && f.controller.closeButton->isHidden());
+
+        f.alertAnswers = {0};
+        f.controller.statusFenster->close();
+        QCOMPARE(f.alerts.size(), 2);
+        QVERIFY(!window->isVisible());
+        f.controller.shutdown(); // as main does once the event loop has ended
+        QProcess pgrep;
+        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
+        QVERIFY(pgrep.waitForFinished());
+        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        QCOMPARE(entriesOf(work.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"splitter"_s}));
     }
 
     // Quitting in the middle of a job stops the splitter at once: the tracks made stay, the one being made goes, and

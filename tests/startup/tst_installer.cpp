@@ -15,6 +15,11 @@ using namespace velvane;
 
 namespace {
 
+QString incompleteSource()
+{
+    return u"Velvane's own files are incomplete: "_s;
+}
+
 // Plays pkexec's part: records that the password was asked for, answers as told, and on a grant runs the
 // commands with every /usr path moved under a temporary root.
 QString fakePkexec(const QString &folder, const QString &answer, const QString &root)
@@ -72,27 +77,32 @@ private slots:
     {
         QTest::addColumn<QString>("tools"); // what stands where the splitter belongs: a folder counts, a dead link not
         QTest::addColumn<int>("answer");    // the button pressed: 0 "Intall", 1 "Quit"
-        QTest::addColumn<bool>("resources");
-        QTest::addColumn<QString>("prompt"); // pkexec: granted, dismissed, refused, missing; blocked: /usr is a file
+        QTest::addColumn<QString>("resources"); // the resource folder's local: whole, none, or its link dangling
+        QTest::addColumn<QString>("prompt");    // pkexec: granted, dismissed, refused, missing; blocked: /usr is a file
         QTest::addColumn<bool>("started");
         QTest::addColumn<QString>("failure"); // the start of the alert that explains a failed install
-        QTest::newRow("tools present") << u"folder"_s << 0 << true << u"granted"_s << true << QString();
-        QTest::newRow("install granted") << QString() << 0 << true << u"granted"_s << true << QString();
-        QTest::newRow("dead link, user quits") << u"dead link"_s << 1 << true << u"granted"_s << false << QString();
-        QTest::newRow("prompt dismissed") << QString() << 0 << true << u"dismissed"_s << false << QString();
-        QTest::newRow("no resource folder") << QString() << 0 << false << u"granted"_s << false << QString();
-        QTest::newRow("rights refused") << QString() << 0 << true << u"refused"_s << false
+        const QString whole = u"whole"_s;
+        const QString incomplete = incompleteSource();
+        QTest::newRow("tools present") << u"folder"_s << 0 << whole << u"granted"_s << true << QString();
+        QTest::newRow("install granted") << QString() << 0 << whole << u"granted"_s << true << QString();
+        QTest::newRow("dead link, user quits") << u"dead link"_s << 1 << whole << u"granted"_s << false << QString();
+        QTest::newRow("prompt dismissed") << QString() << 0 << whole << u"dismissed"_s << false << QString();
+        QTest::newRow("no resource folder")
+            << QString() << 0 << u"none"_s << u"granted"_s << false << incomplete + u"the folder "_s;
+        QTest::newRow("resource link dangling")
+            << QString() << 0 << u"dangling"_s << u"granted"_s << false << incomplete;
+        QTest::newRow("rights refused") << QString() << 0 << whole << u"refused"_s << false
                                         << u"Administrator rights were not granted"_s;
-        QTest::newRow("no pkexec") << QString() << 0 << true << u"missing"_s << false
+        QTest::newRow("no pkexec") << QString() << 0 << whole << u"missing"_s << false
                                    << u"Velvane could not ask for administrator rights"_s;
-        QTest::newRow("copy fails") << QString() << 0 << true << u"blocked"_s << false
+        QTest::newRow("copy fails") << QString() << 0 << whole << u"blocked"_s << false
                                     << u"Copying the splitter into /usr/local failed"_s;
     }
     void start()
     {
         QFETCH(QString, tools);
         QFETCH(int, answer);
-        QFETCH(bool, resources);
+        QFETCH(QString, resources);
         QFETCH(QString, prompt);
         QFETCH(bool, started);
         QFETCH(QString, failure);
@@ -111,8 +121,10 @@ private slots:
         const auto usrLocalModes = QFileInfo(usrLocal).permissions();
         // A source folder only its owner may enter: the copy must not hand that on to the folders it merges into.
         const QString local = resourceFolder + u"/local"_s;
-        QVERIFY(!resources ||
-                (QDir().mkpath(local + u"/bin"_s) && QFile::link(u"/bin/sh"_s, local + u"/bin/mp3splt"_s) &&
+        // The link names what Debian's mp3splt package would provide; here a program that is always there, or not.
+        const QString linked = resources == "dangling"_L1 ? resourceParent.filePath(u"gone/mp3splt"_s) : u"/bin/sh"_s;
+        QVERIFY(resources == "none"_L1 ||
+                (QDir().mkpath(local + u"/bin"_s) && QFile::link(linked, local + u"/bin/mp3splt"_s) &&
                  QFile::setPermissions(local, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
         const QString pkexec = prompt == "missing"_L1 ? pkexecFolder.filePath(u"nowhere/pkexec"_s)
                                                       : fakePkexec(pkexecFolder.path(), prompt, root.path());
@@ -132,15 +144,27 @@ private slots:
                           *privileges, {root.path(), linuxRequiredFiles(), resourceFolder, {}});
         QCOMPARE(startup.awakeFromNib(), started);
 
+        const QString whole = u"whole"_s;
         QStringList expected = present ? QStringList() : QStringList{u"Attention"_s, u"Intall"_s, u"Quit"_s};
         if (!failure.isEmpty())
             expected << u"Attention"_s << u"Quit"_s;
         QCOMPARE(shown, expected);
         QVERIFY2(explanation.startsWith(failure), qPrintable(explanation));
-        // What to type instead names the splitter the install would have linked.
-        QVERIFY(failure.isEmpty() || explanation.endsWith(u"\nln -s /bin/sh /usr/local/bin/mp3splt"_s));
+        // What to type instead names the splitter the install would have linked, and installs it first when the
+        // resources lack it.
+        const bool sourceLacks = failure.startsWith(incompleteSource());
+        if (sourceLacks) {
+            const QString target = resources == "none"_L1 ? u"/usr/bin/mp3splt"_s : linked;
+            QVERIFY2(
+                explanation.endsWith(u"\napt-get install mp3splt && ln -s %1 /usr/local/bin/mp3splt"_s.arg(target)),
+                qPrintable(explanation));
+            QVERIFY2(resources == "none"_L1 || explanation.contains(u"Debian's mp3splt is not installed"_s),
+                     qPrintable(explanation));
+        } else {
+            QVERIFY(failure.isEmpty() || explanation.endsWith(u"\nln -s /bin/sh /usr/local/bin/mp3splt"_s));
+        }
 
-        const bool asked = !present && answer == 0 && resources && prompt != "missing"_L1;
+        const bool asked = !present && answer == 0 && resources == whole && prompt != "missing"_L1;
         QCOMPARE(QFileInfo::exists(pkexec + u".asked"_s), asked);
         QVERIFY(!QFileInfo::exists(u"pwned"_s));
         // An install reported as done has really put the splitter in place, and left /usr/local as it was.
@@ -152,6 +176,29 @@ private slots:
         QCOMPARE(window->isVisible(), started);
         const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
         QVERIFY(!started || offCentre.manhattanLength() <= 2);
+    }
+
+    // A window that asks for more room than the screen has (a large scale factor on a small screen) is shrunk to
+    // it, content scrolling, and opens wholly on the screen.
+    void aWindowTooBigForTheScreenFitsOnIt()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath(u"usr/local/bin/mp3splt"_s)));
+        MainInterface interface;
+        QMainWindow *window = interface.mainWindow();
+        const QRect area = window->screen()->availableGeometry();
+        window->findChild<QWidget *>(u"table"_s)->setMinimumHeight(area.height() * 2);
+        window->resize(area.size() * 2);
+        const std::unique_ptr<PrivilegeLayer> privileges = makePkexecLayer(u"/nonexistent/pkexec"_s);
+        installer startup(window, [](const Alert &) { return 0; }, *privileges,
+                          {root.path(), {u"/usr/local/bin/mp3splt"_s}, root.path(), {}});
+        QVERIFY(startup.awakeFromNib());
+        QVERIFY2(area.contains(window->frameGeometry()), qPrintable(u"%1,%2 %3x%4"_s.arg(window->frameGeometry().x())
+                                                                        .arg(window->frameGeometry().y())
+                                                                        .arg(window->frameGeometry().width())
+                                                                        .arg(window->frameGeometry().height())));
+        QVERIFY(window->minimumSize().height() <= area.height());
+        QVERIFY(window->findChild<QWidget *>(u"splitButton"_s)->isVisibleTo(window));
     }
 };
 

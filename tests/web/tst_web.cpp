@@ -3,6 +3,7 @@
 #include "import_cue/import_cue.h"
 #include "main/maininterface.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -216,6 +218,42 @@ private slots:
         look();
         // Note, Send enabled, update button's text, update button enabled.
         QCOMPARE(during, (QStringList{u"Sending… 0 %1 1"_s.arg(idle), u"- 1 Checking… 0"_s, u"- 1 %1 1"_s.arg(idle)}));
+    }
+
+    // A request the server never answers keeps its form or its wait modal, and Cancel ends it at once: no alert, the
+    // form as it was, and the window free again.
+    void cancelEndsAWaitAtOnce()
+    {
+        m_reply = ""_ba;
+        QSettings().setValue(velvane::kFetchTimeoutKey, 60000);
+        fillForm(u"me@example.org"_s, u"Hello"_s);
+        auto *cancel = m_controller->feedbackFenster->findChild<QPushButton *>(u"cancelButton"_s);
+        QTimer::singleShot(200, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+        QDeadlineTimer deadline(10000);
+        m_controller->sendFeedback();
+        QVERIFY(!deadline.hasExpired());
+        QCOMPARE(m_targets.size(), 1);
+        QCOMPARE(m_shown, QStringList());
+        QVERIFY(formShown());
+        QCOMPARE(m_controller->feedbackMessage->toPlainText(), u"Hello"_s);
+        QVERIFY(!m_controller->feedbackMessage->isReadOnly());
+        m_controller->closeFeedback();
+
+        // The update check shows a wait of its own, modal for the main window, with a Cancel.
+        QString modal;
+        QTimer::singleShot(200, this, [&modal] {
+            auto *wait = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+            if (!wait)
+                return;
+            modal = wait->labelText();
+            QTest::keyClick(wait, Qt::Key_Escape);
+        });
+        deadline.setRemainingTime(10000);
+        m_controller->search_for_update();
+        QVERIFY(!deadline.hasExpired());
+        QCOMPARE(modal, u"Checking for updates…"_s);
+        QCOMPARE(m_shown, QStringList());
+        QCOMPARE(m_targets.size(), 2);
     }
 
     void updateCheck_data()

@@ -1,5 +1,7 @@
 #include "core/cue/tracktablemodel.h"
 
+#include <QFileInfo>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
@@ -8,13 +10,19 @@ namespace {
 
 const QStringList &identifiers()
 {
-    static const QStringList ids{u"nr"_s, u"performer"_s, u"-"_s, u"title"_s, u"index"_s};
+    static const QStringList ids{u"nr"_s, u"performer"_s, u"-"_s, u"title"_s, u"index"_s, u"file"_s};
     return ids;
 }
 
 bool isComputed(const QString &identifier)
 {
     return identifier == u"nr"_s || identifier == u"-"_s;
+}
+
+// The file comes from the sheet's FILE line; it is shown, not edited here.
+bool isEditable(const QString &identifier)
+{
+    return !isComputed(identifier) && identifier != u"file"_s;
 }
 
 } // namespace
@@ -46,14 +54,22 @@ int TrackTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant TrackTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_tracks.size() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.row() >= m_tracks.size())
         return {};
     const QString id = identifier(index.column());
+    const QString value = m_tracks.at(index.row()).value(id);
+    // A cell cut short by its column's width is shown whole on hovering.
+    if (role == Qt::ToolTipRole)
+        return isComputed(id) || value.isEmpty() ? QVariant() : QVariant(value);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
     if (id == u"-"_s)
         return u" - "_s;
     if (id == u"nr"_s)
         return QString::number(index.row() + 1);
-    return m_tracks.at(index.row()).value(id);
+    if (id == u"file"_s && role == Qt::DisplayRole)
+        return QFileInfo(value).fileName();
+    return value;
 }
 
 bool TrackTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
@@ -68,7 +84,10 @@ bool TrackTableModel::setData(const QModelIndex &index, const QVariant &value, i
 Qt::ItemFlags TrackTableModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && !isComputed(identifier(index.column())))
+    // The separator column holds nothing to reach: the keys pass over it.
+    if (identifier(index.column()) == u"-"_s)
+        f &= ~Qt::ItemIsEnabled;
+    if (index.isValid() && isEditable(identifier(index.column())))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -77,7 +96,7 @@ QVariant TrackTableModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QStringList headings{u"#"_s, u"Performer"_s, QString(), u"Title"_s, u"Start"_s};
+    static const QStringList headings{u"#"_s, u"Performer"_s, QString(), u"Title"_s, u"Start"_s, u"File"_s};
     return headings.value(section);
 }
 

@@ -15,6 +15,9 @@ class TrackTableModel : public QAbstractTableModel
 public:
     explicit TrackTableModel(TrackList &tracks, QObject *parent = nullptr);
 
+    // The audio file each track is cut from, by name; worth showing only for a sheet of several files.
+    static constexpr int kFileColumn = 5;
+
     [[nodiscard]] static QStringList columnIdentifiers();
     [[nodiscard]] QString identifier(int column) const;
 

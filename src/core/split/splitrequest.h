@@ -6,11 +6,17 @@
 
 namespace velvane {
 
-// The checks before a split, in order: the cue sheet and the audio file readable, the destination a folder.
-// The message for the first that fails; nothing when all pass.
+// The checks before a split, in order: the cue sheet and the audio file readable, the destination a folder that
+// takes new files. The message for the first that fails; nothing when all pass.
 [[nodiscard]] std::optional<QString> splitRequestProblem(const QString &cuePath, const QString &audioFile,
                                                          const QString &destination);
 
 [[nodiscard]] QString cueFileNotFoundMessage();
+[[nodiscard]] QString audioFileNotFoundMessage();
+
+// The window's cue sheet field may have been edited or cleared since the sheet was read; a split then must not cut
+// the sheet read before. The message when the field no longer names readPath.
+[[nodiscard]] std::optional<QString> sheetFieldProblem(const std::optional<QString> &readPath,
+                                                       const QString &fieldText);
 
 } // namespace velvane

@@ -39,4 +39,11 @@ QString manualInstallCommand(const QString &localFolder)
     return u"cp -R "_s + shellWord(localFolder) + u" /usr/"_s;
 }
 
+QString splitterFromPackageCommand(const QString &localFolder)
+{
+    const QFileInfo splitter(localFolder + u"/bin/mp3splt"_s);
+    const QString target = splitter.isSymLink() ? splitter.symLinkTarget() : u"/usr/bin/mp3splt"_s;
+    return u"apt-get install mp3splt && ln -s "_s + shellWord(target) + u" /usr/local/bin/mp3splt"_s;
+}
+
 } // namespace velvane

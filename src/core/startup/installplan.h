@@ -12,4 +12,8 @@ namespace velvane {
 // made directly when the prepared folder holds one, else the same copy.
 [[nodiscard]] QString manualInstallCommand(const QString &localFolder);
 
+// The same when the prepared folder cannot serve: Debian's splitter installed, and linked where Velvane runs it
+// (to what the folder's own link names, when it has one).
+[[nodiscard]] QString splitterFromPackageCommand(const QString &localFolder);
+
 } // namespace velvane

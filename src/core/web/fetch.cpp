@@ -37,7 +37,13 @@ std::optional<QUrl> webUrl(const QString &text)
     return url;
 }
 
-std::optional<QString> fetchText(const QUrl &url, int timeoutMs)
+void FetchCancel::cancel()
+{
+    m_cancelled = true;
+    emit cancelled();
+}
+
+std::optional<QString> fetchText(const QUrl &url, int timeoutMs, FetchCancel *cancel)
 {
     if (!isWebAddress(url)) {
         qCWarning(lcWeb) << "not a web address:" << withoutPersonalText(url);
@@ -49,13 +55,15 @@ std::optional<QString> fetchText(const QUrl &url, int timeoutMs)
     QNetworkReply *reply = manager.get(QNetworkRequest(url));
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (cancel)
+        QObject::connect(cancel, &FetchCancel::cancelled, &loop, &QEventLoop::quit);
+    if (!reply->isFinished() && !(cancel && cancel->isCancelled()))
+        loop.exec(cancel ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 
-    // The loop also ends when the application quits under it.
-    if (!reply->isFinished()) {
+    // The loop also ends when the user cancels, or when the application quits under it.
+    if (!reply->isFinished() || (cancel && cancel->isCancelled())) {
         reply->abort();
-        qCWarning(lcWeb) << "fetch interrupted:" << withoutPersonalText(url);
+        qCInfo(lcWeb) << "fetch ended before its reply:" << withoutPersonalText(url);
         return std::nullopt;
     }
     if (reply->error() != QNetworkReply::NoError) {

@@ -14,8 +14,8 @@ WebConfig defaultWebConfig()
         .payee = u"donate@velvane.org"_s,
         .homePage = u"https://velvane.org/"_s,
         .supportMail = u"support@velvane.org"_s,
-        // What the old platform waited without data before giving up.
-        .fetchTimeoutMs = 60000,
+        // The window waits for the server with nothing else to do; a silent server should not hold it longer.
+        .fetchTimeoutMs = 15000,
     };
 }
 
