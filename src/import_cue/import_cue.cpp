@@ -258,8 +258,8 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
         QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
     m_sheetNotice->setVisible(_tabData.isEmpty());
     m_model->reload();
-    table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
     table->resizeColumnsToContents();
+    table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
     m_readTracks = reading.tracks;
     showEncoding(reading);

@@ -120,6 +120,9 @@ void SplitSession::split()
         // The bar ends at what was made: full only when every track was.
         if (outlets.statusBar)
             outlets.statusBar->setValue(made);
+        // A stopped job counts the tracks it never came to as done; the count says what was made.
+        if (stopped && outlets.processed && outlets.statusBar)
+            outlets.processed->setText(QStringLiteral("%1 of %2").arg(made).arg(outlets.statusBar->maximum()));
         if (outlets.stopButton)
             outlets.stopButton->hide();
         if (outlets.processing)

@@ -421,6 +421,7 @@ private slots:
         QCOMPARE(f.controller.statusFenster->windowTitle(), u"Split Stopped"_s);
         QCOMPARE(f.controller.processing->text(), u"Stopped: 0 of 3 tracks made in %1."_s.arg(work.path()));
         QCOMPARE(f.controller.statusBar->value(), 0);
+        QCOMPARE(f.controller.processed->text(), u"0 of 3"_s);
         QCOMPARE(entriesOf(work.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"splitter"_s}));
         QProcess pgrep;
         pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
