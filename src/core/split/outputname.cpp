@@ -41,6 +41,12 @@ QString headWithin(const QString &text, qsizetype maxBytes)
     return text.first(kept);
 }
 
+QString trackNumberText(int number, int trackCount)
+{
+    const qsizetype width = std::max<qsizetype>(2, QString::number(trackCount).size());
+    return QString::number(number).rightJustified(width, u'0');
+}
+
 } // namespace
 
 QString cleanedFilename(const QString &text)
@@ -88,12 +94,6 @@ QString OutputName::fileName(int attempt, int maxBytes) const
     const QString name = prefix % shortPerformer % separator % shortTitle % tail;
     // Only a limit too small for the number and the extension themselves gets here; the name is then cut whole.
     return maxBytes > 0 && utf8Size(name) > maxBytes ? headWithin(name, maxBytes) : name;
-}
-
-QString trackNumberText(int number, int trackCount)
-{
-    const qsizetype width = std::max<qsizetype>(2, QString::number(trackCount).size());
-    return QString::number(number).rightJustified(width, u'0');
 }
 
 OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered, int trackCount)
