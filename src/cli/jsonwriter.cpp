@@ -1,5 +1,7 @@
 #include "cli/jsonwriter.h"
 
+#include "core/text/controlcharacters.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,7 +29,8 @@ QByteArray jsonString(const QString &text)
             escaped.append(u"\\r"_s);
         } else if (c == u'\t') {
             escaped.append(u"\\t"_s);
-        } else if (c < 0x20 || c == 0x2028 || c == 0x2029) {
+        } else if (velvane::isControlCharacter(c) || c == 0x2028 || c == 0x2029) {
+            // Escaped, no control character or bidirectional override reaches a terminal that shows the output.
             // The separators are valid JSON but break JavaScript readers that take a line as a statement.
             escaped.append(unicodeEscape(c));
         } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {

@@ -121,6 +121,25 @@ int runSplitCommand(const QStringList &args)
     if (parser.isSet(encodingOption) && !(encoding = findTextEncoding(parser.value(encodingOption))))
         return refuse(unknownEncodingMessage(parser.value(encodingOption)));
 
+    SplitSettings settings;
+    // A value that means nothing is refused before the sheet is looked at, never quietly dropped or clamped.
+    settings.year = QDate::currentDate().year();
+    if (parser.isSet(yearOption)) {
+        const std::optional<int> year = wholeNumberIn(parser.value(yearOption), 0, 9999);
+        if (!year)
+            return refuse(u"--year takes a year from 0 to 9999 (0 writes none), not \""_s % parser.value(yearOption) %
+                          u"\"."_s);
+        settings.year = *year;
+    }
+    if (parser.isSet(stallOption)) {
+        bool ok = false;
+        const double seconds = parser.value(stallOption).toDouble(&ok);
+        // Below a second, a splitter that is merely busy reading would be taken for hung.
+        if (!ok || !(seconds >= 1) || seconds > 86400)
+            return refuse(u"--stall-timeout takes a number of seconds from 1 to 86400."_s);
+        settings.stallTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
+    }
+
     // The same checks, in the same order and with the same words, as a split started from the window.
     // Absolute, so the sheet's folder (the default destination and album) is known for "velvane-split a.cue" too.
     const QString cuePath = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
@@ -129,7 +148,6 @@ int runSplitCommand(const QStringList &args)
         return refuse(cueFileNotFoundMessage());
     const CueReading reading = readCueSheet(cuePath, encoding);
 
-    SplitSettings settings;
     // Absolute, so a path that begins with "-" can never pass for one of the splitter's options.
     if (parser.isSet(audioOption)) {
         // One file cannot stand in for several: each file's start times count from its own beginning.
@@ -154,6 +172,9 @@ int runSplitCommand(const QStringList &args)
         parser.isSet(destOption) ? QFileInfo(parser.value(destOption)).absoluteFilePath() : reading.destination;
     if (const std::optional<QString> problem = splitRequestProblem(cuePath, checkedAudio, settings.destination))
         return refuse(*problem);
+    // A folder, a FIFO or a device passes for readable, and then failed every track or never ended.
+    if (!settings.filePerTrack && !QFileInfo(checkedAudio).isFile())
+        return refuse(u"The audio file \""_s % QDir::toNativeSeparators(checkedAudio) % u"\" is not a regular file."_s);
 
     settings.tracks = reading.tracks;
     if (settings.tracks.isEmpty())
@@ -163,18 +184,9 @@ int runSplitCommand(const QStringList &args)
 
     settings.numbered = parser.isSet(numberedOption);
     settings.writeTags = parser.isSet(tagsOption);
-    settings.year = parser.isSet(yearOption) ? intValue(parser.value(yearOption)) : QDate::currentDate().year();
     settings.album = parser.isSet(albumOption) ? parser.value(albumOption) : reading.album;
     if (parser.isSet(genreOption) && !parser.value(genreOption).isEmpty())
         settings.genre = parser.value(genreOption);
-
-    if (parser.isSet(stallOption)) {
-        bool ok = false;
-        const double seconds = parser.value(stallOption).toDouble(&ok);
-        if (!ok || !(seconds > 0) || seconds > 86400)
-            return refuse(u"--stall-timeout takes a number of seconds above 0."_s);
-        settings.stallTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
-    }
 
     TerminationSignals::install();
     StderrProgress progress;

@@ -33,11 +33,15 @@ QByteArray readingJson(const velvane::CueReading &reading)
     QByteArrayList tracks;
     for (const velvane::TrackEntry &track : reading.tracks)
         tracks.append(trackJson(track));
+    QByteArrayList found;
+    for (const velvane::FileFoundBeside &file : reading.filesFoundBeside)
+        found.append("{\"written\": " + jsonString(file.written) + ", \"taken\": " + jsonString(file.taken) + '}');
     const QByteArray audio = reading.audio ? jsonString(reading.audio->path) : QByteArrayLiteral("null");
     const bool isOgg = reading.audio && reading.audio->isOgg;
     return "{\"destination\": " + jsonString(reading.destination) + ", \"album\": " + jsonString(reading.album) +
            ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) +
-           ", \"encoding\": " + jsonString(reading.encoding) + ",\n \"tracks\": [" + tracks.join(",\n  ") + "]}\n";
+           ", \"encoding\": " + jsonString(reading.encoding) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
+           "],\n \"foundBesideSheet\": [" + found.join(", ") + "]}\n";
 }
 
 void printError(const QString &message)

@@ -489,6 +489,7 @@ SplitterEvent SplitterRun::next(const std::function<bool()> &stopRequested)
         } else if (s.sinceProgress.elapsed() >= s.request.stallTimeout.count()) {
             s.abort(u"The splitter made no progress for %1 s and was stopped."_s.arg(
                 double(s.request.stallTimeout.count()) / 1000.0));
+            s.outcome->stalled = true;
         }
     }
 }

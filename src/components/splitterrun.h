@@ -36,6 +36,8 @@ struct SplitterEvent
     int piece = -1; // index into starts (PieceReady, PieceBad)
     QString path;   // the piece (PieceReady)
     QString reason; // in the user's words (PieceBad, Failed)
+    // Failed: the splitter was stopped because its pieces had not grown for the stall time-out.
+    bool stalled = false;
 };
 
 // One splitter process cutting every piece of one audio file: "-f -b" for MP3 with a LAME header, the splitter's

@@ -49,8 +49,8 @@ private slots:
         const QByteArray good = sheet({u"00:00:00"_s, u"00:01:45"_s, u"00:03:15"_s}); // 1.6 s each
         const QString lost = u" not found! Please select one!\n"_s;
         QTest::newRow("every option, audio named relatively")
-            << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 (live)|--album|Given|--audio|-s.mp3|--dest|OUT"_s
-            << good << 0
+            << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 |--album|Given|--audio|-s.mp3|--dest|OUT"_s << good
+            << 0
             << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Given\nARTIST=Some Band\n"
                u"DATE=1999\nGENRE=Techno\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
         QTest::newRow("splitter missing, sheet named relatively") // run in the sheet's folder
@@ -97,6 +97,145 @@ private slots:
         QCOMPARE(errors.constFirst() + u'\n' + output, expected.replace(u"OUT"_s, out));
     }
 
+    // Values that mean nothing, and audio "files" that are none, are refused in one line before anything is cut. (A
+    // bad year was left out of the tags or clamped, a tiny stall time-out failed every track, and a folder, a FIFO or
+    // /dev/zero as the album failed every track, or never ended.)
+    void badValues_data()
+    {
+        QTest::addColumn<QString>("arguments"); // split at "|"; CUE, DIR and FIFO: the sheet, a folder, a FIFO
+        QTest::addColumn<QString>("expected");  // all of stderr
+        const QString year = u"--year takes a year from 0 to 9999 (0 writes none), not \"%1\".\n"_s;
+        QTest::newRow("year of letters") << u"CUE|--year|abc"_s << year.arg(u"abc"_s);
+        QTest::newRow("negative year") << u"CUE|--year|-5"_s << year.arg(u"-5"_s);
+        QTest::newRow("year past 32 bits") << u"CUE|--year|99999999999"_s << year.arg(u"99999999999"_s);
+        QTest::newRow("year past 9999") << u"CUE|--year|10000"_s << year.arg(u"10000"_s);
+        QTest::newRow("empty year") << u"CUE|--year|"_s << year.arg(QString());
+        const QString stall = u"--stall-timeout takes a number of seconds from 1 to 86400.\n"_s;
+        QTest::newRow("stall time-out of a tenth of a millisecond") << u"CUE|--stall-timeout|0.0001"_s << stall;
+        QTest::newRow("stall time-out not a number") << u"CUE|--stall-timeout|nan"_s << stall;
+        QTest::newRow("audio a folder") << u"CUE|--audio|DIR"_s << u"The audio file \"DIR\" is not a regular file.\n"_s;
+        QTest::newRow("audio a FIFO") << u"CUE|--audio|FIFO"_s << u"The audio file \"FIFO\" is not a regular file.\n"_s;
+        QTest::newRow("audio /dev/zero") << u"CUE|--audio|/dev/zero"_s
+                                         << u"The audio file \"/dev/zero\" is not a regular file.\n"_s;
+        QTest::newRow("sheet names a folder")
+            << u"CUE|--dest|DIR"_s << u"The audio file \"DIR/-s.mp3\" is not a regular file.\n"_s;
+    }
+    void badValues()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"folder"_s), fifo = dir.filePath(u"fifo"_s);
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({u"00:00:00"_s, u"00:01:45"_s})));
+        // The album is never cut: the splitter is missing, so a bad value let through fails every track.
+        QVERIFY(writeFile(dir.filePath(u"-s.mp3"_s), "not audio"));
+        QVERIFY(QDir(dir.path()).mkpath(u"folder/-s.mp3"_s));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString cue = dir.filePath(u"album.cue"_s);
+        arguments.replace(u"CUE"_s, cue).replace(u"DIR"_s, folder).replace(u"FIFO"_s, fifo);
+        // The sheet's own album is a folder when the sheet is read from inside "folder".
+        if (QTest::currentDataTag() == "sheet names a folder"_L1) {
+            QVERIFY(QFile::copy(cue, folder + u"/album.cue"_s));
+            arguments.replace(cue, folder + u"/album.cue"_s);
+        }
+
+        const ToolRun run = runSplit(arguments.split(u'|'), dir.path(), u"/nonexistent/mp3splt"_s);
+
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(QString::fromUtf8(run.err), expected.replace(u"DIR"_s, folder).replace(u"FIFO"_s, fifo));
+        QCOMPARE(run.out, QByteArray());
+        QFile::remove(folder + u"/album.cue"_s);
+        // A hash would read the FIFO, and wait for a writer that never comes.
+        QCOMPARE(entriesOf(dir.path()), (QStringList{u"-s.mp3"_s, u"album.cue"_s, u"fifo"_s, u"folder"_s}));
+        QCOMPARE(entriesOf(folder), QStringList{u"-s.mp3"_s});
+    }
+
+    // A FILE line written on another machine names a path that is not there; the album of that name beside the
+    // sheet is taken, --tracks says so, and the split cuts it. A path that is there as written keeps priority.
+    void audioBesideTheSheet_data()
+    {
+        QTest::addColumn<QByteArray>("fileLine");
+        QTest::addColumn<QString>("taken"); // relative to the sheet's folder
+        QTest::addColumn<bool>("foundBeside");
+        QTest::newRow("Windows path") << QByteArray("FILE \"C:\\Music\\Some Band\\-s.mp3\" MP3") << u"-s.mp3"_s << true;
+        QTest::newRow("another machine's home") << QByteArray("FILE /home/someone/-s.mp3 MP3") << u"-s.mp3"_s << true;
+        QTest::newRow("there as written") << QByteArray("FILE \"disc/-s.mp3\" MP3") << u"disc/-s.mp3"_s << false;
+        QTest::newRow("nowhere") << QByteArray("FILE \"C:\\Music\\gone.mp3\" MP3") << u"C:\\Music\\gone.mp3"_s << false;
+    }
+    void audioBesideTheSheet()
+    {
+        QFETCH(QByteArray, fileLine);
+        QFETCH(QString, taken);
+        QFETCH(bool, foundBeside);
+        QTemporaryDir dir;
+        const QString folder = QDir(dir.path()).canonicalPath();
+        QVERIFY(makeAlbum(folder, AlbumFormat::Mp3Cbr, {1.6, 1.6}, u"-s"_s));
+        QVERIFY(QDir(folder).mkdir(u"disc"_s) && QFile::copy(folder + u"/-s.mp3"_s, folder + u"/disc/-s.mp3"_s));
+        QByteArray text = sheet({u"00:00:00"_s, u"00:01:45"_s});
+        text.replace("FILE \"-s.mp3\" MP3", fileLine);
+        QVERIFY(writeFile(folder + u"/album.cue"_s, text));
+        const QString path = folder + u'/' + taken;
+
+        const ToolRun tracks = runSplit({u"--tracks"_s, folder + u"/album.cue"_s});
+        QCOMPARE(tracks.exitCode, 0);
+        const QString json = QString::fromUtf8(tracks.out);
+        QVERIFY2(json.contains(uR"("audio": "%1")"_s.arg(path).replace(u"\\"_s, u"\\\\"_s)), qPrintable(json));
+        QCOMPARE(json.count(uR"("file": "%1")"_s.arg(path).replace(u"\\"_s, u"\\\\"_s)), 2);
+        const QString written = QString::fromUtf8(fileLine).section(u' ', 1, -2).remove(u'"');
+        QCOMPARE(json.section(u"\n \"foundBesideSheet\": "_s, 1),
+                 foundBeside
+                     ? uR"([{"written": "%1", "taken": "%2"}]})"_s.arg(written, path).replace(u"\\"_s, u"\\\\"_s) +
+                           u'\n'
+                     : u"[]}\n"_s);
+
+        const ToolRun split = runSplit({folder + u"/album.cue"_s, u"--numbered"_s}, folder);
+        if (taken.contains(u"gone"_s)) {
+            QCOMPARE(split.exitCode, 2);
+            QCOMPARE(split.err, QByteArray("Audio-file not found! Please select one!\n"));
+        } else {
+            QVERIFY2(split.exitCode == 0, split.err);
+            QVERIFY(QFile::exists(folder + u"/01 Some Band - Take. 1.3.mp3"_s));
+        }
+    }
+
+    // --tracks prints what the sheet holds, but nothing that a terminal would act on: DEL, C1 controls and
+    // bidirectional overrides and isolates are escaped like the C0 controls, and the JSON stays valid.
+    void tracksEscapeControls()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s),
+                          "FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nTITLE \"\x1b[1mA\x7f\xc2\x9b"
+                          "2J\xe2\x80\xae"
+                          "B\xe2\x81\xa6"
+                          "C\xe2\x81\xa9\"\nINDEX 01 00:00:00\n"));
+        const ToolRun run = runSplit({u"--tracks"_s, dir.filePath(u"album.cue"_s)});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("\"title\": \"\\u001b[1mA\\u007f\\u009b2J\\u202eB\\u2066C\\u2069\""), run.out);
+        for (const char c : run.out)
+            QVERIFY2(c == '\n' || (uchar(c) >= 0x20 && uchar(c) < 0x7f), run.out);
+    }
+
+    // Cue frames become the splitter's hundredths rounded, not cut: 1 s and 2 frames is 1.0267 s, so 1.03.
+    void startTimesRoundedForTheSplitter()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {1.6, 1.6, 1.6}, u"-s"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s),
+                          sheet({u"00:00:00"_s, u"00:01:02"_s, u"00:02:74"_s, u"00:03:38"_s})));
+        const QString arguments = dir.filePath(u"arguments"_s);
+        const QString splitter =
+            standInSplitter(dir.path(), "printf '%s\\n' \"$@\" >>'" + arguments.toUtf8() + "'; REAL");
+
+        const ToolRun run = runSplit({dir.filePath(u"album.cue"_s), u"--dest"_s, dir.path()}, {}, splitter);
+
+        QVERIFY2(run.exitCode == 0, run.err);
+        const QStringList words = QString::fromUtf8(readFile(arguments)).split(u'\n');
+        const qsizetype audio = words.indexOf(dir.filePath(u"-s.mp3"_s));
+        QVERIFY2(audio > 0, qPrintable(words.join(u' ')));
+        QCOMPARE(words.mid(audio + 1, 5),
+                 (QStringList{u"0.00.00"_s, u"0.01.03"_s, u"0.02.99"_s, u"0.03.51"_s, u"EOF"_s}));
+    }
+
     // A relative path in, absolute paths out, keys in a fixed order, one track a line, each with its own file.
     void tracks()
     {
@@ -117,7 +256,8 @@ private slots:
         QCOMPARE(QString::fromUtf8(run.out), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/Live Album.mp3", "isOgg": false, "encoding": "UTF-8",
  "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00", "file": "%1/Live Album.mp3"},
   {"title": "Second Song", "performer": "The Band feat. Guest", "index": "04:00:12", "file": "%1/Live Album.mp3"},
-  {"title": "Outro", "performer": "The Band", "index": "00:31:05", "file": "%1/Bonus.ogg"}]}
+  {"title": "Outro", "performer": "The Band", "index": "00:31:05", "file": "%1/Bonus.ogg"}],
+ "foundBesideSheet": []}
 )"_s.arg(folder));
         // clang-format on
 

@@ -38,7 +38,9 @@ QByteArray sheet(const QList<std::pair<QByteArray, QByteArray>> &tracks)
 bool holdsControlCharacters(const QByteArray &utf8)
 {
     for (const QChar c : QString::fromUtf8(utf8)) {
-        if (c != u'\n' && (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)))
+        const char16_t u = c.unicode();
+        if (c != u'\n' &&
+            (u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069)))
             return true;
     }
     return false;
@@ -82,6 +84,11 @@ private slots:
             << QByteArray("A") << QByteArray("B.mp3\0 evil", 11) << u"A - B.mp3_ evil.mp3"_s << false;
         QTest::newRow("escape sequences") << QByteArray("\x1b[31mRed\xc2\x9b") << QByteArray("\x1b]0;owned\x07T\x7f")
                                           << u"_[31mRed_ - _]0;owned_T_.mp3"_s << false;
+        // A right-to-left override or an isolate makes a name read as another in a listing or on a terminal.
+        QTest::newRow("bidirectional overrides and isolates")
+            << QByteArray("\xe2\x80\xae\xe2\x80\xaa"
+                          "evil\xe2\x80\xac")
+            << QByteArray("\xe2\x81\xa6gpj.exe\xe2\x81\xa9") << u"__evil_ - _gpj.exe_.mp3"_s << false;
         QTest::newRow("title too long for a name")
             << QByteArray() << QString(150, QChar(0x00F6)).toUtf8()
             << u"Some Band - "_s + QString(119, QChar(0x00F6)) + u".mp3"_s << false;
@@ -200,6 +207,29 @@ private slots:
         QCOMPARE(after.size(), before.size() + made);
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             QCOMPARE(after.value(it.key()), it.value());
+    }
+
+    // A splitter that hangs whatever it is given: after the one run and one track's own run have stalled, it is not
+    // run again, and every track left fails with the same reason. (Each track used to get a run of its own and stall
+    // in turn: a quarter of an hour for a 15-track album.)
+    void hangingSplitterGivenUp()
+    {
+        QTemporaryDir dir;
+        QVERIFY(copyAlbum(dir.path()));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+        const QString runs = dir.filePath(u"runs"_s);
+        const QString splitter = standInSplitter(m_store.path(), "echo run >>'" + runs.toUtf8() + "'; exec sleep 60");
+
+        const ToolRun run = runSplit({u"album.cue"_s, u"--stall-timeout"_s, u"1"_s}, dir.path(), splitter);
+
+        QCOMPARE(run.exitCode, 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QCOMPARE(failures.size(), 3);
+        for (const QString &failure : failures)
+            QVERIFY2(failure.endsWith(u"FAILED: The splitter made no progress for 1 s and was stopped."_s),
+                     qPrintable(failure));
+        QCOMPARE(readFile(runs), QByteArray("run\nrun\n"));
+        QCOMPARE(entriesOf(dir.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"runs"_s}));
     }
 
     // Ctrl+C, kill and a closed terminal stop the splitter at once; the tracks made stay, the work folder goes, and

@@ -1,6 +1,8 @@
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -35,17 +37,32 @@ std::optional<QString> quotedName(const QString &line)
     return cleanedString(line.sliced(open + 1, close - open - 1));
 }
 
-std::optional<AudioFile> audioInQuotedName(const QString &name, const QString &folder)
+// Rippers write the path of the machine they ran on ("C:\Music\album.mp3", "/home/someone/album.mp3"), and the
+// album is then copied beside its sheet: when nothing is found at the name as written, the file of its last
+// component beside the sheet is taken. Only the last component is used, so the file always lies in the folder.
+QString audioPath(const QString &folder, const QString &name, FileLookup lookup)
+{
+    const QString written = joinedPath(folder, name);
+    if (lookup == FileLookup::AsWritten || QFileInfo::exists(written))
+        return written;
+    const QString last = name.sliced(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+    if (last.isEmpty() || last == name || last == u"."_s || last == u".."_s)
+        return written;
+    const QString beside = joinedPath(folder, last);
+    return QFileInfo(beside).isFile() ? beside : written;
+}
+
+std::optional<AudioFile> audioInQuotedName(const QString &name, const QString &folder, FileLookup lookup)
 {
     for (const AudioType &type : audioTypes) {
         if (name.endsWith(type.extension, Qt::CaseInsensitive))
-            return AudioFile{joinedPath(folder, name), type.isOgg};
+            return AudioFile{audioPath(folder, name, lookup), type.isOgg};
     }
     return std::nullopt;
 }
 
 // An unquoted name ends where its extension does; the blank or file type word after it is cleaned away.
-std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &folder)
+std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &folder, FileLookup lookup)
 {
     for (const AudioType &type : audioTypes) {
         const qsizetype p = line.indexOf(type.extension, 0, Qt::CaseInsensitive);
@@ -53,7 +70,7 @@ std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &fo
             continue;
         const QString name = cleanedString(line.mid(nameOffset, p));
         if (!name.isEmpty())
-            return AudioFile{joinedPath(folder, name), type.isOgg};
+            return AudioFile{audioPath(folder, name, lookup), type.isOgg};
     }
     return std::nullopt;
 }
@@ -71,16 +88,17 @@ QString otherName(const QString &line)
 
 } // namespace
 
-std::optional<AudioFile> audioOnFileLine(const QString &line, const QString &folder)
+std::optional<AudioFile> audioOnFileLine(const QString &line, const QString &folder, FileLookup lookup)
 {
     // An empty quoted name names nothing, so the rest of the line is read as an unquoted one.
     const std::optional<QString> quoted = quotedName(line);
-    return !quoted || quoted->isEmpty() ? audioInPlainLine(line, folder) : audioInQuotedName(*quoted, folder);
+    return !quoted || quoted->isEmpty() ? audioInPlainLine(line, folder, lookup)
+                                        : audioInQuotedName(*quoted, folder, lookup);
 }
 
-QString fileOnFileLine(const QString &line, const QString &folder)
+QString fileOnFileLine(const QString &line, const QString &folder, FileLookup lookup)
 {
-    if (const std::optional<AudioFile> audio = audioOnFileLine(line, folder))
+    if (const std::optional<AudioFile> audio = audioOnFileLine(line, folder, lookup))
         return audio->path;
     // Slashes alone name no file: joined, they would give the sheet's own folder.
     const QString name = otherName(line);

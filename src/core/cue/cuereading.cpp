@@ -5,6 +5,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
@@ -27,6 +29,16 @@ CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
             seen.insert(*file);
             reading.audioFiles.append(*file);
         }
+    }
+    for (const QString &line : lines) {
+        if (!line.startsWith(u"file", Qt::CaseInsensitive))
+            continue;
+        const QString taken = fileOnFileLine(line, destination);
+        const QString written = fileOnFileLine(line, {}, FileLookup::AsWritten);
+        if (taken != fileOnFileLine(line, destination, FileLookup::AsWritten) &&
+            std::none_of(reading.filesFoundBeside.cbegin(), reading.filesFoundBeside.cend(),
+                         [&](const FileFoundBeside &found) { return found.written == written; }))
+            reading.filesFoundBeside.append({written, taken});
     }
     return reading;
 }

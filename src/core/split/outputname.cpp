@@ -1,7 +1,10 @@
 #include "core/split/outputname.h"
 
+#include "core/text/controlcharacters.h"
+
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -9,11 +12,6 @@ using namespace Qt::StringLiterals;
 namespace velvane {
 
 namespace {
-
-bool isControl(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
 
 qsizetype utf8Size(const QString &text)
 {
@@ -43,6 +41,12 @@ QString headWithin(const QString &text, qsizetype maxBytes)
     return text.first(kept);
 }
 
+QString trackNumberText(int number, int trackCount)
+{
+    const qsizetype width = std::max<qsizetype>(2, QString::number(trackCount).size());
+    return QString::number(number).rightJustified(width, u'0');
+}
+
 } // namespace
 
 QString cleanedFilename(const QString &text)
@@ -64,7 +68,7 @@ QString withoutControlCharacters(const QString &text)
 {
     QString shown = text;
     for (QChar &c : shown) {
-        if (isControl(c.unicode()))
+        if (isControlCharacter(c.unicode()))
             c = u'_';
     }
     return shown;
@@ -74,7 +78,9 @@ QString OutputName::fileName(int attempt, int maxBytes) const
 {
     const QString mark = attempt > 1 ? u" ("_s % QString::number(attempt) % u')' : QString();
     const QString tail = mark % u'.' % extension;
-    const QString separator = u" - "_s;
+    // A track without a performer is named by its title alone; with neither, the separator keeps the name from
+    // being the bare extension, a hidden file.
+    const QString separator = performer.isEmpty() && !title.isEmpty() ? QString() : u" - "_s;
     const qsizetype fixed = utf8Size(prefix) + utf8Size(separator) + utf8Size(tail);
 
     QString shortPerformer = performer;
@@ -90,20 +96,20 @@ QString OutputName::fileName(int attempt, int maxBytes) const
     return maxBytes > 0 && utf8Size(name) > maxBytes ? headWithin(name, maxBytes) : name;
 }
 
-OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered)
+OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered, int trackCount)
 {
     OutputName name;
     if (numbered)
-        name.prefix = (number < 10 ? u"0"_s % QString::number(number) : QString::number(number)) % u' ';
+        name.prefix = trackNumberText(number, trackCount) % u' ';
     name.performer = withoutControlCharacters(cleanedFilename(entry.value(u"performer"_s)));
     name.title = withoutControlCharacters(cleanedFilename(entry.value(u"title"_s)));
     name.extension = extension;
     return name;
 }
 
-QString outputName(int number, const TrackEntry &entry, const QString &extension, bool numbered)
+QString outputName(int number, const TrackEntry &entry, const QString &extension, bool numbered, int trackCount)
 {
-    return outputNameParts(number, entry, extension, numbered).fileName(1, std::numeric_limits<int>::max());
+    return outputNameParts(number, entry, extension, numbered, trackCount).fileName(1, std::numeric_limits<int>::max());
 }
 
 } // namespace velvane

@@ -10,29 +10,33 @@ namespace velvane {
 // tabs are halved (an existing "*" counts as one of them), everything else passes unchanged.
 [[nodiscard]] QString cleanedFilename(const QString &text);
 
-// Sheet text as it may be shown or printed: every control character (C0, DEL, C1) becomes "_", so a NUL can never
-// cut a name short and an escape sequence can never reach a terminal.
+// Sheet text as it may be shown or printed: every control character (C0, DEL, C1, bidirectional overrides and
+// isolates) becomes "_", so a NUL can never cut a name short and an escape sequence can never reach a terminal.
 [[nodiscard]] QString withoutControlCharacters(const QString &text);
 
 // The parts of a piece's file name, kept apart so that a name too long for its folder is shortened where it
 // hurts least: the title first, then the performer; the number and the extension always stay.
 struct OutputName
 {
-    QString prefix; // "07 " when numbered, else empty
+    QString prefix; // "07 " or "007 " when numbered, else empty
     QString performer;
     QString title;
     QString extension;
 
-    // "prefix performer - title.ext", with " (attempt)" before the extension from the second attempt on, within
-    // maxBytes of UTF-8 (the folder's limit on one name).
+    // "prefix performer - title.ext" ("prefix title.ext" without a performer), with " (attempt)" before the
+    // extension from the second attempt on, within maxBytes of UTF-8 (the folder's limit on one name).
     [[nodiscard]] QString fileName(int attempt = 1, int maxBytes = 255) const;
 };
 
-// The name of track number's piece: the cleaned performer and title, control characters replaced, with "07 " or
-// "12 " in front when numbered. A missing title or performer counts as empty.
-[[nodiscard]] OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered);
+// The name of track number's piece: the cleaned performer and title, control characters replaced, with the track
+// number and a blank in front when numbered, zero-filled to the digits of trackCount, at least two ("07" of 12,
+// "007" of 120), so that a plain sort of the names keeps the tracks in order. A missing title or performer counts
+// as empty.
+[[nodiscard]] OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered,
+                                         int trackCount);
 
 // outputNameParts(...).fileName() without a length limit, as the status sheet shows it.
-[[nodiscard]] QString outputName(int number, const TrackEntry &entry, const QString &extension, bool numbered);
+[[nodiscard]] QString outputName(int number, const TrackEntry &entry, const QString &extension, bool numbered,
+                                 int trackCount);
 
 } // namespace velvane

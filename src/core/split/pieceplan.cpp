@@ -65,7 +65,7 @@ PiecePlan trackPiece(const SplitSettings &settings, qsizetype track, const QStri
             track,
             cueTimeInFrames(entry.value(u"index"_s)).value_or(-1),
             std::nullopt,
-            outputNameParts(number, entry, extension, settings.numbered),
+            outputNameParts(number, entry, extension, settings.numbered, int(settings.tracks.size())),
             entry.value(u"title"_s),
             entry.value(u"performer"_s)};
 }
@@ -74,9 +74,7 @@ PiecePlan pregapPiece(const SplitSettings &settings, const PiecePlan &first, con
 {
     const QString title = u"Pregap"_s;
     const TrackEntry entry{{u"performer"_s, first.performer}, {u"title"_s, title}};
-    OutputName name = outputNameParts(0, entry, extension, settings.numbered);
-    if (settings.numbered)
-        name.prefix = u"00 "_s;
+    const OutputName name = outputNameParts(0, entry, extension, settings.numbered, int(settings.tracks.size()));
     return {0, first.track, 0, first.start, name, title, first.performer};
 }
 

@@ -32,6 +32,9 @@ struct Job
     int total = 0;
     int done = 0; // the sheet's tracks finished, failed or not
     const PiecePlan *shown = nullptr;
+    // Set when a cut of one track stalled as well: a splitter that hangs whatever it cuts is not run again, and
+    // every track still to make fails with this.
+    QString splitterHangs = {};
 };
 
 TrackOutcome failed(int number, QString reason)
@@ -197,7 +200,10 @@ TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index, std::
         case SplitterEvent::PieceReady:
             return finishPiece(job, source, piece, event.path);
         case SplitterEvent::PieceBad:
+            return failed(piece.number, event.reason);
         case SplitterEvent::Failed:
+            if (event.stalled)
+                job.splitterHangs = event.reason;
             return failed(piece.number, event.reason);
         case SplitterEvent::Finished:
             return failed(piece.number, u"The splitter made no piece for this track."_s);
@@ -207,7 +213,8 @@ TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index, std::
 
 void cutSource(Job &job, const SourcePlan &source)
 {
-    const QString problem = job.work.isValid() ? source.problem : job.work.problem();
+    const QString ownProblem = job.work.isValid() ? source.problem : job.work.problem();
+    const QString problem = ownProblem.isEmpty() ? job.splitterHangs : ownProblem;
     if (!problem.isEmpty()) {
         for (const PiecePlan &piece : source.pieces) {
             show(job, piece);
@@ -231,6 +238,10 @@ void cutSource(Job &job, const SourcePlan &source)
             continue;
         }
         show(job, piece);
+        if (!job.splitterHangs.isEmpty()) {
+            report(job, failed(piece.number, job.splitterHangs));
+            continue;
+        }
         const auto started = early.find(i);
         report(job, cutAlone(job, source, i, started != early.end() ? std::move(started->second) : nullptr));
     }

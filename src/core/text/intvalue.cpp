@@ -22,4 +22,20 @@ int intValue(const QString &text)
     return int(value);
 }
 
+std::optional<int> wholeNumberIn(const QString &text, int lowest, int highest)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 10)
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : trimmed) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value < lowest || value > highest)
+        return std::nullopt;
+    return int(value);
+}
+
 } // namespace velvane

@@ -1,0 +1,10 @@
+#include "core/text/controlcharacters.h"
+
+namespace velvane {
+
+bool isControlCharacter(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace velvane
