@@ -202,6 +202,45 @@ private slots:
             QCOMPARE(after.value(it.key()), it.value());
     }
 
+    // An album of full size with a stretch of zeros inside track 2, as an unfinished download leaves it. Track 2 was
+    // made with the first seconds of track 3 at its end, and track 3 failed as too short. Now the damage is found and
+    // named for the track it touches, and the tracks around it are made, each exactly its own audio.
+    void damagedAlbum()
+    {
+        QTemporaryDir dir;
+        const auto album = makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {20.0, 20.0, 20.0});
+        QVERIFY(album);
+        const auto whole = decodePcm(album->path);
+        QVERIFY(whole);
+        QFile file(album->path);
+        // 128 kb/s at 44.1 kHz: 417.96 bytes a frame of 1152 samples, behind the Info frame of as many.
+        const auto byteAt = [](double seconds) {
+            return qint64(417.96 * (1 + seconds * sampleRate / 1152));
+        };
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(byteAt(26.3)));
+        QVERIFY(file.write(QByteArray(byteAt(32.5) - byteAt(26.3), '\0')) > 0);
+        file.close();
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), "PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\n"
+                                                        "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                                                        "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:20:00\n"
+                                                        "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 01 00:40:00\n"));
+
+        const ToolRun run = runSplit({u"album.cue"_s, u"--dest"_s, u"."_s}, dir.path());
+
+        QCOMPARE(run.exitCode, 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures[0].endsWith(u"FAILED: The album is damaged from 0:26 to 0:33."_s), qPrintable(failures[0]));
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"Band - Two.mp3"_s)));
+        const QList<std::pair<QString, double>> made{{u"Band - One.mp3"_s, 0.0}, {u"Band - Three.mp3"_s, 40.0}};
+        for (const auto &[name, start] : made) {
+            const auto pcm = decodePcm(dir.filePath(name)).value_or(QList<qint16>());
+            const qint64 from = qint64(start * sampleRate);
+            QVERIFY2(qAbs(pcm.size() - 20 * sampleRate) <= 146 && offsetIn(*whole, pcm, from, 146) >= 0,
+                     qPrintable(u"%1: %2 samples"_s.arg(name).arg(pcm.size())));
+        }
+    }
+
     // Ctrl+C, kill and a closed terminal stop the splitter at once; the tracks made stay, the work folder goes, and
     // the exit status tells which signal it was.
     void interrupted_data()
