@@ -158,8 +158,8 @@ void SplitterRun::State::begin()
         if (header && header->hasGaplessInfo && !header->writtenByLame) {
             input = lameNamedCopy(*header);
             if (input.isEmpty())
-                return fail(
-                    u"The splitter needs a copy of this audio file (its header names ffmpeg's encoder), and none could be made in the work folder."_s);
+                return fail(u"The splitter needs a copy of this audio file (its header names ffmpeg's encoder), "_s
+                            u"and none could be made in the work folder."_s);
         }
     }
 
