@@ -91,7 +91,7 @@ struct SplitterRun::State
     [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
     [[nodiscard]] std::pair<qint64, qint64> pieceSpan(int index) const;
     [[nodiscard]] QString damageIn(int index) const;
-    [[nodiscard]] QString lameNamedCopy(const MpegStream &header);
+    [[nodiscard]] QString splitterCopy(const MpegStream &header);
     void cutAroundDamage();
     [[nodiscard]] qint64 splitterCut(qint64 hundredths) const;
     [[nodiscard]] int skippedAtCut(int cut) const;
@@ -149,17 +149,17 @@ void SplitterRun::State::begin()
     cutTimes = starts;
     cutEnd = end;
     // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header. The splitter
-    // does it for an album with LAME's own tag or with no Info frame, and refuses ffmpeg's ("Lavc"), which it reads
-    // when the tag names LAME.
+    // does it for an album with LAME's own tag or with no Info frame, and refuses any other Info frame: it is given
+    // a copy where ffmpeg's tag ("Lavc") names LAME, which it then reads right, or where an Info frame without a
+    // LAME tag (Xing, VBRI), which tells no delay, is left out.
     if (!request.isOgg) {
         const auto header = scanMpegFile(audio, true);
-        withoutInfoFrame = header && header->infoFrameOffset < 0;
-        bitReservoir = header && (header->hasGaplessInfo || withoutInfoFrame);
-        if (header && header->hasGaplessInfo && !header->writtenByLame) {
-            input = lameNamedCopy(*header);
-            if (input.isEmpty())
-                return fail(u"The splitter needs a copy of this audio file (its header names ffmpeg's encoder), "_s
-                            u"and none could be made in the work folder."_s);
+        const bool needsCopy = header && header->infoFrameOffset >= 0 && !header->writtenByLame;
+        withoutInfoFrame = header && (header->infoFrameOffset < 0 || (needsCopy && !header->hasGaplessInfo));
+        bitReservoir = header.has_value();
+        if (needsCopy && (input = splitterCopy(*header)).isEmpty()) {
+            return fail(u"The splitter can cut this audio file exactly only from a copy with another header, and "_s
+                        u"none could be made in the work folder."_s);
         }
     }
 
@@ -193,13 +193,25 @@ void SplitterRun::State::begin()
         cutAroundDamage();
 }
 
-QString SplitterRun::State::lameNamedCopy(const MpegStream &header)
+QString SplitterRun::State::splitterCopy(const MpegStream &header)
 {
     const QString copy = QDir(work).filePath(u"input.mp3"_s);
-    QFile file(copy);
-    if (!QFile::copy(audio, copy) || !file.open(QIODevice::ReadWrite) || !file.seek(header.lameTagOffset) ||
-        file.write("LAME3.100") != 9 || !file.flush()) {
-        QFile::remove(copy);
+    QFile from(audio), to(copy);
+    bool done = from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if (done && header.hasGaplessInfo) {
+        QByteArray head = from.read(header.lameTagOffset + 9);
+        done = head.size() == header.lameTagOffset + 9 &&
+               to.write(head.replace(header.lameTagOffset, 9, "LAME3.100")) == head.size();
+    } else if (done) {
+        done = to.write(from.read(header.infoFrameOffset)) == header.infoFrameOffset &&
+               from.seek(header.infoFrameOffset + header.infoFrameSize);
+    }
+    while (done && !from.atEnd()) {
+        const QByteArray block = from.read(4 << 20);
+        done = !block.isEmpty() && to.write(block) == block.size();
+    }
+    if (!done || !to.flush()) {
+        to.remove();
         return {};
     }
     return copy;

@@ -95,6 +95,8 @@ void TestSplitterRun::piecesMakeTheAlbum_data()
     // No Info frame: pieces opened with a frame of silence and one decoded in part, and did not join.
     QTest::newRow("mp3 without Info frame") << AlbumFormat::Mp3NoInfo << 3 << false;
     QTest::newRow("mp3 without Info frame, 12 pieces") << AlbumFormat::Mp3NoInfo << 12 << false;
+    // The splitter refuses the bit reservoir for a Xing frame without a LAME tag: pieces cut on frames, not joining.
+    QTest::newRow("mp3 vbr, Xing frame without LAME tag") << AlbumFormat::Mp3XingOnly << 3 << false;
 }
 
 void TestSplitterRun::piecesMakeTheAlbum()

@@ -75,11 +75,19 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     switch (format) {
     case AlbumFormat::Mp3Cbr:
     case AlbumFormat::Mp3Vbr:
-    case AlbumFormat::Mp3NoInfo: {
-        const QStringList mode = format == AlbumFormat::Mp3Vbr   ? QStringList{u"-V"_s, u"2"_s}
-                                 : format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
-                                                                 : QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s};
+    case AlbumFormat::Mp3NoInfo:
+    case AlbumFormat::Mp3XingOnly: {
+        const QStringList mode = format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
+                                 : format == AlbumFormat::Mp3NoInfo
+                                     ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
+                                     : QStringList{u"-V"_s, u"2"_s};
         encoded = run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
+        if (encoded && format == AlbumFormat::Mp3XingOnly) {
+            QFile file(album.path);
+            const qsizetype tag = file.open(QIODevice::ReadWrite) ? file.peek(4096).indexOf("LAME3.") : -1;
+            if (tag < 0 || !file.seek(tag) || file.write(QByteArray(36, '\0')) != 36)
+                encoded.reset();
+        }
         break;
     }
     case AlbumFormat::Mp3FfmpegCbr:

@@ -17,6 +17,7 @@ enum class AlbumFormat
     Mp3FfmpegCbr, // ffmpeg's libmp3lame at 128 kb/s, whose LAME tag names "Lavc"
     Mp3FfmpegVbr, // ffmpeg's libmp3lame -q:a 2
     Mp3NoInfo,    // lame -t --cbr -b 128: no Info frame, so no delay or padding told
+    Mp3XingOnly,  // lame -V 2 with its LAME tag blanked: a Xing frame that tells no delay, as older encoders wrote
     Ogg           // oggenc -q 5
 };
 
