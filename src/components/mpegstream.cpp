@@ -367,7 +367,7 @@ bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, i
         if (room == 0)
             return tags + info + silence;
         // Room left over widens the ID3v2 tag's padding, or makes an empty tag; the tags are written there later.
-        if (!oneTag || (tags.isEmpty() && room < 10))
+        if (room < 0 || !oneTag || (tags.isEmpty() && room < 10))
             return std::nullopt;
         QByteArray tag = tags.isEmpty() ? QByteArray("ID3\x03\0\0\0\0\0\0", 10) : tags;
         tag.resize(tag.size() + (tags.isEmpty() ? room - 10 : room), '\0');
