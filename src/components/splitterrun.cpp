@@ -96,8 +96,8 @@ struct SplitterRun::State
     [[nodiscard]] qint64 splitterCut(qint64 hundredths) const;
     [[nodiscard]] int skippedAtCut(int cut) const;
     [[nodiscard]] qint64 streamSample(qint64 hundredths) const;
-    [[nodiscard]] QString completeHeader(int index, const QString &path);
-    [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
+    [[nodiscard]] QString completeHeader(int index, const QString &path, std::optional<MpegStream> &piece);
+    [[nodiscard]] QString pieceProblem(int index, const QString &path, const std::optional<MpegStream> &mpeg) const;
     [[nodiscard]] QString finishPiece(int index, const QString &path);
     void report(int index, const QString &path);
     void reportPastEnd();
@@ -386,12 +386,9 @@ qint64 SplitterRun::State::streamSample(qint64 hundredths) const
 // encoder's padding of the album at its end, unless told; a joined album's header speaks for its first part only, so
 // its padding is not at the end and none is dropped. The splitter often leaves the tag's CRC stale. A piece that
 // must start before the first sample a decoder plays gets a frame of silence in front to skip instead.
-QString SplitterRun::State::completeHeader(int index, const QString &path)
+QString SplitterRun::State::completeHeader(int index, const QString &path, std::optional<MpegStream> &piece)
 {
-    if (request.isOgg || !bitReservoir || !QFileInfo(path).isFile())
-        return {};
-    const auto piece = scanMpegFile(path);
-    if (!piece || !piece->hasGaplessInfo || !piece->gaps.isEmpty())
+    if (!bitReservoir || !piece || !piece->hasGaplessInfo || !piece->gaps.isEmpty())
         return {};
     const int delay = piece->encoderDelay + skippedAtCut(index);
     int padding = piece->encoderPadding - (isLastToEnd(index) ? 0 : skippedAtCut(index + 1));
@@ -399,12 +396,22 @@ QString SplitterRun::State::completeHeader(int index, const QString &path)
         padding = albumEndsAsTold ? albumMpeg->encoderPadding : 0;
     if (delay == piece->encoderDelay && padding == piece->encoderPadding && piece->lameCrcValid)
         return {};
-    const bool done = delay >= 0 ? setGaplessInfo(path, *piece, delay, padding)
-                                 : primeWithSilence(path, *piece, delay + piece->frameSamples, padding);
-    return done ? QString() : u"The header of the splitter's piece could not be completed."_s;
+    if (delay < 0) {
+        if (!primeWithSilence(path, *piece, delay + piece->frameSamples, padding) || !(piece = scanMpegFile(path)))
+            return u"The header of the splitter's piece could not be completed."_s;
+        return {};
+    }
+    if (!setGaplessInfo(path, *piece, delay, padding))
+        return u"The header of the splitter's piece could not be completed."_s;
+    piece->encoderDelay = delay;
+    piece->encoderPadding = padding;
+    piece->lameCrcValid = true;
+    if (piece->frameCountOffset >= 0)
+        piece->headerFrames = piece->audioFrames;
+    return {};
 }
 
-QString SplitterRun::State::pieceProblem(int index, const QString &path) const
+QString SplitterRun::State::pieceProblem(int index, const QString &path, const std::optional<MpegStream> &mpeg) const
 {
     const QFileInfo info(path);
     if (!info.isFile())
@@ -419,13 +426,11 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
         samples = length->samples;
     } else {
-        // Every frame is walked: a header can claim any length, and the bytes between frames can be anything.
-        const auto piece = scanMpegFile(path);
-        if (!piece)
+        if (!mpeg)
             return u"The splitter's piece is not playable MP3 audio."_s;
-        if (!piece->gaps.isEmpty())
+        if (!mpeg->gaps.isEmpty())
             return u"The splitter's piece is damaged: part of it is no MP3 audio."_s;
-        samples = piece->playedSamples();
+        samples = mpeg->playedSamples();
     }
 
     const auto [from, to] = pieceSpan(index);
@@ -449,9 +454,13 @@ QString SplitterRun::State::finishPiece(int index, const QString &path)
 {
     if (const QString damaged = damageIn(index); !damaged.isEmpty())
         return damaged;
-    if (const QString unfinished = completeHeader(index, path); !unfinished.isEmpty())
+    // Every frame is walked: a header can claim any length, and the bytes between frames can be anything.
+    std::optional<MpegStream> mpeg;
+    if (!request.isOgg && QFileInfo(path).isFile())
+        mpeg = scanMpegFile(path);
+    if (const QString unfinished = completeHeader(index, path, mpeg); !unfinished.isEmpty())
         return unfinished;
-    return pieceProblem(index, path);
+    return pieceProblem(index, path, mpeg);
 }
 
 void SplitterRun::State::report(int index, const QString &path)
