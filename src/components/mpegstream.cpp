@@ -231,7 +231,7 @@ QList<MpegDamage> MpegStream::damage(qint64 fileSize) const
     const double averageFrame = double(frameBytes) / double(audioFrames);
     QList<qint64> lostFrames;
     for (const MpegGap &gap : gaps)
-        lostFrames.append(std::max<qint64>(1, qRound64(double(gap.bytes) / averageFrame)));
+        lostFrames.append(qRound64(double(gap.bytes) / averageFrame)); // none for bytes put in between frames
     const bool headerCountsThisFile =
         headerBytes > 0 && (headerBytes == fileSize || headerBytes == fileSize - infoFrameOffset);
     if (headerCountsThisFile && headerFrames > audioFrames && gaps.size() == 1)
@@ -286,8 +286,24 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
     stream.firstAudioOffset = at;
     if (headerOnly)
         return stream;
+    // Albums and pieces are walked whole, and most of their frames repeat the header before them but for the padding
+    // bit, so a header read is kept for those.
+    quint32 knownBits = 0;
+    FrameHeader known;
     while (at < data.size()) {
-        auto h = frameHeader(data, at);
+        std::optional<FrameHeader> h;
+        if (at + 4 <= data.size()) {
+            const quint32 bits = bigEndian32(data, at);
+            const int padding = (bits & 0x200) ? (kind.layer == 1 ? 4 : 1) : 0;
+            if ((bits & 0xFFFFFD00) == knownBits) {
+                h = known;
+                h->bytes += padding;
+            } else if ((h = frameHeader(data, at))) {
+                knownBits = bits & 0xFFFFFD00;
+                known = *h;
+                known.bytes -= padding;
+            }
+        }
         if (!h || !h->sameKind(kind)) {
             // Garbage or a tag between frames: go on at the next frame that is confirmed by its successor.
             const auto next = findFrame(data, at + 1, &kind);
