@@ -362,7 +362,7 @@ void SplitterRun::State::readOutput(bool atEnd)
 // cut (index runPieces: the end).
 qint64 SplitterRun::State::splitterCut(qint64 hundredths) const
 {
-    return withoutInfoFrame ? std::max<qint64>(0, hundredths - 2) : hundredths;
+    return withoutInfoFrame && bitReservoir ? std::max<qint64>(0, hundredths - 2) : hundredths;
 }
 
 int SplitterRun::State::skippedAtCut(int cut) const
