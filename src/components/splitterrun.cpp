@@ -66,6 +66,7 @@ struct SplitterRun::State
     QList<MpegDamage> damage;      // in samples of the album as it was whole
     bool albumEndsAsTold = true;   // its Info frame counts its frames, so its padding is at its end
     bool withoutInfoFrame = false; // MP3 without an Info frame, which a decoder plays from the first sample
+    int leadHundredths = 0;        // how much earlier than each cut the splitter is asked to cut
     int runPieces = 0;             // the pieces the splitter is asked for: those that start before the audio's end
     bool toEnd = true;             // the last of them runs to the audio's end
     bool bitReservoir = false;
@@ -157,6 +158,10 @@ void SplitterRun::State::begin()
         const bool needsCopy = header && header->infoFrameOffset >= 0 && !header->writtenByLame;
         withoutInfoFrame = header && (header->infoFrameOffset < 0 || (needsCopy && !header->hasGaplessInfo));
         bitReservoir = header.has_value();
+        // Just more than the decoder's delay: every piece but one from the album's start skips a little of its front,
+        // and the piece before it reaches that little further into the frames the splitter gave it past its end.
+        if (withoutInfoFrame)
+            leadHundredths = 529 * 100 / header->sampleRate + 1;
         if (needsCopy && (input = splitterCopy(*header)).isEmpty()) {
             return fail(u"The splitter can cut this audio file exactly only from a copy with another header, and "_s
                         u"none could be made in the work folder."_s);
@@ -362,7 +367,7 @@ void SplitterRun::State::readOutput(bool atEnd)
 // cut (index runPieces: the end).
 qint64 SplitterRun::State::splitterCut(qint64 hundredths) const
 {
-    return withoutInfoFrame && bitReservoir ? std::max<qint64>(0, hundredths - 2) : hundredths;
+    return bitReservoir ? std::max<qint64>(0, hundredths - leadHundredths) : hundredths;
 }
 
 int SplitterRun::State::skippedAtCut(int cut) const
@@ -397,7 +402,9 @@ QString SplitterRun::State::completeHeader(int index, const QString &path, std::
     if (delay == piece->encoderDelay && padding == piece->encoderPadding && piece->lameCrcValid)
         return {};
     if (delay < 0) {
-        if (!primeWithSilence(path, *piece, delay + piece->frameSamples, padding) || !(piece = scanMpegFile(path)))
+        // Only a piece from the album's first frame decodes right behind a frame of silence.
+        if (splitterCut(cutTimes[index]) > 0 || !primeWithSilence(path, *piece, delay + piece->frameSamples, padding) ||
+            !(piece = scanMpegFile(path)))
             return u"The header of the splitter's piece could not be completed."_s;
         return {};
     }
