@@ -1,5 +1,7 @@
 #include "components/mpegstream.h"
 
+#include "components/frontrewrite.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -104,16 +106,27 @@ std::optional<std::pair<qint64, FrameHeader>> findFrame(QByteArrayView data, qin
     return std::nullopt;
 }
 
+qint64 syncSafe(QByteArrayView data, qint64 at)
+{
+    qint64 value = 0;
+    for (qint64 i = at; i < at + 4; ++i)
+        value = value << 7 | (quint8(data[i]) & 0x7F);
+    return value;
+}
+
 qint64 afterId3v2(QByteArrayView data)
 {
     qint64 at = 0;
-    while (at + 10 <= data.size() && data.sliced(at, 3) == QByteArrayView("ID3")) {
-        qint64 size = 0;
-        for (int i = 6; i < 10; ++i)
-            size = size << 7 | (quint8(data[at + i]) & 0x7F);
-        at += 10 + size + ((quint8(data[at + 5]) & 0x10) ? 10 : 0);
-    }
+    while (at + 10 <= data.size() && data.sliced(at, 3) == QByteArrayView("ID3"))
+        at += 10 + syncSafe(data, at + 6) + ((quint8(data[at + 5]) & 0x10) ? 10 : 0);
     return at;
+}
+
+// Tags that albums joined from several files carry between their parts; they are no damage.
+bool startsTag(QByteArrayView data)
+{
+    return data.startsWith("ID3") || data.startsWith("TAG") || data.startsWith("APETAGEX") ||
+           data.startsWith("LYRICSBEGIN");
 }
 
 // CRC-16 with the reflected polynomial 0xA001, as LAME guards its tag.
@@ -168,6 +181,7 @@ bool readInfoFrame(QByteArrayView data, qint64 at, const FrameHeader &h, MpegStr
             return int(quint8(frame[field + lameDelayOffset + i]));
         };
         stream.hasGaplessInfo = true;
+        stream.writtenByLame = encoder == QByteArrayView("LAME");
         stream.encoderDelay = byte(0) << 4 | byte(1) >> 4;
         stream.encoderPadding = (byte(1) & 0x0F) << 8 | byte(2);
         stream.lameTagOffset = at + field;
@@ -178,7 +192,64 @@ bool readInfoFrame(QByteArrayView data, qint64 at, const FrameHeader &h, MpegStr
     return true;
 }
 
+bool fitsInfoFrame(const MpegStream &piece, int delay, int padding)
+{
+    return piece.infoFrameOffset >= 0 && piece.lameTagOffset >= 0 && piece.infoFrameSize > 0 && delay >= 0 &&
+           delay <= 0xFFF && padding >= 0 && padding <= 0xFFF;
+}
+
+// Writes the frame count, delay and padding into the piece's Info frame (from its first byte), and the LAME tag's
+// CRC anew.
+void writeInfo(QByteArray &frame, const MpegStream &piece, qint64 frames, int delay, int padding)
+{
+    if (piece.frameCountOffset >= 0) {
+        const qint64 field = piece.frameCountOffset - piece.infoFrameOffset;
+        for (int i = 0; i < 4; ++i)
+            frame[field + i] = char(quint8(frames >> (24 - 8 * i)));
+    }
+    const qint64 lame = piece.lameTagOffset - piece.infoFrameOffset;
+    const qint64 delayField = lame + lameDelayOffset;
+    frame[delayField] = char(delay >> 4);
+    frame[delayField + 1] = char((delay & 0x0F) << 4 | padding >> 8);
+    frame[delayField + 2] = char(padding & 0xFF);
+    const quint16 crc = lameCrc(QByteArrayView(frame).first(lame + lameCrcOffset));
+    frame[lame + lameCrcOffset] = char(crc >> 8);
+    frame[lame + lameCrcOffset + 1] = char(crc & 0xFF);
+}
+
 } // namespace
+
+qint64 MpegStream::skippedSamples() const
+{
+    return hasGaplessInfo ? encoderDelay + decoderDelay : 0;
+}
+
+QList<MpegDamage> MpegStream::damage(qint64 fileSize) const
+{
+    if (gaps.isEmpty() || audioFrames == 0)
+        return {};
+    const double averageFrame = double(frameBytes) / double(audioFrames);
+    QList<qint64> lostFrames;
+    for (const MpegGap &gap : gaps)
+        lostFrames.append(qRound64(double(gap.bytes) / averageFrame)); // none for bytes put in between frames
+    const bool headerCountsThisFile =
+        headerBytes > 0 && (headerBytes == fileSize || headerBytes == fileSize - infoFrameOffset);
+    if (headerCountsThisFile && headerFrames > audioFrames && gaps.size() == 1)
+        lostFrames[0] = headerFrames - audioFrames;
+
+    QList<MpegDamage> stretches;
+    qint64 lostBefore = 0;
+    for (qsizetype i = 0; i < gaps.size(); ++i) {
+        const qint64 frame = gaps[i].frame + lostBefore;
+        // The frame in front of a gap is cut short; those behind it may draw on bytes the gap took (the bit
+        // reservoir reaches back 511 bytes) and on the decoder's overlap with the frame before.
+        const qint64 from = std::max<qint64>(0, (frame - 1) * frameSamples - skippedSamples());
+        const qint64 to = std::max<qint64>(from, (frame + lostFrames[i] + 3) * frameSamples - skippedSamples());
+        stretches.append({from, to, lostFrames[i] * frameSamples});
+        lostBefore += lostFrames[i];
+    }
+    return stretches;
+}
 
 qint64 MpegStream::playedSamples() const
 {
@@ -209,46 +280,52 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
     qint64 at = first->first;
     if (readInfoFrame(data, at, kind, stream)) {
         stream.infoFrameOffset = at;
+        stream.infoFrameSize = kind.bytes;
         at += kind.bytes;
     }
+    stream.firstAudioOffset = at;
     if (headerOnly)
         return stream;
+    // Albums and pieces are walked whole, and most of their frames repeat the header before them but for the padding
+    // bit, so a header read is kept for those.
+    quint32 knownBits = 0;
+    FrameHeader known;
     while (at < data.size()) {
-        auto h = frameHeader(data, at);
+        std::optional<FrameHeader> h;
+        if (at + 4 <= data.size()) {
+            const quint32 bits = bigEndian32(data, at);
+            const int padding = (bits & 0x200) ? (kind.layer == 1 ? 4 : 1) : 0;
+            if ((bits & 0xFFFFFD00) == knownBits) {
+                h = known;
+                h->bytes += padding;
+            } else if ((h = frameHeader(data, at))) {
+                knownBits = bits & 0xFFFFFD00;
+                known = *h;
+                known.bytes -= padding;
+            }
+        }
         if (!h || !h->sameKind(kind)) {
             // Garbage or a tag between frames: go on at the next frame that is confirmed by its successor.
             const auto next = findFrame(data, at + 1, &kind);
             if (!next)
                 break;
+            if (stream.audioFrames > 0 && !startsTag(data.sliced(at)))
+                stream.gaps.append({stream.audioFrames, next->first - at});
             at = next->first;
             h = next->second;
         }
         // A frame cut off by the end of the file is not played.
         if (at + h->bytes > data.size())
             break;
+        if (stream.audioFrames == 0)
+            stream.firstAudioOffset = at;
         ++stream.audioFrames;
+        stream.frameBytes += h->bytes;
         at += h->bytes;
     }
     if (stream.audioFrames == 0)
         return std::nullopt;
     return stream;
-}
-
-std::optional<MpegStream> measureMpegFile(const QString &path)
-{
-    auto stream = scanMpegFile(path, true);
-    if (!stream)
-        return std::nullopt;
-    // The byte count ties the Info frame to this very file: an encode joined to another, a piece cut short or one
-    // whose header was never finished all differ in size, and those are walked frame by frame.
-    const qint64 size = QFileInfo(path).size();
-    const qint64 streamSize = size - stream->infoFrameOffset;
-    if (stream->headerFrames > 0 && stream->headerBytes > 0 &&
-        (stream->headerBytes == size || stream->headerBytes == streamSize)) {
-        stream->audioFrames = stream->headerFrames;
-        return stream;
-    }
-    return scanMpegFile(path);
 }
 
 std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)
@@ -263,32 +340,59 @@ std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)
     return scanMpegStream(file.readAll(), headerOnly);
 }
 
-bool setPieceEnd(const QString &path, const MpegStream &piece, int padding)
+bool setGaplessInfo(const QString &path, const MpegStream &piece, int delay, int padding)
 {
-    if (piece.infoFrameOffset < 0 || piece.lameTagOffset < 0 || padding < 0 || padding > 0xFFF)
+    if (!fitsInfoFrame(piece, delay, padding))
         return false;
     QFile file(path);
-    const qint64 size = piece.lameTagOffset + lameTagSize - piece.infoFrameOffset;
     if (!file.open(QIODevice::ReadWrite) || !file.seek(piece.infoFrameOffset))
         return false;
-    QByteArray head = file.read(size);
-    if (head.size() != size)
+    QByteArray frame = file.read(piece.infoFrameSize);
+    if (frame.size() != piece.infoFrameSize)
         return false;
+    writeInfo(frame, piece, piece.audioFrames, delay, padding);
+    return file.seek(piece.infoFrameOffset) && file.write(frame) == frame.size() && file.flush();
+}
 
-    if (piece.frameCountOffset >= 0) {
-        const qint64 field = piece.frameCountOffset - piece.infoFrameOffset;
+bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, int padding)
+{
+    const auto stamp = stampOf(path);
+    QFile file(path);
+    if (!stamp || !fitsInfoFrame(piece, delay, padding) || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray tags = file.read(piece.infoFrameOffset);
+    QByteArray info = file.read(piece.infoFrameSize);
+    if (tags.size() != piece.infoFrameOffset || info.size() != piece.infoFrameSize || !(quint8(info[1]) & 1))
+        return false;
+    file.close();
+    // A frame of its header and zeros (one without a checksum, as checked above) takes nothing from the reservoir
+    // and holds no spectrum.
+    QByteArray silence = info.first(4);
+    silence.resize(info.size(), '\0');
+    writeInfo(info, piece, piece.audioFrames + 1, delay, padding);
+
+    const qint64 frames = info.size() + silence.size();
+    const bool oneTag = tags.isEmpty() || (afterId3v2(tags) == tags.size() && tags.size() == 10 + syncSafe(tags, 6) &&
+                                           !(quint8(tags[5]) & 0x10));
+    FrontPlan plan;
+    plan.audioBegin = piece.firstAudioOffset;
+    plan.audioEnd = QFileInfo(path).size();
+    plan.smallestFront = tags.size() + frames;
+    plan.render = [=](qint64 size) -> std::optional<QByteArray> {
+        const qint64 room = size - frames - tags.size();
+        if (room == 0)
+            return tags + info + silence;
+        // Room left over widens the ID3v2 tag's padding, or makes an empty tag; the tags are written there later.
+        if (room < 0 || !oneTag || (tags.isEmpty() && room < 10))
+            return std::nullopt;
+        QByteArray tag = tags.isEmpty() ? QByteArray("ID3\x03\0\0\0\0\0\0", 10) : tags;
+        tag.resize(tag.size() + (tags.isEmpty() ? room - 10 : room), '\0');
+        const qint64 body = tag.size() - 10;
         for (int i = 0; i < 4; ++i)
-            head[field + i] = char(quint8(piece.audioFrames >> (24 - 8 * i)));
-    }
-    const qint64 lame = piece.lameTagOffset - piece.infoFrameOffset;
-    const qint64 paddingField = lame + lameDelayOffset + 1;
-    head[paddingField] = char((quint8(head[paddingField]) & 0xF0) | (padding >> 8));
-    head[paddingField + 1] = char(padding & 0xFF);
-    const quint16 crc = lameCrc(QByteArrayView(head).first(lame + lameCrcOffset));
-    head[lame + lameCrcOffset] = char(crc >> 8);
-    head[lame + lameCrcOffset + 1] = char(crc & 0xFF);
-
-    return file.seek(piece.infoFrameOffset) && file.write(head) == size && file.flush();
+            tag[6 + i] = char((body >> (21 - 7 * i)) & 0x7F);
+        return tag + info + silence;
+    };
+    return rewriteFront(path, *stamp, plan).ok;
 }
 
 } // namespace velvane

@@ -60,8 +60,15 @@ struct SplitterRun::State
     std::optional<MpegStream> albumMpeg;
     QList<qint64> starts; // hundredths, as the splitter gets them
     std::optional<qint64> end;
-    int runPieces = 0; // the pieces the splitter is asked for: those that start before the audio's end
-    bool toEnd = true; // the last of them runs to the audio's end
+    QString input;          // what the splitter reads: the audio file, or a copy of it that it can cut gaplessly
+    QList<qint64> cutTimes; // hundredths on the audio as it stands, where stretches of it may be lost
+    std::optional<qint64> cutEnd;
+    QList<MpegDamage> damage;      // in samples of the album as it was whole
+    bool albumEndsAsTold = true;   // its Info frame counts its frames, so its padding is at its end
+    bool withoutInfoFrame = false; // MP3 without an Info frame, which a decoder plays from the first sample
+    int leadHundredths = 0;        // how much earlier than each cut the splitter is asked to cut
+    int runPieces = 0;             // the pieces the splitter is asked for: those that start before the audio's end
+    bool toEnd = true;             // the last of them runs to the audio's end
     bool bitReservoir = false;
     bool started = false;
 
@@ -70,6 +77,7 @@ struct SplitterRun::State
     QString lastLine;  // for the log when it fails
     QString lastError; // the splitter's own words for its failure
     QList<bool> reported;
+    QList<bool> cutWrong; // reported bad for how the splitter cut it
     QQueue<SplitterEvent> pending;
     std::optional<SplitterEvent> outcome;
     qint64 outputBytes = 0;
@@ -82,13 +90,27 @@ struct SplitterRun::State
     void splitterEnded();
     [[nodiscard]] QString exitFailure() const;
     [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
-    [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
+    [[nodiscard]] std::pair<qint64, qint64> pieceSpan(int index) const;
+    [[nodiscard]] QString damageIn(int index) const;
+    [[nodiscard]] QString splitterCopy(const MpegStream &header);
+    void cutAroundDamage();
+    [[nodiscard]] qint64 splitterCut(qint64 hundredths) const;
+    [[nodiscard]] int skippedAtCut(int cut) const;
+    [[nodiscard]] qint64 streamSample(qint64 hundredths) const;
+    [[nodiscard]] QString completeHeader(int index, const QString &path, std::optional<MpegStream> &piece);
+    [[nodiscard]] QString pieceProblem(int index, const QString &path, const std::optional<MpegStream> &mpeg) const;
+    [[nodiscard]] QString finishPiece(int index, const QString &path);
     void report(int index, const QString &path);
     void reportPastEnd();
     [[nodiscard]] bool retryWithoutReservoir(const QString &why);
     void abort(const QString &reason);
     void kill();
     void removeUnfinished();
+    void removeInput()
+    {
+        if (input != audio)
+            QFile::remove(input);
+    }
     [[nodiscard]] QMap<int, QString> pieceFiles() const;
     [[nodiscard]] qint64 progress() const;
     void fail(const QString &reason) { outcome = SplitterEvent{SplitterEvent::Failed, -1, {}, reason}; }
@@ -121,13 +143,29 @@ void SplitterRun::State::begin()
     if (request.end)
         end = hundredthsOfFrames(*request.end);
     reported = QList<bool>(starts.size(), false);
+    cutWrong = reported;
     runPieces = int(starts.size());
     toEnd = !end;
-    // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header, which the
-    // splitter can only do when the album has one.
+    input = audio;
+    cutTimes = starts;
+    cutEnd = end;
+    // Bit-reservoir handling writes the encoder delay and padding of each piece into a LAME header. The splitter
+    // does it for an album with LAME's own tag or with no Info frame, and refuses any other Info frame: it is given
+    // a copy where ffmpeg's tag ("Lavc") names LAME, which it then reads right, or where an Info frame without a
+    // LAME tag (Xing, VBRI), which tells no delay, is left out.
     if (!request.isOgg) {
         const auto header = scanMpegFile(audio, true);
-        bitReservoir = header && header->hasGaplessInfo;
+        const bool needsCopy = header && header->infoFrameOffset >= 0 && !header->writtenByLame;
+        withoutInfoFrame = header && (header->infoFrameOffset < 0 || (needsCopy && !header->hasGaplessInfo));
+        bitReservoir = header.has_value();
+        // Just more than the decoder's delay: every piece but one from the album's start skips a little of its front,
+        // and the piece before it reaches that little further into the frames the splitter gave it past its end.
+        if (withoutInfoFrame)
+            leadHundredths = 529 * 100 / header->sampleRate + 1;
+        if (needsCopy && (input = splitterCopy(*header)).isEmpty()) {
+            return fail(u"The splitter can cut this audio file exactly only from a copy with another header, and "_s
+                        u"none could be made in the work folder."_s);
+        }
     }
 
     // The album is measured while the splitter already reads it.
@@ -136,8 +174,16 @@ void SplitterRun::State::begin()
         return;
     if (request.isOgg) {
         album = measureAudio(audio, true);
-    } else if ((albumMpeg = measureMpegFile(audio))) {
-        album = AudioLength{albumMpeg->playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
+    } else if ((albumMpeg = scanMpegFile(input))) {
+        damage = albumMpeg->damage(QFileInfo(input).size());
+        qint64 lost = 0;
+        for (const MpegDamage &stretch : std::as_const(damage))
+            lost += stretch.lostSamples;
+        // Measured as it was whole, so that the tracks behind the damage keep their times.
+        MpegStream whole = *albumMpeg;
+        whole.audioFrames += lost / albumMpeg->frameSamples;
+        albumEndsAsTold = whole.headerMatchesStream();
+        album = AudioLength{whole.playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
     if (!album || album->samples <= 0 || album->sampleRate <= 0) {
         return abort(u"The audio file %1 could not be read as %2 audio."_s.arg(
@@ -148,6 +194,81 @@ void SplitterRun::State::begin()
     runPieces = int(std::count_if(starts.cbegin(), starts.cend(),
                                   [&](qint64 start) { return album->samplesAt(start) < album->samples; }));
     toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
+    if (!damage.isEmpty())
+        cutAroundDamage();
+}
+
+QString SplitterRun::State::splitterCopy(const MpegStream &header)
+{
+    const QString copy = QDir(work).filePath(u"input.mp3"_s);
+    QFile from(audio), to(copy);
+    bool done = from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if (done && header.hasGaplessInfo) {
+        QByteArray head = from.read(header.lameTagOffset + 9);
+        done = head.size() == header.lameTagOffset + 9 &&
+               to.write(head.replace(header.lameTagOffset, 9, "LAME3.100")) == head.size();
+    } else if (done) {
+        done = to.write(from.read(header.infoFrameOffset)) == header.infoFrameOffset &&
+               from.seek(header.infoFrameOffset + header.infoFrameSize);
+    }
+    while (done && !from.atEnd()) {
+        const QByteArray block = from.read(4 << 20);
+        done = !block.isEmpty() && to.write(block) == block.size();
+    }
+    if (!done || !to.flush()) {
+        to.remove();
+        return {};
+    }
+    return copy;
+}
+
+// The splitter counts the frames that are there, so behind a damaged stretch each of its times lies later in the
+// music by what the damage took. Those times are moved back, and the tracks the damage touches fail.
+void SplitterRun::State::cutAroundDamage()
+{
+    kill();
+    removeUnfinished();
+    const auto onStream = [&](qint64 hundredths) {
+        return (streamSample(hundredths) * 100 + album->sampleRate / 2) / album->sampleRate;
+    };
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        cutTimes[i] = onStream(starts[i]);
+    if (end)
+        cutEnd = onStream(*end);
+
+    bool anyWhole = false;
+    for (int i = 0; i < runPieces; ++i)
+        anyWhole = anyWhole || damageIn(i).isEmpty();
+    if (anyWhole)
+        return startSplitter();
+    for (int i = 0; i < runPieces; ++i) {
+        reported[i] = true;
+        pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
+    }
+    reportPastEnd();
+    outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
+}
+
+std::pair<qint64, qint64> SplitterRun::State::pieceSpan(int index) const
+{
+    const qint64 from = album->samplesAt(starts[index]);
+    const qint64 to =
+        isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
+    return {from, to};
+}
+
+QString SplitterRun::State::damageIn(int index) const
+{
+    const auto [from, to] = pieceSpan(index);
+    for (const MpegDamage &stretch : damage) {
+        if (from < stretch.to && stretch.from < to) {
+            const qint64 rate = album->sampleRate;
+            const qint64 last = (std::min(stretch.to, album->samples) + rate - 1) / rate * 100;
+            return u"The album is damaged from %1 to %2."_s.arg(clockText(stretch.from * 100 / rate, false),
+                                                                clockText(last, false));
+        }
+    }
+    return {};
 }
 
 void SplitterRun::State::startSplitter()
@@ -181,13 +302,13 @@ void SplitterRun::State::startSplitter()
         words << u"-g"_s << placeholders;
     }
     // "-d ." keeps the output lines free of the user's folder names.
-    words << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << audio;
+    words << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << input;
     for (int i = 0; i < runPieces; ++i)
-        words << splitterTime(starts[i]);
+        words << splitterTime(splitterCut(cutTimes[i]));
     // Before the album is measured, a start past its end may still be among these; the splitter stops there.
     // "EOF" reaches the last frame whatever the Info header says, and with -b it gives the piece all of the
     // album's end; a time past the end would overflow the splitter's 32-bit sample count on long albums.
-    words << (toEnd ? u"EOF"_s : splitterTime(*end));
+    words << (toEnd ? u"EOF"_s : splitterTime(splitterCut(*cutEnd)));
 
     process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -238,7 +359,66 @@ void SplitterRun::State::readOutput(bool atEnd)
     }
 }
 
-QString SplitterRun::State::pieceProblem(int index, const QString &path) const
+// The splitter takes hundredths, and cuts MP3 with bit-reservoir handling to the sample; where a cut must fall
+// between hundredths (behind a damaged stretch), the piece's header skips the difference. An album without an Info
+// frame is played from its very first sample, but the splitter cuts it as if a decoder's delay were skipped in front,
+// each piece that much late; so it is asked for each cut a little earlier, where the piece still decodes as the album
+// does, and the header skips the rest. These are the hundredths the splitter is given, and the samples skipped at a
+// cut (index runPieces: the end).
+qint64 SplitterRun::State::splitterCut(qint64 hundredths) const
+{
+    return bitReservoir ? std::max<qint64>(0, hundredths - leadHundredths) : hundredths;
+}
+
+int SplitterRun::State::skippedAtCut(int cut) const
+{
+    constexpr int decoderDelay = 529;
+    const qint64 wanted = streamSample(cut < runPieces ? starts[cut] : *end);
+    const qint64 cutAt = album->samplesAt(splitterCut(cut < runPieces ? cutTimes[cut] : *cutEnd));
+    return int(wanted - cutAt - (withoutInfoFrame ? decoderDelay : 0));
+}
+
+qint64 SplitterRun::State::streamSample(qint64 hundredths) const
+{
+    const qint64 sample = album->samplesAt(hundredths);
+    qint64 lost = 0;
+    for (const MpegDamage &stretch : damage)
+        lost += stretch.from < sample ? stretch.lostSamples : 0;
+    return sample - lost;
+}
+
+// The splitter's LAME header of an MP3 piece, made right for gapless players. The last piece would keep the
+// encoder's padding of the album at its end, unless told; a joined album's header speaks for its first part only, so
+// its padding is not at the end and none is dropped. The splitter often leaves the tag's CRC stale. A piece that
+// must start before the first sample a decoder plays gets a frame of silence in front to skip instead.
+QString SplitterRun::State::completeHeader(int index, const QString &path, std::optional<MpegStream> &piece)
+{
+    if (!bitReservoir || !piece || !piece->hasGaplessInfo || !piece->gaps.isEmpty())
+        return {};
+    const int delay = piece->encoderDelay + skippedAtCut(index);
+    int padding = piece->encoderPadding - (isLastToEnd(index) ? 0 : skippedAtCut(index + 1));
+    if (isLastToEnd(index))
+        padding = albumEndsAsTold ? albumMpeg->encoderPadding : 0;
+    if (delay == piece->encoderDelay && padding == piece->encoderPadding && piece->lameCrcValid)
+        return {};
+    if (delay < 0) {
+        // Only a piece from the album's first frame decodes right behind a frame of silence.
+        if (splitterCut(cutTimes[index]) > 0 || !primeWithSilence(path, *piece, delay + piece->frameSamples, padding) ||
+            !(piece = scanMpegFile(path)))
+            return u"The header of the splitter's piece could not be completed."_s;
+        return {};
+    }
+    if (!setGaplessInfo(path, *piece, delay, padding))
+        return u"The header of the splitter's piece could not be completed."_s;
+    piece->encoderDelay = delay;
+    piece->encoderPadding = padding;
+    piece->lameCrcValid = true;
+    if (piece->frameCountOffset >= 0)
+        piece->headerFrames = piece->audioFrames;
+    return {};
+}
+
+QString SplitterRun::State::pieceProblem(int index, const QString &path, const std::optional<MpegStream> &mpeg) const
 {
     const QFileInfo info(path);
     if (!info.isFile())
@@ -253,33 +433,21 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
         samples = length->samples;
     } else {
-        // The last piece is walked whole: its frame count goes into its header, and the splitter's own count of it
-        // can be a frame off.
-        auto piece = isLastToEnd(index) ? scanMpegFile(path) : measureMpegFile(path);
-        if (!piece)
+        if (!mpeg)
             return u"The splitter's piece is not playable MP3 audio."_s;
-        if (bitReservoir && piece->hasGaplessInfo && (isLastToEnd(index) || !piece->lameCrcValid)) {
-            // The splitter leaves the last piece without the album's padding, so it would play the encoder's
-            // padding at the end; a joined album's header speaks for its first part only, so its padding is not
-            // at the end and none is dropped. Its CRC of the LAME tag is often stale too.
-            int padding = piece->encoderPadding;
-            if (isLastToEnd(index))
-                padding = albumMpeg->headerMatchesStream() ? albumMpeg->encoderPadding : 0;
-            if (!setPieceEnd(path, *piece, padding) || !(piece = measureMpegFile(path)))
-                return u"The header of the splitter's piece could not be completed."_s;
-        }
-        samples = piece->playedSamples();
+        if (!mpeg->gaps.isEmpty())
+            return u"The splitter's piece is damaged: part of it is no MP3 audio."_s;
+        samples = mpeg->playedSamples();
     }
 
-    const qint64 from = album->samplesAt(starts[index]);
-    const qint64 to =
-        isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
-    // Without bit-reservoir handling the splitter cuts on frame boundaries, so either end may be a frame off. In one
-    // run over many Ogg cut points the splitter sometimes drops or repeats part of a block at a cut (seen on tonal
-    // audio) where a run for the piece alone cuts it right, so such pieces must be exact to a millisecond and are
-    // otherwise made again on their own.
-    qint64 tolerance = album->frameSamples * (request.isOgg || bitReservoir ? 1 : 2);
-    if (request.isOgg && starts.size() > 1)
+    const auto [from, to] = pieceSpan(index);
+    // Without bit-reservoir handling the splitter cuts on frame boundaries, so either end may be a frame off. With it,
+    // an MP3 piece is exact to the sample, and one that is not was cut wrong (a piece shorter than a frame came out
+    // thrice its length). In one run over many Ogg cut points the splitter sometimes drops or repeats part of a block
+    // at a cut (seen on tonal audio) where a run for the piece alone cuts it right, so such pieces must be exact to a
+    // millisecond and are otherwise made again on their own.
+    qint64 tolerance = album->frameSamples * (request.isOgg ? 1 : 2);
+    if ((request.isOgg && starts.size() > 1) || (!request.isOgg && bitReservoir))
         tolerance = std::max<qint64>(2, album->sampleRate / 1000);
     if (qAbs(samples - (to - from)) > tolerance) {
         return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
@@ -288,10 +456,29 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
     return {};
 }
 
+// Empty when the piece is its track, made ready for players; otherwise why not.
+QString SplitterRun::State::finishPiece(int index, const QString &path)
+{
+    if (const QString damaged = damageIn(index); !damaged.isEmpty())
+        return damaged;
+    // Every frame is walked: a header can claim any length, and the bytes between frames can be anything.
+    std::optional<MpegStream> mpeg;
+    if (!request.isOgg && QFileInfo(path).isFile())
+        mpeg = scanMpegFile(path);
+    if (const QString unfinished = completeHeader(index, path, mpeg); !unfinished.isEmpty())
+        return unfinished;
+    return pieceProblem(index, path, mpeg);
+}
+
 void SplitterRun::State::report(int index, const QString &path)
 {
     reported[index] = true;
-    const QString problem = pieceProblem(index, path);
+    QString problem = finishPiece(index, path);
+    // The splitter carries the bit reservoir from one MP3 piece into the next: behind a piece it cut wrong, the next
+    // one starts wrong as well (seen behind pieces shorter than a frame), though its length is right.
+    if (problem.isEmpty() && !request.isOgg && index > 0 && cutWrong[index - 1])
+        problem = u"The piece before it was cut wrong, and so was its start."_s;
+    cutWrong[index] = !problem.isEmpty() && damageIn(index).isEmpty();
     if (problem.isEmpty()) {
         pending.enqueue({SplitterEvent::PieceReady, index, path, {}});
         return;
@@ -362,7 +549,7 @@ void SplitterRun::State::splitterEnded()
 
     if (runPieces == 1 && bitReservoir) {
         const QString path = pieceFiles().value(1);
-        const QString problem = !failure.isEmpty() ? failure : pieceProblem(0, QDir(work).filePath(path));
+        const QString problem = !failure.isEmpty() ? failure : finishPiece(0, QDir(work).filePath(path));
         if (problem.isEmpty()) {
             reported[0] = true;
             pending.enqueue({SplitterEvent::PieceReady, 0, QDir(work).filePath(path), {}});
@@ -450,6 +637,7 @@ SplitterRun::~SplitterRun()
         s.kill();
         s.removeUnfinished();
     }
+    s.removeInput();
 }
 
 void SplitterRun::start()
@@ -468,8 +656,10 @@ SplitterEvent SplitterRun::next(const std::function<bool()> &stopRequested)
     for (;;) {
         if (!s.pending.isEmpty())
             return s.pending.dequeue();
-        if (s.outcome)
+        if (s.outcome) {
+            s.removeInput();
             return *s.outcome;
+        }
         if (stopRequested && stopRequested()) {
             s.abort(u"The split was stopped."_s);
             continue;

@@ -64,6 +64,8 @@ private slots:
     void piecesMakeTheAlbum();
     void faultsAreTold_data();
     void faultsAreTold();
+    void wrongPiecesAreTold_data();
+    void wrongPiecesAreTold();
     void singleTrackRunner_data();
     void singleTrackRunner();
 };
@@ -86,6 +88,15 @@ void TestSplitterRun::piecesMakeTheAlbum_data()
     QTest::newRow("ogg") << AlbumFormat::Ogg << 3 << false;
     QTest::newRow("ogg, 12 pieces") << AlbumFormat::Ogg << 12 << false;
     QTest::newRow("joined mp3") << AlbumFormat::Mp3Cbr << 2 << true;
+    // The splitter refuses the bit reservoir for ffmpeg's tag, and without it each piece lost 25 ms and began with a
+    // frame decoded wrong.
+    QTest::newRow("ffmpeg mp3 cbr") << AlbumFormat::Mp3FfmpegCbr << 3 << false;
+    QTest::newRow("ffmpeg mp3 vbr, 12 pieces") << AlbumFormat::Mp3FfmpegVbr << 12 << false;
+    // No Info frame: pieces opened with a frame of silence and one decoded in part, and did not join.
+    QTest::newRow("mp3 without Info frame") << AlbumFormat::Mp3NoInfo << 3 << false;
+    QTest::newRow("mp3 without Info frame, 12 pieces") << AlbumFormat::Mp3NoInfo << 12 << false;
+    // The splitter refuses the bit reservoir for a Xing frame without a LAME tag: pieces cut on frames, not joining.
+    QTest::newRow("mp3 vbr, Xing frame without LAME tag") << AlbumFormat::Mp3XingOnly << 3 << false;
 }
 
 void TestSplitterRun::piecesMakeTheAlbum()
@@ -197,6 +208,71 @@ void TestSplitterRun::faultsAreTold()
     left.removeAll(u"log"_s);
     QCOMPARE(left, ready);
     QCOMPARE(readFile(album->path), albumBytes);
+}
+
+void TestSplitterRun::wrongPiecesAreTold_data()
+{
+    QTest::addColumn<QByteArray>("splitter"); // the stand-in's shell code
+    QTest::addColumn<double>("seconds");      // the album's length
+    QTest::addColumn<QList<qint64>>("starts");
+    QTest::addColumn<QStringList>("bad"); // "piece: how its reason begins", for the pieces told bad
+
+    // Behind a piece cut wrong, the next one is cut again too: the splitter carries the bit reservoir into it.
+    const QString next = u"The piece before it was cut wrong"_s;
+
+    // The splitter gave the piece of 1/75 s an Info frame of 4 frames and of the piece's true size, over 20 s of
+    // audio: a copy of the album's start.
+    QTest::newRow("header that lies") << QByteArray("exec REAL") << 60.0 << QList<qint64>{0, 1500, 1501, 1502}
+                                      << QStringList{u"2: The piece came out"_s, u"3: "_s + next};
+    // The middle 40 % of piece 2 overwritten, its size kept.
+    const QByteArray overwrite("EACH_PIECE case $f in *2.mp3) s=$(stat -c %s \"$f\"); dd if=SOURCE of=\"$f\" "
+                               "bs=$((s*4/10)) count=1 seek=$((s*3/10)) oflag=seek_bytes iflag=fullblock "
+                               "conv=notrunc 2>/dev/null;; esac END_EACH");
+    const QStringList damaged{u"1: The splitter's piece is damaged"_s, u"2: "_s + next};
+    QTest::newRow("random bytes in a piece")
+        << QByteArray(overwrite).replace("SOURCE", "/dev/urandom") << 9.0 << QList<qint64>{0, 225, 450} << damaged;
+    QTest::newRow("zeros in a piece") << QByteArray(overwrite).replace("SOURCE", "/dev/zero") << 9.0
+                                      << QList<qint64>{0, 225, 450} << damaged;
+}
+
+void TestSplitterRun::wrongPiecesAreTold()
+{
+    QFETCH(QByteArray, splitter);
+    QFETCH(double, seconds);
+    QFETCH(QList<qint64>, starts);
+    QFETCH(QStringList, bad);
+
+    QTemporaryDir dir;
+    const QString work = dir.filePath(u"work"_s);
+    const auto album = test::makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {seconds});
+    QVERIFY(album && QDir(dir.path()).mkdir(u"work"_s));
+    const auto whole = test::decodePcm(album->path).value_or(QList<qint16>());
+    const test::SplitterOverride standIn(test::standInSplitter(dir.path(), splitter));
+    SplitterRun run({album->path, false, starts, std::nullopt, work});
+
+    // Each piece told ready is its track, to 3.3 ms at either end; the others are told bad, and why.
+    QStringList told;
+    for (SplitterEvent event = run.next();
+         event.kind == SplitterEvent::PieceReady || event.kind == SplitterEvent::PieceBad; event = run.next()) {
+        if (event.kind == SplitterEvent::PieceBad) {
+            told << u"%1: %2"_s.arg(event.piece).arg(event.reason);
+            continue;
+        }
+        const auto pcm = test::decodePcm(event.path).value_or(QList<qint16>());
+        const qint64 from = starts[event.piece] * test::sampleRate / 75;
+        const qint64 to =
+            event.piece + 1 < starts.size() ? starts[event.piece + 1] * test::sampleRate / 75 : whole.size();
+        // ffmpeg leaves the padding in a piece shorter than a frame (mpg123 drops it); only longer ones are compared.
+        if (to - from < 1152)
+            continue;
+        // A cue frame lies a third of a hundredth (147 samples) from the splitter's time at most.
+        const qint64 at = test::offsetIn(whole, pcm, from, 147);
+        QVERIFY2(at >= 0 && qAbs(at + pcm.size() - to) <= 147,
+                 qPrintable(u"piece %1: %2 samples, not %3"_s.arg(event.piece).arg(pcm.size()).arg(to - from)));
+    }
+    QCOMPARE(told.size(), bad.size());
+    for (qsizetype i = 0; i < bad.size(); ++i)
+        QVERIFY2(told[i].startsWith(bad[i]), qPrintable(told[i]));
 }
 
 void TestSplitterRun::singleTrackRunner_data()

@@ -48,15 +48,19 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
                   << u"sine=frequency=%1:sample_rate=%2:duration=%3"_s.arg(album.tones.back())
                          .arg(sampleRate)
                          .arg(double(samples) / sampleRate + 0.1, 0, 'f', 6);
-        graph += u"[%1]atrim=end_sample=%2[t%1];"_s.arg(i).arg(samples);
+        // Notes of 0.35 s with rests between them, as a tune is played.
+        graph +=
+            u"[%1]atrim=end_sample=%2,volume='if(lt(mod(t,0.4),0.35),1,0.05)':eval=frame[t%1];"_s.arg(i).arg(samples);
         labels += u"[t%1]"_s.arg(i);
     }
     // Pure tones are unlike music to the encoders: noise keeps their block choices as for real recordings.
     arguments << u"-f"_s << u"lavfi"_s << u"-i"_s
               << u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.01:seed=7:duration=%2"_s.arg(sampleRate)
                      .arg(double(album.totalSamples) / sampleRate + 0.1, 0, 'f', 6);
-    graph += labels + u"concat=n=%1:v=0:a=1[tones];[tones][%1]amix=inputs=2:duration=first:normalize=0,"_s
-                      u"aformat=channel_layouts=stereo"_s.arg(durations.size());
+    // Every 2.3 s a moment of digital silence, as between movements.
+    graph += labels +
+             u"concat=n=%1:v=0:a=1[tones];[tones][%1]amix=inputs=2:duration=first:normalize=0,"_s
+             u"volume='if(lt(mod(t,2.3),2.2),1,0)':eval=frame,aformat=channel_layouts=stereo"_s.arg(durations.size());
 
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
     // bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
@@ -67,10 +71,37 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
 
     const bool ogg = format == AlbumFormat::Ogg;
     album.path = QDir(folder).filePath(baseName + (ogg ? u".ogg"_s : u".mp3"_s));
-    const QStringList mode =
-        format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s} : QStringList{u"-V"_s, u"2"_s};
-    const auto encoded = ogg ? run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"5"_s, u"-o"_s, album.path, wav})
-                             : run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
+    std::optional<QByteArray> encoded;
+    switch (format) {
+    case AlbumFormat::Mp3Cbr:
+    case AlbumFormat::Mp3Vbr:
+    case AlbumFormat::Mp3NoInfo:
+    case AlbumFormat::Mp3XingOnly: {
+        const QStringList mode = format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
+                                 : format == AlbumFormat::Mp3NoInfo
+                                     ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
+                                     : QStringList{u"-V"_s, u"2"_s};
+        encoded = run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
+        if (encoded && format == AlbumFormat::Mp3XingOnly) {
+            QFile file(album.path);
+            const qsizetype tag = file.open(QIODevice::ReadWrite) ? file.peek(4096).indexOf("LAME3.") : -1;
+            if (tag < 0 || !file.seek(tag) || file.write(QByteArray(36, '\0')) != 36)
+                encoded.reset();
+        }
+        break;
+    }
+    case AlbumFormat::Mp3FfmpegCbr:
+    case AlbumFormat::Mp3FfmpegVbr:
+        encoded = run(u"ffmpeg"_s, QStringList{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-i"_s, wav,
+                                               u"-c:a"_s, u"libmp3lame"_s} +
+                                       (format == AlbumFormat::Mp3FfmpegCbr ? QStringList{u"-b:a"_s, u"128k"_s}
+                                                                            : QStringList{u"-q:a"_s, u"2"_s}) +
+                                       QStringList{album.path});
+        break;
+    case AlbumFormat::Ogg:
+        encoded = run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"5"_s, u"-o"_s, album.path, wav});
+        break;
+    }
     QFile::remove(wav);
     return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
 }
@@ -96,6 +127,18 @@ std::optional<QList<qint16>> decodePcm(const QString &path)
     QList<qint16> samples(raw->size() / qsizetype(sizeof(qint16)));
     std::memcpy(samples.data(), raw->constData(), samples.size() * sizeof(qint16));
     return samples;
+}
+
+qint64 offsetIn(const QList<qint16> &whole, const QList<qint16> &piece, qint64 expected, qint64 reach)
+{
+    for (qint64 distance = 0; distance <= reach; ++distance) {
+        for (const qint64 at : {expected - distance, expected + distance}) {
+            if (at >= 0 && at + piece.size() <= whole.size() &&
+                std::equal(piece.cbegin(), piece.cend(), whole.cbegin() + at))
+                return at;
+        }
+    }
+    return -1;
 }
 
 double dominantTone(const QList<qint16> &samples, const QList<double> &candidates)

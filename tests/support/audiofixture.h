@@ -5,15 +5,20 @@
 
 #include <optional>
 
-// Short albums of sine tones for tests that run the real splitter, and the means to check the pieces: each track
-// is one tone, so a piece's dominant frequency says which track it holds. Needs ffmpeg, ffprobe, lame and oggenc.
+// Short albums for tests that run the real splitter, and the means to check the pieces: each track plays notes of
+// one pitch over noise, with rests and short silences, so a piece's dominant frequency says which track it holds.
+// Needs ffmpeg, ffprobe, lame and oggenc.
 namespace velvane::test {
 
 enum class AlbumFormat
 {
-    Mp3Cbr, // lame --cbr -b 128
-    Mp3Vbr, // lame -V 2
-    Ogg     // oggenc -q 5
+    Mp3Cbr,       // lame --cbr -b 128
+    Mp3Vbr,       // lame -V 2
+    Mp3FfmpegCbr, // ffmpeg's libmp3lame at 128 kb/s, whose LAME tag names "Lavc"
+    Mp3FfmpegVbr, // ffmpeg's libmp3lame -q:a 2
+    Mp3NoInfo,    // lame -t --cbr -b 128: no Info frame, so no delay or padding told
+    Mp3XingOnly,  // lame -V 2 with its LAME tag blanked: a Xing frame that tells no delay, as older encoders wrote
+    Ogg           // oggenc -q 5
 };
 
 // Everything is made and decoded at this rate.
@@ -30,11 +35,15 @@ struct Album
 // Distinct frequencies, 230 Hz apart from 330 Hz up.
 [[nodiscard]] double trackTone(int track);
 
-// Writes an album of consecutive tones over a faint noise floor, track i lasting durations[i] seconds (rounded to
-// whole samples), 44.1 kHz stereo. Nothing when a tool fails. Track i plays trackTone(firstTone + i), so albums made
-// with different firstTone can be told apart.
+// Writes an album of consecutive tracks of notes over a faint noise floor, all of it silent for a moment now and then,
+// track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz stereo. Nothing when a tool fails. Track i
+// plays trackTone(firstTone + i), so albums made with different firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                              const QString &baseName = QStringLiteral("album"), int firstTone = 0);
+
+// The sample at which piece begins in whole, searched for within reach of expected: where the piece's samples are the
+// album's, one for one. -1 when they are nowhere near.
+[[nodiscard]] qint64 offsetIn(const QList<qint16> &whole, const QList<qint16> &piece, qint64 expected, qint64 reach);
 
 // Mono 16-bit samples at sampleRate, as a gapless player decodes them: MP3 by ffmpeg, which leaves out the encoder
 // delay and padding of the LAME header; Ogg by oggdec, which trims to the granule positions at both ends (ffmpeg
