@@ -2,6 +2,7 @@
 
 #include "components/audiolength.h"
 #include "components/mpegstream.h"
+#include "components/oggstream.h"
 #include "components/splittercommand.h"
 #include "core/split/outputname.h"
 
@@ -248,10 +249,12 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
 
     qint64 samples = 0;
     if (request.isOgg) {
-        const auto length = measureAudio(path, true);
-        if (!length)
+        const OggVorbisPiece piece = inspectOggVorbisFile(path);
+        if (piece.damagedAt >= 0)
+            return u"The splitter's piece is damaged from byte %1 on."_s.arg(piece.damagedAt);
+        if (!piece.length)
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
-        samples = length->samples;
+        samples = piece.length->samples;
     } else {
         // The last piece is walked whole: its frame count goes into its header, and the splitter's own count of it
         // can be a frame off.
@@ -274,13 +277,15 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
     const qint64 from = album->samplesAt(starts[index]);
     const qint64 to =
         isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
-    // Without bit-reservoir handling the splitter cuts on frame boundaries, so either end may be a frame off. In one
-    // run over many Ogg cut points the splitter sometimes drops or repeats part of a block at a cut (seen on tonal
-    // audio) where a run for the piece alone cuts it right, so such pieces must be exact to a millisecond and are
-    // otherwise made again on their own.
-    qint64 tolerance = album->frameSamples * (request.isOgg || bitReservoir ? 1 : 2);
-    if (request.isOgg && starts.size() > 1)
-        tolerance = std::max<qint64>(2, album->sampleRate / 1000);
+    // Without bit-reservoir handling the splitter cuts MP3 on frame boundaries, so either end may be a frame off.
+    // Ogg pieces are measured as libvorbis plays them, block by block, so they are held to a cut's 3.3 ms. In one run
+    // over many cut points the splitter sometimes drops or repeats part of a block at a cut (and around tracks of a
+    // second or less, its granule positions make a piece play a block too long or end early) where a run for the
+    // piece alone may cut it right, so such pieces must be exact to a millisecond and are otherwise made again on
+    // their own.
+    qint64 tolerance = album->frameSamples * (bitReservoir ? 1 : 2);
+    if (request.isOgg)
+        tolerance = starts.size() > 1 ? std::max<qint64>(2, album->sampleRate / 1000) : album->sampleRate * 33 / 10000;
     if (qAbs(samples - (to - from)) > tolerance) {
         return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
                                                                   secondsText(to - from, album->sampleRate));
