@@ -1,6 +1,7 @@
 #include "components/oggstream.h"
 
 #include <QFile>
+#include <QHashFunctions>
 #include <QList>
 
 #include <algorithm>
@@ -73,7 +74,9 @@ private:
 // The block size of each packet comes from its mode, and the modes stand at the end of the setup header, after
 // codebooks, floors and residues that would take a decoder to read. Read backwards, they are recognisable: the
 // framing bit, before it each mode's 41 bits with 32 of them zero, and before those the count less one in 6 bits.
-std::optional<QList<bool>> modeBlockFlags(QByteArrayView setup)
+} // namespace
+
+std::optional<QList<bool>> vorbisModeBlockFlags(QByteArrayView setup)
 {
     const auto bit = [&](qint64 at) {
         return (quint8(setup[at / 8]) >> (at % 8)) & 1;
@@ -108,6 +111,13 @@ std::optional<QList<bool>> modeBlockFlags(QByteArrayView setup)
     return found;
 }
 
+quint64 oggPacketKey(QByteArrayView start, qint64 size)
+{
+    return quint64(qHash(start.first(std::min<qint64>(start.size(), 32)))) ^ (quint64(size) * 0x9E3779B97F4A7C15u);
+}
+
+namespace {
+
 struct LogicalStream
 {
     quint32 serial = 0;
@@ -122,10 +132,16 @@ struct LogicalStream
 
     bool inPacket = false; // a packet began on an earlier page and goes on
     int packetFirstByte = -1;
+    QByteArrayView packetStart; // its first bytes, for its key
+    qint64 packetSize = 0;
     int previousBlock = 0;
     qint64 decoded = -1;  // samples the packets give before any trimming; -1 before the first audio packet
     qint64 position = -1; // libvorbis's granule position, once a page has given one
     qint64 played = 0;
+    qint64 startTrim = 0;      // what the decoder drops of the first packet that gives samples
+    bool trimmedLater = false; // a trim at the start of some other packet, which leaves a hole
+    qint64 playedBefore = 0;   // by the streams before this one
+    QList<OggPacketMark> *marks = nullptr;
 
     [[nodiscard]] bool decodable() const { return vorbis && headerPackets >= 3 && !longModes.isEmpty(); }
     void packetDone(QByteArrayView pageBody, qint64 from, qint64 to, qint64 granule, bool endOfStream);
@@ -137,7 +153,8 @@ void LogicalStream::packetDone(QByteArrayView pageBody, qint64 from, qint64 to, 
     if (headerPackets < 3) {
         if (headerPackets == 2) {
             setup += pageBody.sliced(from, to - from);
-            if (const auto modes = modeBlockFlags(setup)) {
+            if (const auto modes = vorbisModeBlockFlags(setup)) {
+                longModes = *modes;
                 longModes = *modes;
                 modeBits = int(std::bit_width(quint32(longModes.size() - 1)));
             }
@@ -165,11 +182,15 @@ void LogicalStream::audioPacket(qint64 granule, bool endOfStream)
     previousBlock = block;
     decoded = decoded < 0 ? 0 : decoded + samples;
     qint64 produced = samples;
+    qint64 trimmedStart = 0;
     if (position < 0) {
         if (granule != -1) {
             position = granule;
-            if (decoded > granule)
+            if (decoded > granule) {
                 produced -= std::min(decoded - granule, produced);
+                if (!endOfStream)
+                    trimmedStart = samples - produced;
+            }
         }
     } else {
         position += samples;
@@ -179,6 +200,14 @@ void LogicalStream::audioPacket(qint64 granule, bool endOfStream)
             position = granule;
         }
     }
+    if (trimmedStart > 0) {
+        if (played == 0 && samples > 0)
+            startTrim = trimmedStart;
+        else
+            trimmedLater = true;
+    }
+    if (marks)
+        marks->append({oggPacketKey(packetStart, packetSize), playedBefore + played - trimmedStart, int(samples)});
     played += produced;
 }
 
@@ -198,9 +227,11 @@ struct Walk
 
 // Decisive pages are each stream's headers and the first and last page with a granule position, and a damaged one
 // of those leaves the walk untrusted: an hour of audio is then not read byte by byte for nothing.
-Walk walkPages(QByteArrayView data, PageCheck check)
+Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks = nullptr)
 {
     Walk walk;
+    if (marks)
+        marks->clear();
     QList<LogicalStream> &streams = walk.streams;
     QList<QByteArrayView> lastPages;
     const bool checkAll = check != PageCheck::Decisive;
@@ -263,6 +294,9 @@ Walk walkPages(QByteArrayView data, PageCheck check)
                 fresh.shortBlock = 1 << (quint8(body[28]) & 0x0F);
                 fresh.longBlock = 1 << (quint8(body[28]) >> 4);
             }
+            for (const LogicalStream &earlier : std::as_const(streams))
+                fresh.playedBefore += earlier.played;
+            fresh.marks = marks;
             streams.append(fresh);
             lastPages.append(QByteArrayView());
             stream = streams.rbegin();
@@ -289,9 +323,12 @@ Walk walkPages(QByteArrayView data, PageCheck check)
             if (!stream->inPacket) {
                 stream->inPacket = true;
                 stream->packetFirstByte = lacing > 0 ? quint8(body[offset]) : -1;
+                stream->packetStart = body.sliced(offset, std::min(lacing, 32));
+                stream->packetSize = 0;
                 packetStart = offset;
             }
             offset += lacing;
+            stream->packetSize += lacing;
             if (lacing == 255)
                 continue;
             stream->inPacket = false;
@@ -336,12 +373,27 @@ quint32 oggPageCrc(QByteArrayView page)
     return crc.ofPage(page);
 }
 
-std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data)
+std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data, QList<OggPacketMark> *marks)
 {
-    Walk walk = walkPages(data, PageCheck::Decisive);
+    Walk walk = walkPages(data, PageCheck::Decisive, marks);
     if (!walk.trusted)
-        walk = walkPages(data, PageCheck::EverySkippingBad);
+        walk = walkPages(data, PageCheck::EverySkippingBad, marks);
     return lengthOf(walk.streams);
+}
+
+OggVorbisAlbum indexOggVorbisFile(const QString &path)
+{
+    OggVorbisAlbum album;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return album;
+    QByteArray read;
+    const uchar *mapped = file.map(0, file.size());
+    if (!mapped)
+        read = file.readAll();
+    album.length =
+        measureOggVorbis(mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read), &album.packets);
+    return album;
 }
 
 OggVorbisPiece inspectOggVorbisPiece(QByteArrayView data)
@@ -349,7 +401,12 @@ OggVorbisPiece inspectOggVorbisPiece(QByteArrayView data)
     const Walk walk = walkPages(data, PageCheck::EveryStoppingAtBad);
     if (walk.damagedAt >= 0)
         return {std::nullopt, walk.damagedAt};
-    return {lengthOf(walk.streams), -1};
+    OggVorbisPiece piece{lengthOf(walk.streams), -1};
+    if (walk.streams.size() == 1 && walk.streams.front().decodable()) {
+        piece.startTrim = walk.streams.front().startTrim;
+        piece.holes = walk.streams.front().trimmedLater;
+    }
+    return piece;
 }
 
 OggVorbisPiece inspectOggVorbisFile(const QString &path)

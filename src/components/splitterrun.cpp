@@ -2,6 +2,7 @@
 
 #include "components/audiolength.h"
 #include "components/mpegstream.h"
+#include "components/oggpiece.h"
 #include "components/oggstream.h"
 #include "components/splittercommand.h"
 #include "core/split/outputname.h"
@@ -15,6 +16,7 @@
 #include <QProcessEnvironment>
 #include <QQueue>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStorageInfo>
 
 #include <algorithm>
@@ -59,6 +61,7 @@ struct SplitterRun::State
     QString extension;
     std::optional<AudioLength> album;
     std::optional<MpegStream> albumMpeg;
+    OggVorbisAlbum albumOgg;
     QList<qint64> starts; // hundredths, as the splitter gets them
     std::optional<qint64> end;
     int runPieces = 0; // the pieces the splitter is asked for: those that start before the audio's end
@@ -83,6 +86,8 @@ struct SplitterRun::State
     void splitterEnded();
     [[nodiscard]] QString exitFailure() const;
     [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
+    [[nodiscard]] std::pair<qint64, qint64> trackSamples(int index) const;
+    void fitOggPiece(int index, const QString &path);
     [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
     void report(int index, const QString &path);
     void reportPastEnd();
@@ -136,7 +141,9 @@ void SplitterRun::State::begin()
     if (outcome)
         return;
     if (request.isOgg) {
-        album = measureAudio(audio, true);
+        albumOgg = indexOggVorbisFile(audio);
+        if (albumOgg.length)
+            album = AudioLength{albumOgg.length->samples, albumOgg.length->sampleRate, albumOgg.length->longBlock};
     } else if ((albumMpeg = measureMpegFile(audio))) {
         album = AudioLength{albumMpeg->playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
@@ -255,6 +262,19 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
         if (!piece.length)
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
         samples = piece.length->samples;
+        // A piece found in the album must play its track's samples exactly: fitOggPiece made it so where it could.
+        QFile file(path);
+        const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+        const auto [from, to] = trackSamples(index);
+        const auto place = mapped ? placeOggPiece(QByteArrayView(mapped, file.size()), albumOgg, from) : std::nullopt;
+        if (place && (piece.holes || place->start + piece.startTrim != from)) {
+            return u"The piece starts at %1 instead of %2."_s.arg(
+                secondsText(place->start + piece.startTrim, album->sampleRate), secondsText(from, album->sampleRate));
+        }
+        if (place && samples != to - from) {
+            return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
+                                                                      secondsText(to - from, album->sampleRate));
+        }
     } else {
         // The last piece is walked whole: its frame count goes into its header, and the splitter's own count of it
         // can be a frame off.
@@ -274,9 +294,7 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
         samples = piece->playedSamples();
     }
 
-    const qint64 from = album->samplesAt(starts[index]);
-    const qint64 to =
-        isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
+    const auto [from, to] = trackSamples(index);
     // Without bit-reservoir handling the splitter cuts MP3 on frame boundaries, so either end may be a frame off.
     // Ogg pieces are measured as libvorbis plays them, block by block, so they are held to a cut's 3.3 ms. In one run
     // over many cut points the splitter sometimes drops or repeats part of a block at a cut (and around tracks of a
@@ -293,9 +311,46 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
     return {};
 }
 
+std::pair<qint64, qint64> SplitterRun::State::trackSamples(int index) const
+{
+    const qint64 from = album->samplesAt(starts[index]);
+    const qint64 to =
+        isLastToEnd(index) ? album->samples : album->samplesAt(index + 1 < starts.size() ? starts[index + 1] : *end);
+    return {from, to};
+}
+
+// The splitter's granule positions can make an Ogg piece play other samples than its track's although it holds the
+// packets for them: around tracks of a second or less, and at every cut of some encoders' albums. Such a piece is
+// rebuilt from its own packets, with granule positions that make it play exactly its track.
+void SplitterRun::State::fitOggPiece(int index, const QString &path)
+{
+    const OggVorbisPiece piece = inspectOggVorbisFile(path);
+    if (piece.damagedAt >= 0 || !piece.length)
+        return;
+    QFile file(path);
+    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!mapped)
+        return;
+    const QByteArrayView data(mapped, file.size());
+    const auto [from, to] = trackSamples(index);
+    const auto place = placeOggPiece(data, albumOgg, from);
+    if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
+        return;
+    const auto rebuilt = rebuildOggPiece(data, albumOgg, *place, from, to);
+    if (!rebuilt)
+        return;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(*rebuilt) != rebuilt->size() || !out.commit())
+        qCWarning(lcSplitter) << "could not rebuild piece" << index + 1 << "of" << audio << ":" << out.errorString();
+    else
+        qCDebug(lcSplitter) << "rebuilt piece" << index + 1 << "of" << audio << "to play exactly its track";
+}
+
 void SplitterRun::State::report(int index, const QString &path)
 {
     reported[index] = true;
+    if (request.isOgg && QFileInfo(path).isFile())
+        fitOggPiece(index, path);
     const QString problem = pieceProblem(index, path);
     if (problem.isEmpty()) {
         pending.enqueue({SplitterEvent::PieceReady, index, path, {}});

@@ -183,13 +183,16 @@ private slots:
         QTest::newRow("zeros every time") << OggEncoder::Oggenc << three << damaging("/dev/zero", true)
                                           << u"The splitter's piece is damaged from byte "_s;
 
-        // Tracks of 0.6 s and 1 s: the splitter gets their granule positions wrong, most of all in one run.
+        // Tracks of a second or less: the splitter's granule positions make their pieces play a block too much or
+        // end early, most of all in one run, and some encoders' albums are cut late at every cue point.
         const QList<qint64> close{0, 150, 195, 270};
         for (const auto &[name, encoder] :
              {std::pair{"oggenc", OggEncoder::Oggenc}, std::pair{"oggenc mono 22.05 kHz", OggEncoder::OggencMono22k},
               std::pair{"ffmpeg libvorbis", OggEncoder::FfmpegLibvorbis}}) {
             QTest::newRow(qPrintable(u"%1, tracks of 0.6 s and 1 s"_s.arg(QLatin1StringView(name))))
-                << encoder << close << QByteArray() << u"?"_s;
+                << encoder << close << QByteArray() << QString();
+            QTest::newRow(qPrintable(u"%1, cue points 0.5 s apart"_s.arg(QLatin1StringView(name))))
+                << encoder << QList<qint64>{0, 38, 75, 113, 150, 188, 225} << QByteArray() << QString();
         }
     }
 
@@ -214,15 +217,16 @@ private slots:
         RecordingProgress progress;
         const SplitSummary summary = runSplitJob(oggJob(album->path, dir.path(), starts, false), progress);
         QCOMPARE(summary.tracks.size(), starts.size());
-        const qint64 slack = whole->rate * 33 / 10000;
+        // The splitter takes times in hundredths, which puts a cut up to 1/300 s from its cue frame.
+        const qint64 slack = whole->rate / 300 + 1;
         for (qsizetype i = 0; i < starts.size(); ++i) {
             const TrackOutcome &track = summary.tracks[i];
             if (!track.ok) {
-                QVERIFY2(failure == u"?"_s || (i == 1 && !failure.isEmpty() && track.reason.startsWith(failure)),
+                QVERIFY2(i == 1 && !failure.isEmpty() && track.reason.startsWith(failure),
                          qPrintable(u"track %1: %2"_s.arg(i + 1).arg(track.reason)));
                 continue;
             }
-            QVERIFY2(i != 1 || failure.isEmpty() || failure == u"?"_s, "the damaged track was made");
+            QVERIFY2(i != 1 || failure.isEmpty(), "the damaged track was made");
             const auto piece = test::decodeOgg(track.outputPath);
             QVERIFY(piece);
             const qint64 start = starts[i] * whole->rate / 75;
