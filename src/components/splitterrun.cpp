@@ -296,11 +296,10 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
 
     const auto [from, to] = trackSamples(index);
     // Without bit-reservoir handling the splitter cuts MP3 on frame boundaries, so either end may be a frame off.
-    // Ogg pieces are measured as libvorbis plays them, block by block, so they are held to a cut's 3.3 ms. In one run
-    // over many cut points the splitter sometimes drops or repeats part of a block at a cut (and around tracks of a
-    // second or less, its granule positions make a piece play a block too long or end early) where a run for the
-    // piece alone may cut it right, so such pieces must be exact to a millisecond and are otherwise made again on
-    // their own.
+    // An Ogg piece not found in the album (one that spans a chained file's join) is measured as libvorbis plays it
+    // and held to a cut's 3.3 ms; in one run over many cut points the splitter sometimes drops or repeats part of a
+    // block at a cut where a run for the piece alone cuts it right, so there it must be exact to a millisecond and
+    // is otherwise made again on its own.
     qint64 tolerance = album->frameSamples * (bitReservoir ? 1 : 2);
     if (request.isOgg)
         tolerance = starts.size() > 1 ? std::max<qint64>(2, album->sampleRate / 1000) : album->sampleRate * 33 / 10000;
