@@ -174,39 +174,51 @@ std::optional<OggPiecePlace> placeOggPiece(QByteArrayView data, const OggVorbisA
     return OggPiecePlace{*first, album.packets[*first + 1].start};
 }
 
-std::optional<QByteArray> rebuildOggPiece(QByteArrayView data, const OggVorbisAlbum &album, const OggPiecePlace &place,
-                                          qint64 from, qint64 to)
+std::optional<QByteArray> rebuildOggPiece(QByteArrayView data, QByteArrayView albumData, const OggVorbisAlbum &album,
+                                          const OggPiecePlace &place, qint64 from, qint64 to)
 {
     const auto piece = parsePiece(data);
-    if (!piece || !matchesAt(*piece, album.packets, place.firstPacket) || to <= from)
+    const QList<OggPacketMark> &marks = album.packets;
+    if (!piece || !matchesAt(*piece, marks, place.firstPacket) || to <= from)
         return std::nullopt;
-    const auto startOf = [&](qsizetype k) {
-        return album.packets[place.firstPacket + k].start;
+    // In album packets: the one whose samples hold `from` is played after the one before it, which only primes the
+    // decoder; the closing one reaches `to`. All of one stream.
+    const int stream = marks[place.firstPacket].stream;
+    const auto holds = [&](qsizetype a, qint64 sample) {
+        return marks[a].start <= sample && sample < marks[a].start + marks[a].samples;
     };
-    const qsizetype count = piece->packets.size();
-    // The packet whose samples hold `from` is played after the one before it, which only primes the decoder.
-    qsizetype opening = 1;
-    while (opening < count && !(startOf(opening) <= from && from < startOf(opening) + piece->samples[opening]))
+    qsizetype opening = place.firstPacket + 1;
+    while (opening > 1 && marks[opening - 1].stream == stream && marks[opening].start > from)
+        --opening;
+    while (opening < marks.size() && marks[opening].stream == stream && !holds(opening, from))
         ++opening;
     qsizetype closing = opening + 1;
-    while (closing < count && startOf(closing) + piece->samples[closing] < to)
+    while (closing < marks.size() && marks[closing].stream == stream &&
+           marks[closing].start + marks[closing].samples < to)
         ++closing;
     // The decoder trims the start from the first page's last packet only, and the end from the last packet only.
-    if (closing >= count || startOf(closing) >= to)
+    if (opening >= marks.size() || !holds(opening, from) || marks[opening - 1].stream != stream ||
+        closing >= marks.size() || marks[closing].stream != stream || marks[closing].start >= to)
         return std::nullopt;
 
+    // The splitter's packets where the piece has them; the album's, each page checked, where it lacks them.
+    const auto packetAt = [&](qsizetype a) -> std::optional<QByteArray> {
+        const qsizetype k = a - place.firstPacket;
+        if (k >= 0 && k < piece->packets.size())
+            return piece->packets[k];
+        return oggPacketAt(albumData, marks[a]);
+    };
     QList<Packet> packets;
     QList<bool> breakAfter;
-    const qint64 startTrim = from - startOf(opening);
-    qint64 granule = piece->samples[opening] - startTrim;
-    packets.append({piece->packets[opening - 1], -1});
-    breakAfter.append(false);
-    packets.append({piece->packets[opening], granule});
-    breakAfter.append(true);
-    for (qsizetype k = opening + 1; k <= closing; ++k) {
-        granule += piece->samples[k];
-        packets.append({piece->packets[k], k == closing ? to - from : granule});
-        breakAfter.append(false);
+    qint64 granule = marks[opening].samples - (from - marks[opening].start);
+    for (qsizetype a = opening - 1; a <= closing; ++a) {
+        auto packet = packetAt(a);
+        if (!packet)
+            return std::nullopt;
+        if (a > opening)
+            granule += marks[a].samples;
+        packets.append({std::move(*packet), a < opening ? -1 : a == closing ? to - from : granule});
+        breakAfter.append(a == opening);
     }
     return piece->headers.toByteArray() + pagesOf(packets, breakAfter, piece->serial, piece->nextSequence);
 }

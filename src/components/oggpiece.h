@@ -20,10 +20,12 @@ struct OggPiecePlace
 [[nodiscard]] std::optional<OggPiecePlace> placeOggPiece(QByteArrayView piece, const OggVorbisAlbum &album,
                                                          qint64 expectedStart);
 
-// The piece rebuilt from its own pages: its headers as they are, then of its audio packets those from the one
-// before album sample from to the one that reaches sample to, on pages whose granule positions make a decoder play
-// exactly the samples [from, to). Nothing when the piece lacks the packets for them, or they fit in one packet.
-[[nodiscard]] std::optional<QByteArray> rebuildOggPiece(QByteArrayView piece, const OggVorbisAlbum &album,
-                                                        const OggPiecePlace &place, qint64 from, qint64 to);
+// The piece rebuilt to play exactly the album samples [from, to): its headers as they are, then the audio packets from
+// the one before `from` to the one that reaches `to`, on pages whose granule positions trim the decoder's output to
+// those samples. The packets are the piece's own where it has them, else the album's (albumData), whose pages must
+// then pass their CRC. Nothing when the samples are not all in the piece's stream, or fit in one packet.
+[[nodiscard]] std::optional<QByteArray> rebuildOggPiece(QByteArrayView piece, QByteArrayView albumData,
+                                                        const OggVorbisAlbum &album, const OggPiecePlace &place,
+                                                        qint64 from, qint64 to);
 
 } // namespace velvane

@@ -134,6 +134,9 @@ struct LogicalStream
     int packetFirstByte = -1;
     QByteArrayView packetStart; // its first bytes, for its key
     qint64 packetSize = 0;
+    qint64 packetPage = 0;
+    int packetSegment = 0;
+    int number = 0; // in the file, from 0
     int previousBlock = 0;
     qint64 decoded = -1;  // samples the packets give before any trimming; -1 before the first audio packet
     qint64 position = -1; // libvorbis's granule position, once a page has given one
@@ -154,7 +157,6 @@ void LogicalStream::packetDone(QByteArrayView pageBody, qint64 from, qint64 to, 
         if (headerPackets == 2) {
             setup += pageBody.sliced(from, to - from);
             if (const auto modes = vorbisModeBlockFlags(setup)) {
-                longModes = *modes;
                 longModes = *modes;
                 modeBits = int(std::bit_width(quint32(longModes.size() - 1)));
             }
@@ -207,7 +209,8 @@ void LogicalStream::audioPacket(qint64 granule, bool endOfStream)
             trimmedLater = true;
     }
     if (marks)
-        marks->append({oggPacketKey(packetStart, packetSize), playedBefore + played - trimmedStart, int(samples)});
+        marks->append({oggPacketKey(packetStart, packetSize), playedBefore + played - trimmedStart, int(samples),
+                       number, packetPage, packetSegment});
     played += produced;
 }
 
@@ -297,6 +300,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             for (const LogicalStream &earlier : std::as_const(streams))
                 fresh.playedBefore += earlier.played;
             fresh.marks = marks;
+            fresh.number = int(streams.size());
             streams.append(fresh);
             lastPages.append(QByteArrayView());
             stream = streams.rbegin();
@@ -324,6 +328,8 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
                 stream->inPacket = true;
                 stream->packetFirstByte = lacing > 0 ? quint8(body[offset]) : -1;
                 stream->packetStart = body.sliced(offset, std::min(lacing, 32));
+                stream->packetPage = at - pageSize;
+                stream->packetSegment = i;
                 stream->packetSize = 0;
                 packetStart = offset;
             }
@@ -366,6 +372,43 @@ std::optional<OggVorbisLength> lengthOf(const QList<LogicalStream> &streams)
 }
 
 } // namespace
+
+std::optional<QByteArray> oggPacketAt(QByteArrayView data, const OggPacketMark &mark)
+{
+    QByteArray packet;
+    quint32 serial = 0;
+    int segment = mark.segment;
+    for (qint64 at = mark.page; at + pageHeaderSize <= data.size();) {
+        if (data.sliced(at, 4) != QByteArrayView("OggS"))
+            return std::nullopt;
+        const int segments = quint8(data[at + 26]);
+        qint64 body = at + pageHeaderSize + segments, size = 0;
+        for (int i = 0; i < segments && at + pageHeaderSize + segments <= data.size(); ++i)
+            size += quint8(data[at + pageHeaderSize + i]);
+        if (body + size > data.size() || oggPageCrc(data.sliced(at, body + size - at)) != littleEndian32(data, at + 22))
+            return std::nullopt;
+        const quint32 pageSerial = littleEndian32(data, at + 14);
+        if (at != mark.page && pageSerial != serial) {
+            at = body + size; // a page of another stream between the two halves
+            continue;
+        }
+        if (at != mark.page && !(data[at + 5] & 0x01))
+            return std::nullopt;
+        serial = pageSerial;
+        for (int i = 0; i < segments; ++i) {
+            const int lacing = quint8(data[at + pageHeaderSize + i]);
+            if (i >= segment) {
+                packet += data.sliced(body, lacing);
+                if (lacing < 255)
+                    return packet;
+            }
+            body += lacing;
+        }
+        segment = 0;
+        at = body;
+    }
+    return std::nullopt;
+}
 
 quint32 oggPageCrc(QByteArrayView page)
 {

@@ -23,7 +23,13 @@ struct OggPacketMark
     quint64 key = 0;
     qint64 start = 0; // where its samples begin among those the file plays, before any trim
     int samples = 0;  // what it decodes to before any trim
+    int stream = 0;   // the logical stream's number in the file, from 0
+    qint64 page = 0;  // where the page it begins on begins
+    int segment = 0;  // its first lacing value on that page
 };
+
+// The packet a mark stands for, read from the file's bytes; every page it lies on must pass its CRC.
+[[nodiscard]] std::optional<QByteArray> oggPacketAt(QByteArrayView data, const OggPacketMark &mark);
 
 struct OggVorbisLength
 {

@@ -318,9 +318,10 @@ std::pair<qint64, qint64> SplitterRun::State::trackSamples(int index) const
     return {from, to};
 }
 
-// The splitter's granule positions can make an Ogg piece play other samples than its track's although it holds the
-// packets for them: around tracks of a second or less, and at every cut of some encoders' albums. Such a piece is
-// rebuilt from its own packets, with granule positions that make it play exactly its track.
+// The splitter's granule positions can make an Ogg piece play other samples than its track's: around tracks of a
+// second or less, and at every cut of some encoders' albums; in one run it sometimes leaves out the packet a track
+// begins with. Such a piece is rebuilt, with granule positions that make it play exactly its track, from its own
+// packets and where they fall short from the album's, rather than cut again at the cost of another run.
 void SplitterRun::State::fitOggPiece(int index, const QString &path)
 {
     const OggVorbisPiece piece = inspectOggVorbisFile(path);
@@ -335,7 +336,10 @@ void SplitterRun::State::fitOggPiece(int index, const QString &path)
     const auto place = placeOggPiece(data, albumOgg, from);
     if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
         return;
-    const auto rebuilt = rebuildOggPiece(data, albumOgg, *place, from, to);
+    QFile albumFile(audio);
+    const uchar *albumMapped = albumFile.open(QIODevice::ReadOnly) ? albumFile.map(0, albumFile.size()) : nullptr;
+    const QByteArrayView albumData = albumMapped ? QByteArrayView(albumMapped, albumFile.size()) : QByteArrayView();
+    const auto rebuilt = rebuildOggPiece(data, albumData, albumOgg, *place, from, to);
     if (!rebuilt)
         return;
     QSaveFile out(path);
