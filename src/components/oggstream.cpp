@@ -137,6 +137,7 @@ struct LogicalStream
     qint64 packetPage = 0;
     int packetSegment = 0;
     int number = 0; // in the file, from 0
+    quint32 nextSequence = 0;
     int previousBlock = 0;
     qint64 decoded = -1;  // samples the packets give before any trimming; -1 before the first audio packet
     qint64 position = -1; // libvorbis's granule position, once a page has given one
@@ -284,6 +285,10 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             at += 1; // a damaged page is skipped, as decoders skip it
             continue;
         }
+        // A page missing from a piece leaves a hole the decoder plays over.
+        const quint32 sequence = littleEndian32(page, 18);
+        if (stopAtBad && !(flags & 0x02) && stream != streams.rend() && sequence != stream->nextSequence)
+            return damage(at);
         at += pageSize;
 
         const qint64 granule = littleEndian64(page, 6);
@@ -305,7 +310,10 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             lastPages.append(QByteArrayView());
             stream = streams.rbegin();
         }
-        if (stream == streams.rend() || !stream->vorbis)
+        if (stream == streams.rend())
+            continue;
+        stream->nextSequence = sequence + 1;
+        if (!stream->vorbis)
             continue;
 
         // The granule position and the end of the stream belong to the last packet that ends on the page. A packet
