@@ -18,8 +18,10 @@ struct ParsedPiece
     QByteArrayView headers; // every page up to the end of the setup header, kept as they are
     quint32 serial = 0;
     quint32 nextSequence = 0;
-    QList<QByteArray> packets; // audio
-    QList<int> samples;        // each audio packet's, before any trim
+    QList<QByteArrayView> packets; // audio: into the piece, or into spanning where a packet spans pages
+    QList<QByteArray> spanning;
+    QList<int> samples; // each audio packet's, before any trim
+    QList<quint64> keys;
 };
 
 std::optional<ParsedPiece> parsePiece(QByteArrayView data)
@@ -27,6 +29,7 @@ std::optional<ParsedPiece> parsePiece(QByteArrayView data)
     ParsedPiece piece;
     QList<QByteArray> headerPackets;
     QByteArray partial;
+    qint64 packetBegin = -1; // in data, while the packet at hand lies on one page
     int shortBlock = 0, longBlock = 0, previousBlock = 0, modeBits = 0;
     QList<bool> longModes;
     for (qint64 at = 0; at < data.size();) {
@@ -42,13 +45,23 @@ std::optional<ParsedPiece> parsePiece(QByteArrayView data)
             const int lacing = quint8(data[at + pageHeaderSize + i]);
             if (body + lacing > data.size())
                 return std::nullopt;
-            partial += data.sliced(body, lacing);
+            if (partial.isEmpty() && packetBegin < 0)
+                packetBegin = body;
+            else if (packetBegin < 0)
+                partial += data.sliced(body, lacing);
             body += lacing;
             if (lacing == 255)
                 continue;
-            QByteArray packet = std::exchange(partial, QByteArray());
+            QByteArrayView packet;
+            if (packetBegin >= 0) {
+                packet = data.sliced(packetBegin, body - packetBegin);
+            } else {
+                piece.spanning.append(std::exchange(partial, QByteArray()));
+                packet = piece.spanning.back();
+            }
+            packetBegin = -1;
             if (headerPackets.size() < 3) {
-                headerPackets.append(packet);
+                headerPackets.append(packet.toByteArray());
                 if (headerPackets.size() < 3)
                     continue;
                 // The first audio packet must begin a page of its own, after the headers.
@@ -73,7 +86,13 @@ std::optional<ParsedPiece> parsePiece(QByteArrayView data)
             const int block = longModes[mode] ? longBlock : shortBlock;
             piece.samples.append(previousBlock > 0 ? previousBlock / 4 + block / 4 : 0);
             previousBlock = block;
-            piece.packets.append(std::move(packet));
+            piece.packets.append(packet);
+            piece.keys.append(oggPacketKey(packet, packet.size()));
+        }
+        // A packet that goes on over the next page is gathered from the pages' bodies.
+        if (packetBegin >= 0) {
+            partial = data.sliced(packetBegin, body - packetBegin).toByteArray();
+            packetBegin = -1;
         }
         at = body;
     }
@@ -88,8 +107,7 @@ bool matchesAt(const ParsedPiece &piece, const QList<OggPacketMark> &marks, qsiz
         return false;
     for (qsizetype k = 0; k < piece.packets.size(); ++k) {
         const OggPacketMark &mark = marks[first + k];
-        if (mark.key != oggPacketKey(piece.packets[k], piece.packets[k].size()) ||
-            (k > 0 && mark.samples != piece.samples[k]))
+        if (mark.key != piece.keys[k] || (k > 0 && mark.samples != piece.samples[k]))
             return false;
     }
     return true;
@@ -205,7 +223,7 @@ std::optional<QByteArray> rebuildOggPiece(QByteArrayView data, QByteArrayView al
     const auto packetAt = [&](qsizetype a) -> std::optional<QByteArray> {
         const qsizetype k = a - place.firstPacket;
         if (k >= 0 && k < piece->packets.size())
-            return piece->packets[k];
+            return piece->packets[k].toByteArray();
         return oggPacketAt(albumData, marks[a]);
     };
     QList<Packet> packets;

@@ -11,16 +11,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QQueue>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStorageInfo>
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -62,7 +63,13 @@ struct SplitterRun::State
     std::optional<AudioLength> album;
     std::optional<MpegStream> albumMpeg;
     OggVorbisAlbum albumOgg;
-    QList<qint64> starts; // hundredths, as the splitter gets them
+    struct OggCheck
+    {
+        OggVorbisPiece piece;
+        std::optional<OggPiecePlace> place; // where it was found in the album
+    };
+    QHash<int, OggCheck> oggChecks; // by piece, as fitOggPiece left it
+    QList<qint64> starts;           // hundredths, as the splitter gets them
     std::optional<qint64> end;
     int runPieces = 0; // the pieces the splitter is asked for: those that start before the audio's end
     bool toEnd = true; // the last of them runs to the audio's end
@@ -87,6 +94,7 @@ struct SplitterRun::State
     [[nodiscard]] QString exitFailure() const;
     [[nodiscard]] bool isLastToEnd(int index) const { return index == runPieces - 1 && toEnd; }
     [[nodiscard]] std::pair<qint64, qint64> trackSamples(int index) const;
+    [[nodiscard]] OggCheck checkOggPiece(int index, const QString &path) const;
     void fitOggPiece(int index, const QString &path);
     [[nodiscard]] QString pieceProblem(int index, const QString &path) const;
     void report(int index, const QString &path);
@@ -256,17 +264,16 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path) const
 
     qint64 samples = 0;
     if (request.isOgg) {
-        const OggVorbisPiece piece = inspectOggVorbisFile(path);
+        const OggCheck check = oggChecks.contains(index) ? oggChecks.value(index) : checkOggPiece(index, path);
+        const OggVorbisPiece &piece = check.piece;
         if (piece.damagedAt >= 0)
             return u"The splitter's piece is damaged from byte %1 on."_s.arg(piece.damagedAt);
         if (!piece.length)
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
         samples = piece.length->samples;
         // A piece found in the album must play its track's samples exactly: fitOggPiece made it so where it could.
-        QFile file(path);
-        const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
         const auto [from, to] = trackSamples(index);
-        const auto place = mapped ? placeOggPiece(QByteArrayView(mapped, file.size()), albumOgg, from) : std::nullopt;
+        const std::optional<OggPiecePlace> &place = check.place;
         if (place && (piece.holes || place->start + piece.startTrim != from)) {
             return u"The piece starts at %1 instead of %2."_s.arg(
                 secondsText(place->start + piece.startTrim, album->sampleRate), secondsText(from, album->sampleRate));
@@ -322,31 +329,61 @@ std::pair<qint64, qint64> SplitterRun::State::trackSamples(int index) const
 // second or less, and at every cut of some encoders' albums; in one run it sometimes leaves out the packet a track
 // begins with. Such a piece is rebuilt, with granule positions that make it play exactly its track, from its own
 // packets and where they fall short from the album's, rather than cut again at the cost of another run.
+SplitterRun::State::OggCheck SplitterRun::State::checkOggPiece(int index, const QString &path) const
+{
+    OggCheck check;
+    QFile file(path);
+    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!mapped)
+        return check;
+    const QByteArrayView data(mapped, file.size());
+    check.piece = inspectOggVorbisPiece(data);
+    if (check.piece.damagedAt < 0 && check.piece.length)
+        check.place = placeOggPiece(data, albumOgg, trackSamples(index).first);
+    return check;
+}
+
 void SplitterRun::State::fitOggPiece(int index, const QString &path)
 {
-    const OggVorbisPiece piece = inspectOggVorbisFile(path);
-    if (piece.damagedAt >= 0 || !piece.length)
+    const OggCheck check = checkOggPiece(index, path);
+    oggChecks.insert(index, check);
+    const OggVorbisPiece &piece = check.piece;
+    const std::optional<OggPiecePlace> &place = check.place;
+    const auto [from, to] = trackSamples(index);
+    if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
         return;
     QFile file(path);
     const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
     if (!mapped)
         return;
     const QByteArrayView data(mapped, file.size());
-    const auto [from, to] = trackSamples(index);
-    const auto place = placeOggPiece(data, albumOgg, from);
-    if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
-        return;
     QFile albumFile(audio);
     const uchar *albumMapped = albumFile.open(QIODevice::ReadOnly) ? albumFile.map(0, albumFile.size()) : nullptr;
     const QByteArrayView albumData = albumMapped ? QByteArrayView(albumMapped, albumFile.size()) : QByteArrayView();
     const auto rebuilt = rebuildOggPiece(data, albumData, albumOgg, *place, from, to);
     if (!rebuilt)
         return;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(*rebuilt) != rebuilt->size() || !out.commit())
+    // Written beside it under a name no piece has, then put in its place; not synced, as nothing in the work folder
+    // needs to outlive a crash.
+    const QString rebuilding = QDir(work).filePath(u".rebuilding-"_s + QFileInfo(path).fileName());
+    QFile out(rebuilding);
+    std::error_code error;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(*rebuilt) != rebuilt->size() ||
+        !out.flush()) {
         qCWarning(lcSplitter) << "could not rebuild piece" << index + 1 << "of" << audio << ":" << out.errorString();
-    else
-        qCDebug(lcSplitter) << "rebuilt piece" << index + 1 << "of" << audio << "to play exactly its track";
+        out.remove();
+        return;
+    }
+    out.close();
+    std::filesystem::rename(QFile::encodeName(rebuilding).toStdString(), QFile::encodeName(path).toStdString(), error);
+    if (error) {
+        qCWarning(lcSplitter) << "could not rebuild piece" << index + 1 << "of" << audio << ":"
+                              << error.message().c_str();
+        QFile::remove(rebuilding);
+        return;
+    }
+    qCDebug(lcSplitter) << "rebuilt piece" << index + 1 << "of" << audio << "to play exactly its track";
+    oggChecks.insert(index, checkOggPiece(index, path));
 }
 
 void SplitterRun::State::report(int index, const QString &path)
