@@ -2,6 +2,8 @@
 
 #include "components/audiolength.h"
 #include "components/mpegstream.h"
+#include "components/oggpiece.h"
+#include "components/oggstream.h"
 #include "components/splittercommand.h"
 #include "core/split/outputname.h"
 
@@ -9,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -58,7 +62,14 @@ struct SplitterRun::State
     QString extension;
     std::optional<AudioLength> album;
     std::optional<MpegStream> albumMpeg;
-    QList<qint64> starts; // hundredths, as the splitter gets them
+    OggVorbisAlbum albumOgg;
+    struct OggCheck
+    {
+        OggVorbisPiece piece;
+        std::optional<OggPiecePlace> place; // where it was found in the album
+    };
+    QHash<int, OggCheck> oggChecks; // by piece, as fitOggPiece left it
+    QList<qint64> starts;           // hundredths, as the splitter gets them
     std::optional<qint64> end;
     QString input;          // what the splitter reads: the audio file, or a copy of it that it can cut gaplessly
     QList<qint64> cutTimes; // hundredths on the audio as it stands, where stretches of it may be lost
@@ -100,6 +111,8 @@ struct SplitterRun::State
     [[nodiscard]] QString completeHeader(int index, const QString &path, std::optional<MpegStream> &piece);
     [[nodiscard]] QString pieceProblem(int index, const QString &path, const std::optional<MpegStream> &mpeg) const;
     [[nodiscard]] QString finishPiece(int index, const QString &path);
+    [[nodiscard]] OggCheck checkOggPiece(int index, const QString &path) const;
+    void fitOggPiece(int index, const QString &path);
     void report(int index, const QString &path);
     void reportPastEnd();
     [[nodiscard]] bool retryWithoutReservoir(const QString &why);
@@ -173,7 +186,9 @@ void SplitterRun::State::begin()
     if (outcome)
         return;
     if (request.isOgg) {
-        album = measureAudio(audio, true);
+        albumOgg = indexOggVorbisFile(audio);
+        if (albumOgg.length)
+            album = AudioLength{albumOgg.length->samples, albumOgg.length->sampleRate, albumOgg.length->longBlock};
     } else if ((albumMpeg = scanMpegFile(input))) {
         damage = albumMpeg->damage(QFileInfo(input).size());
         qint64 lost = 0;
@@ -428,10 +443,24 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path, const s
 
     qint64 samples = 0;
     if (request.isOgg) {
-        const auto length = measureAudio(path, true);
-        if (!length)
+        const OggCheck check = oggChecks.contains(index) ? oggChecks.value(index) : checkOggPiece(index, path);
+        const OggVorbisPiece &piece = check.piece;
+        if (piece.damagedAt >= 0)
+            return u"The splitter's piece is damaged from byte %1 on."_s.arg(piece.damagedAt);
+        if (!piece.length)
             return u"The splitter's piece is not playable Ogg Vorbis audio."_s;
-        samples = length->samples;
+        samples = piece.length->samples;
+        // A piece found in the album must play its track's samples exactly: fitOggPiece made it so where it could.
+        const auto [from, to] = pieceSpan(index);
+        const std::optional<OggPiecePlace> &place = check.place;
+        if (place && (piece.holes || place->start + piece.startTrim != from)) {
+            return u"The piece starts at %1 instead of %2."_s.arg(
+                secondsText(place->start + piece.startTrim, album->sampleRate), secondsText(from, album->sampleRate));
+        }
+        if (place && samples != to - from) {
+            return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
+                                                                      secondsText(to - from, album->sampleRate));
+        }
     } else {
         if (!mpeg)
             return u"The splitter's piece is not playable MP3 audio."_s;
@@ -441,13 +470,16 @@ QString SplitterRun::State::pieceProblem(int index, const QString &path, const s
     }
 
     const auto [from, to] = pieceSpan(index);
-    // Without bit-reservoir handling the splitter cuts on frame boundaries, so either end may be a frame off. With it,
-    // an MP3 piece is exact to the sample, and one that is not was cut wrong (a piece shorter than a frame came out
-    // thrice its length). In one run over many Ogg cut points the splitter sometimes drops or repeats part of a block
-    // at a cut (seen on tonal audio) where a run for the piece alone cuts it right, so such pieces must be exact to a
-    // millisecond and are otherwise made again on their own.
-    qint64 tolerance = album->frameSamples * (request.isOgg ? 1 : 2);
-    if ((request.isOgg && starts.size() > 1) || (!request.isOgg && bitReservoir))
+    // Without bit-reservoir handling the splitter cuts MP3 on frame boundaries, so either end may be a frame off. With
+    // it, an MP3 piece is exact to the sample, and one that is not was cut wrong (a piece shorter than a frame came out
+    // thrice its length). An Ogg piece not found in the album (one that spans a chained file's join) is measured as
+    // libvorbis plays it and held to a cut's 3.3 ms; in one run over many cut points the splitter sometimes drops or
+    // repeats part of a block at a cut where a run for the piece alone cuts it right, so there it must be exact to a
+    // millisecond and is otherwise made again on its own.
+    qint64 tolerance = album->frameSamples * 2;
+    if (request.isOgg)
+        tolerance = starts.size() > 1 ? std::max<qint64>(2, album->sampleRate / 1000) : album->sampleRate * 33 / 10000;
+    else if (bitReservoir)
         tolerance = std::max<qint64>(2, album->sampleRate / 1000);
     if (qAbs(samples - (to - from)) > tolerance) {
         return u"The piece came out %1 long instead of %2."_s.arg(secondsText(samples, album->sampleRate),
@@ -463,11 +495,74 @@ QString SplitterRun::State::finishPiece(int index, const QString &path)
         return damaged;
     // Every frame is walked: a header can claim any length, and the bytes between frames can be anything.
     std::optional<MpegStream> mpeg;
-    if (!request.isOgg && QFileInfo(path).isFile())
+    if (request.isOgg && QFileInfo(path).isFile())
+        fitOggPiece(index, path);
+    else if (QFileInfo(path).isFile())
         mpeg = scanMpegFile(path);
     if (const QString unfinished = completeHeader(index, path, mpeg); !unfinished.isEmpty())
         return unfinished;
     return pieceProblem(index, path, mpeg);
+}
+
+// The splitter's granule positions can make an Ogg piece play other samples than its track's: around tracks of a
+// second or less, and at every cut of some encoders' albums; in one run it sometimes leaves out the packet a track
+// begins with. Such a piece is rebuilt, with granule positions that make it play exactly its track, from its own
+// packets and where they fall short from the album's, rather than cut again at the cost of another run.
+SplitterRun::State::OggCheck SplitterRun::State::checkOggPiece(int index, const QString &path) const
+{
+    OggCheck check;
+    QFile file(path);
+    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!mapped)
+        return check;
+    const QByteArrayView data(mapped, file.size());
+    check.piece = inspectOggVorbisPiece(data);
+    if (check.piece.damagedAt < 0 && check.piece.length)
+        check.place = placeOggPiece(data, albumOgg, pieceSpan(index).first);
+    return check;
+}
+
+void SplitterRun::State::fitOggPiece(int index, const QString &path)
+{
+    const OggCheck check = checkOggPiece(index, path);
+    oggChecks.insert(index, check);
+    const OggVorbisPiece &piece = check.piece;
+    const std::optional<OggPiecePlace> &place = check.place;
+    const auto [from, to] = pieceSpan(index);
+    if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
+        return;
+    QFile file(path);
+    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!mapped)
+        return;
+    const QByteArrayView data(mapped, file.size());
+    QFile albumFile(audio);
+    const uchar *albumMapped = albumFile.open(QIODevice::ReadOnly) ? albumFile.map(0, albumFile.size()) : nullptr;
+    const QByteArrayView albumData = albumMapped ? QByteArrayView(albumMapped, albumFile.size()) : QByteArrayView();
+    const auto rebuilt = rebuildOggPiece(data, albumData, albumOgg, *place, from, to);
+    if (!rebuilt)
+        return;
+    // Written beside it under a name no piece has, then put in its place; not synced, as nothing in the work folder
+    // needs to outlive a crash.
+    const QString rebuilding = QDir(work).filePath(u".rebuilding-"_s + QFileInfo(path).fileName());
+    QFile out(rebuilding);
+    std::error_code error;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(*rebuilt) != rebuilt->size() ||
+        !out.flush()) {
+        qCWarning(lcSplitter) << "could not rebuild piece" << index + 1 << "of" << audio << ":" << out.errorString();
+        out.remove();
+        return;
+    }
+    out.close();
+    std::filesystem::rename(QFile::encodeName(rebuilding).toStdString(), QFile::encodeName(path).toStdString(), error);
+    if (error) {
+        qCWarning(lcSplitter) << "could not rebuild piece" << index + 1 << "of" << audio << ":"
+                              << error.message().c_str();
+        QFile::remove(rebuilding);
+        return;
+    }
+    qCDebug(lcSplitter) << "rebuilt piece" << index + 1 << "of" << audio << "to play exactly its track";
+    oggChecks.insert(index, checkOggPiece(index, path));
 }
 
 void SplitterRun::State::report(int index, const QString &path)

@@ -1,12 +1,12 @@
 #include "components/vorbisfront.h"
 
+#include "components/oggstream.h"
+
 #include <QFile>
 #include <QList>
 #include <QtEndian>
 
 #include <taglib/xiphcomment.h>
-
-#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +16,7 @@ namespace {
 
 constexpr qint64 pageHeaderSize = 27;
 constexpr int maxHeaderPages = 64;
+constexpr int maxLacingValues = 255;
 
 struct Page
 {
@@ -23,100 +24,106 @@ struct Page
     quint8 flags = 0;
     quint32 serial = 0;
     quint32 sequence = 0;
-    QByteArray lacing;
-    QByteArray body;
+    QByteArrayView lacing;
+    QByteArrayView body;
 
     [[nodiscard]] qint64 end() const { return offset + pageHeaderSize + lacing.size() + body.size(); }
+    [[nodiscard]] qint64 bodyOffset() const { return offset + pageHeaderSize + lacing.size(); }
 };
 
-std::optional<Page> readPage(QFile &file, qint64 offset)
+std::optional<Page> readPage(QByteArrayView data, qint64 offset)
 {
-    file.seek(offset);
-    const QByteArray header = file.read(pageHeaderSize);
-    if (header.size() < pageHeaderSize || !header.startsWith("OggS") || header[4] != 0)
+    if (offset + pageHeaderSize > data.size() || data.sliced(offset, 4) != QByteArrayView("OggS") ||
+        data[offset + 4] != 0)
         return std::nullopt;
-    Page page{offset,
-              quint8(header[5]),
-              qFromLittleEndian<quint32>(header.constData() + 14),
-              qFromLittleEndian<quint32>(header.constData() + 18),
-              file.read(uchar(header[26])),
-              {}};
+    const int segments = quint8(data[offset + 26]);
+    if (offset + pageHeaderSize + segments > data.size())
+        return std::nullopt;
+    const QByteArrayView lacing = data.sliced(offset + pageHeaderSize, segments);
     qint64 bodySize = 0;
-    for (const char value : page.lacing)
-        bodySize += uchar(value);
-    page.body = file.read(bodySize);
-    if (page.lacing.size() != uchar(header[26]) || page.body.size() != bodySize)
+    for (const char value : lacing)
+        bodySize += quint8(value);
+    if (offset + pageHeaderSize + segments + bodySize > data.size())
         return std::nullopt;
-    return page;
+    return Page{offset,
+                quint8(data[offset + 5]),
+                qFromLittleEndian<quint32>(data.data() + offset + 14),
+                qFromLittleEndian<quint32>(data.data() + offset + 18),
+                lacing,
+                data.sliced(offset + pageHeaderSize + segments, bodySize)};
 }
 
+// One logical stream of the file: its three header packets, and the pages that follow them.
 struct VorbisHeaders
 {
     QByteArray identificationPage; // kept as it is
     quint32 serial = 0;
+    quint32 sequence = 0; // the identification page's
     QByteArray comment;
     QByteArray setup;
-    int pages = 0;  // after the identification page, up to the end of the setup packet
-    qint64 end = 0; // where the audio pages begin
+    int pages = 0; // after the identification page, up to the end of the setup packet
+    QList<Page> laterPages;
 };
 
-std::optional<VorbisHeaders> readHeaders(QFile &file)
+std::optional<VorbisHeaders> readHeaders(const QList<Page> &pages)
 {
-    const auto first = readPage(file, 0);
+    const Page &first = pages.front();
     // The identification header is alone on the first page, as Vorbis requires.
-    if (!first || !(first->flags & 0x02) || first->lacing.isEmpty() || uchar(first->lacing.back()) == 255 ||
-        !first->body.startsWith("\x01vorbis"))
+    if (!(first.flags & 0x02) || first.lacing.isEmpty() || quint8(first.lacing.back()) == 255 ||
+        !first.body.startsWith("\x01vorbis"))
         return std::nullopt;
     VorbisHeaders headers;
-    file.seek(0);
-    headers.identificationPage = file.read(first->end());
-    headers.serial = first->serial;
+    headers.identificationPage = QByteArray(first.lacing.data() - pageHeaderSize, first.end() - first.offset);
+    headers.serial = first.serial;
+    headers.sequence = first.sequence;
 
     QList<QByteArray> packets;
     QByteArray partial;
-    qint64 offset = first->end();
+    qsizetype next = 1;
     while (packets.size() < 2) {
-        const auto page = readPage(file, offset);
-        if (!page || ++headers.pages > maxHeaderPages || page->serial != headers.serial ||
-            page->sequence != quint32(headers.pages) || bool(page->flags & 0x01) != !partial.isEmpty())
+        if (next >= pages.size() || ++headers.pages > maxHeaderPages)
+            return std::nullopt;
+        const Page &page = pages[next++];
+        if (page.sequence != headers.sequence + quint32(headers.pages) || bool(page.flags & 0x01) != !partial.isEmpty())
             return std::nullopt;
         qint64 at = 0;
-        for (qsizetype i = 0; i < page->lacing.size(); ++i) {
+        for (const char value : page.lacing) {
             // Audio sharing the setup header's page would need its page rebuilt too.
             if (packets.size() == 2)
                 return std::nullopt;
-            const int length = uchar(page->lacing[i]);
-            partial += page->body.mid(at, length);
+            const int length = quint8(value);
+            partial += page.body.sliced(at, length);
             at += length;
             if (length < 255)
                 packets.append(std::exchange(partial, QByteArray()));
         }
-        offset = page->end();
     }
     headers.comment = packets[0];
     headers.setup = packets[1];
-    headers.end = offset;
+    headers.laterPages = pages.sliced(next);
     if (!headers.comment.startsWith("\x03vorbis") || !headers.setup.startsWith("\x05vorbis"))
         return std::nullopt;
     return headers;
 }
 
-quint32 oggChecksum(const QByteArray &page)
+// The file's logical streams one after the other, as a chained file has them; nothing for streams that interleave.
+std::optional<QList<QList<Page>>> streamsOf(QByteArrayView data)
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> values{};
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 value = i << 24;
-            for (int bit = 0; bit < 8; ++bit)
-                value = value & 0x80000000u ? (value << 1) ^ 0x04c11db7u : value << 1;
-            values[i] = value;
-        }
-        return values;
-    }();
-    quint32 crc = 0;
-    for (const char byte : page)
-        crc = (crc << 8) ^ table[((crc >> 24) ^ uchar(byte)) & 0xff];
-    return crc;
+    QList<QList<Page>> streams;
+    for (qint64 at = 0; at < data.size();) {
+        const auto page = readPage(data, at);
+        if (!page)
+            return std::nullopt;
+        if (page->flags & 0x02)
+            streams.append(QList<Page>());
+        if (streams.isEmpty() || (!streams.back().isEmpty() && streams.back().front().serial != page->serial))
+            return std::nullopt;
+        streams.back().append(*page);
+        at = page->end();
+    }
+    if (streams.isEmpty())
+        return std::nullopt;
+    return streams;
 }
 
 qint64 lacingValues(qint64 packetSize)
@@ -124,8 +131,23 @@ qint64 lacingValues(qint64 packetSize)
     return packetSize / 255 + 1;
 }
 
-// The comment and setup packets laced over exactly `pages` pages, numbered on from the identification page.
-std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteArray &comment)
+// Header pages enough for the comment and setup packets, and never fewer than before, so that the audio pages keep
+// their sequence numbers whenever the comments fit.
+int pagesFor(const VorbisHeaders &headers, const QByteArray &comment)
+{
+    const qint64 values = lacingValues(comment.size()) + lacingValues(headers.setup.size());
+    return std::max<int>(headers.pages, int((values + maxLacingValues - 1) / maxLacingValues));
+}
+
+QByteArray withChecksum(QByteArray page)
+{
+    qToLittleEndian<quint32>(oggPageCrc(page), page.data() + 22);
+    return page;
+}
+
+// The comment and setup packets laced over exactly `pages` pages, numbered on from the identification page. A page
+// that goes on with a packet begun on the page before says so.
+std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteArray &comment, int pages)
 {
     QByteArray lacing;
     for (const qsizetype size : {comment.size(), headers.setup.size()}) {
@@ -133,8 +155,7 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
         lacing += char(size % 255);
     }
     const qint64 values = lacing.size();
-    const int pages = headers.pages;
-    if (values < pages || values > 255 * qint64(pages))
+    if (values < pages || values > maxLacingValues * qint64(pages))
         return std::nullopt;
     const QByteArray data = comment + headers.setup;
     QByteArray out = headers.identificationPage;
@@ -155,16 +176,24 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
         // Header pages carry granule 0; a page on which no packet ends carries -1.
         qToLittleEndian<qint64>(packetEnds ? 0 : -1, page.data() + 6);
         qToLittleEndian<quint32>(headers.serial, page.data() + 14);
-        qToLittleEndian<quint32>(quint32(p + 1), page.data() + 18);
+        qToLittleEndian<quint32>(headers.sequence + quint32(p + 1), page.data() + 18);
         page[26] = char(count);
         page += pageLacing + data.mid(at, bodySize);
-        qToLittleEndian<quint32>(oggChecksum(page), page.data() + 22);
-        out += page;
+        out += withChecksum(page);
         used += count;
         at += bodySize;
         continued = uchar(pageLacing.back()) == 255;
     }
     return out;
+}
+
+// A page moved on by `shift` in its stream's numbering; only the header, when the body stays where it is.
+QByteArray renumbered(const Page &page, quint32 shift, bool withBody)
+{
+    QByteArray whole(page.lacing.data() - pageHeaderSize, page.end() - page.offset);
+    qToLittleEndian<quint32>(page.sequence + shift, whole.data() + 18);
+    whole = withChecksum(whole);
+    return withBody ? whole : whole.first(pageHeaderSize + page.lacing.size());
 }
 
 void setField(TagLib::Ogg::XiphComment &comment, const char *key, const QStringList &values)
@@ -200,6 +229,12 @@ QByteArray commentPacket(const QByteArray &old, const TagValues &values)
     return QByteArray("\x03vorbis", 7) + QByteArray(rendered.data(), rendered.size());
 }
 
+// A comment packet grown by zeros after its framing bit, which every reader skips.
+QByteArray padded(const QByteArray &comment, qint64 length)
+{
+    return comment + QByteArray(std::max<qint64>(0, length - comment.size()), '\0');
+}
+
 } // namespace
 
 bool isOggVorbisFile(const QString &path)
@@ -207,33 +242,93 @@ bool isOggVorbisFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const auto first = readPage(file, 0);
+    const QByteArray start = file.read(pageHeaderSize + 255 + 255 * 255);
+    const auto first = readPage(start, 0);
     return first && (first->flags & 0x02) && first->body.startsWith("\x01vorbis");
 }
 
+// Every logical stream of a piece gets the comments: the splitter writes its own, room included, into each stream of
+// a piece that spans the join of a chained file. The first stream's headers are the front; what follows them up to
+// the last stream's headers goes into the front unchanged, unless a stream needs more header pages than it had,
+// which moves its later pages on in their numbering, and with the last stream's that takes the front to the last
+// page's body.
 std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &values)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
         return std::nullopt;
-    const auto headers = readHeaders(file);
-    if (!headers)
-        return std::nullopt;
-    const QByteArray comment = commentPacket(headers->comment, values);
+    QByteArray read;
+    const uchar *mapped = file.map(0, file.size());
+    if (!mapped)
+        read = file.readAll();
+    const QByteArrayView data = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
 
-    // Everything but the comment packet has a fixed size; the packet may grow by zeros after its framing bit,
-    // which every reader skips, so that the headers fill a given room exactly.
-    const qint64 fixed = headers->identificationPage.size() + pageHeaderSize * headers->pages + headers->setup.size() +
-                         lacingValues(headers->setup.size());
+    const auto streams = streamsOf(data);
+    if (!streams)
+        return std::nullopt;
+    QList<VorbisHeaders> headers;
+    for (const QList<Page> &pages : *streams) {
+        auto stream = readHeaders(pages);
+        if (!stream)
+            return std::nullopt;
+        headers.append(std::move(*stream));
+    }
+
+    const VorbisHeaders &first = headers.front();
+    const QByteArray comment = commentPacket(first.comment, values);
+    const int firstPages = pagesFor(first, comment);
+
     FrontPlan plan;
-    plan.audioBegin = headers->end;
-    plan.audioEnd = file.size();
+    plan.audioEnd = data.size();
+    QByteArray middle;
+    for (qsizetype s = 0; s < headers.size(); ++s) {
+        const VorbisHeaders &stream = headers[s];
+        int pages = firstPages;
+        if (s > 0) {
+            // Later streams keep their headers' size where the comments fit, so nothing behind them moves.
+            const QByteArray own = commentPacket(stream.comment, values);
+            pages = pagesFor(stream, own);
+            const auto built = buildPages(stream, padded(own, stream.comment.size()), pages);
+            if (!built)
+                return std::nullopt;
+            middle += *built;
+        }
+        const quint32 shift = quint32(pages - stream.pages);
+        const bool last = s + 1 == headers.size();
+        if (last && shift == 0) {
+            plan.audioBegin = stream.laterPages.isEmpty() ? data.size() : stream.laterPages.front().offset;
+            break;
+        }
+        for (qsizetype p = 0; p < stream.laterPages.size(); ++p) {
+            const Page &page = stream.laterPages[p];
+            const bool lastPage = last && p + 1 == stream.laterPages.size();
+            if (shift == 0)
+                middle += data.sliced(page.offset, page.end() - page.offset);
+            else
+                middle += renumbered(page, shift, !lastPage);
+            if (lastPage)
+                plan.audioBegin = page.bodyOffset();
+        }
+        if (last && stream.laterPages.isEmpty())
+            return std::nullopt;
+    }
+    if (plan.audioBegin >= plan.audioEnd)
+        return std::nullopt;
+
+    // Everything but the first comment packet has a fixed size; the packet may grow by zeros, so that the front fills
+    // a given room exactly.
+    const qint64 fixed = first.identificationPage.size() + pageHeaderSize * firstPages + first.setup.size() +
+                         lacingValues(first.setup.size()) + middle.size();
     plan.smallestFront = fixed + comment.size() + lacingValues(comment.size());
-    plan.render = [headers = *headers, comment, fixed](qint64 size) -> std::optional<QByteArray> {
+    plan.render = [first, comment, firstPages, fixed, middle](qint64 size) -> std::optional<QByteArray> {
         const qint64 room = size - fixed; // packet bytes plus their lacing values
         for (qint64 length = std::max<qint64>(comment.size(), room - room / 255 - 2); length <= room; ++length) {
-            if (length + lacingValues(length) == room)
-                return buildPages(headers, comment + QByteArray(length - comment.size(), '\0'));
+            if (length + lacingValues(length) != room)
+                continue;
+            auto front = buildPages(first, padded(comment, length), firstPages);
+            if (front)
+                *front += middle;
+            return front;
         }
         return std::nullopt;
     };

@@ -1,4 +1,5 @@
 #include "components/audiolength.h"
+#include "components/oggpiece.h"
 #include "components/splitterrun.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
@@ -68,6 +69,8 @@ private slots:
     void wrongPiecesAreTold();
     void singleTrackRunner_data();
     void singleTrackRunner();
+    void oggPieceRebuilt_data();
+    void oggPieceRebuilt();
 };
 
 void TestSplitterRun::initTestCase()
@@ -316,6 +319,50 @@ void TestSplitterRun::singleTrackRunner()
     const qint64 expected = end < 0 ? albumSamples - 120 * test::sampleRate / 75 : (end - 120) * test::sampleRate / 75;
     const qint64 samples = test::decodePcm(event.path).value_or(QList<qint16>()).size();
     QVERIFY2(qAbs(samples - expected) <= 1152, qPrintable(u"%1 samples, not %2"_s.arg(samples).arg(expected)));
+}
+
+void TestSplitterRun::oggPieceRebuilt_data()
+{
+    QTest::addColumn<double>("from"); // seconds; the splitter cut the piece from 2 s to 4 s
+    QTest::addColumn<double>("to");
+
+    QTest::newRow("as cut") << 2.0 << 4.0;
+    QTest::newRow("within the piece") << 2.3 << 3.1;
+    QTest::newRow("earlier start: packets from the album") << 1.7 << 4.0;
+    QTest::newRow("later end: packets from the album") << 2.0 << 4.4;
+    QTest::newRow("both ends from the album") << 1.5 << 4.6;
+}
+
+// A piece rebuilt plays exactly the album's samples asked for, also where its own packets fall short.
+void TestSplitterRun::oggPieceRebuilt()
+{
+    QFETCH(double, from);
+    QFETCH(double, to);
+
+    QTemporaryDir dir;
+    const auto album = test::makeMusicOgg(dir.path(), test::OggEncoder::Oggenc, {6.0});
+    QVERIFY(album);
+    const auto whole = test::decodeOgg(album->path);
+    QVERIFY(whole);
+    const test::ToolRun cut =
+        test::runTool(qEnvironmentVariable("VELVANE_MP3SPLT"), {u"-q"_s, u"-n"_s, u"-o"_s, u"@n"_s, u"-d"_s, dir.path(),
+                                                                album->path, u"0.02.00"_s, u"0.04.00"_s});
+    QCOMPARE(cut.exitCode, 0);
+    const QByteArray piece = readFile(dir.filePath(u"1.ogg"_s)), albumBytes = readFile(album->path);
+
+    const OggVorbisAlbum index = indexOggVorbisFile(album->path);
+    const auto place = placeOggPiece(piece, index, 2 * whole->rate);
+    QVERIFY(place);
+    const qint64 first = qRound64(from * whole->rate), last = qRound64(to * whole->rate);
+    const auto rebuilt = rebuildOggPiece(piece, albumBytes, index, *place, first, last);
+    QVERIFY(rebuilt);
+    const QString path = dir.filePath(u"rebuilt.ogg"_s);
+    QVERIFY(test::writeFile(path, *rebuilt));
+    QCOMPARE(inspectOggVorbisFile(path).damagedAt, -1);
+    const auto pcm = test::decodeOgg(path);
+    QVERIFY(pcm);
+    QCOMPARE(pcm->frames(), last - first);
+    QCOMPARE(test::locate(*pcm, *whole, first, 0), std::optional<qint64>(first));
 }
 
 QTEST_GUILESS_MAIN(TestSplitterRun)

@@ -1,4 +1,5 @@
 #include "components/frontrewrite.h"
+#include "components/oggstream.h"
 #include "components/tagapi.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 
 #include <taglib/id3v2header.h>
@@ -23,27 +25,52 @@ using namespace velvane::test;
 
 namespace {
 
-// The audio as a player reads it: past the ID3v2 tag or the three Vorbis header packets, before an ID3v1 tag.
+// The audio as a player reads it: past the ID3v2 tag or the three Vorbis header packets, before an ID3v1 tag. Ogg
+// pages are taken without their sequence numbers and checksums, which longer headers move on.
 QByteArray audioOf(const QByteArray &file)
 {
     qsizetype begin = 0, end = file.size();
     if (file.startsWith("OggS")) {
-        for (int packets = 0; packets < 3 && begin + 27 <= end;) {
+        QByteArray audio;
+        for (int packets = 0; begin + 27 <= end;) {
+            const bool audioPage = packets >= 3;
             const int segments = uchar(file[begin + 26]);
             qsizetype body = 0;
             for (int i = 0; i < segments; ++i) {
                 body += uchar(file[begin + 27 + i]);
                 packets += uchar(file[begin + 27 + i]) < 255;
             }
+            if (audioPage)
+                audio += file.mid(begin, 18) + file.mid(begin + 26, 1 + segments + body);
             begin += 27 + segments + body;
         }
-    } else {
-        if (file.startsWith("ID3"))
-            begin = 10 + (uchar(file[6]) << 21 | uchar(file[7]) << 14 | uchar(file[8]) << 7 | uchar(file[9]));
-        if (end >= 128 && file.mid(end - 128, 3) == "TAG")
-            end -= 128;
+        return audio;
     }
+    if (file.startsWith("ID3"))
+        begin = 10 + (uchar(file[6]) << 21 | uchar(file[7]) << 14 | uchar(file[8]) << 7 | uchar(file[9]));
+    if (end >= 128 && file.mid(end - 128, 3) == "TAG")
+        end -= 128;
     return file.mid(begin, end - begin);
+}
+
+// Each Ogg page as "sequence:continued", with "!" for a page whose checksum fails, up to the first audio page.
+QStringList oggHeaderPages(const QByteArray &file)
+{
+    QStringList pages;
+    for (qsizetype at = 0, packets = 0; at + 27 <= file.size() && packets < 3;) {
+        const int segments = uchar(file[at + 26]);
+        qsizetype body = 0;
+        for (int i = 0; i < segments; ++i) {
+            body += uchar(file[at + 27 + i]);
+            packets += uchar(file[at + 27 + i]) < 255;
+        }
+        const QByteArrayView page = QByteArrayView(file).sliced(at, 27 + segments + body);
+        pages << u"%1:%2%3"_s.arg(qFromLittleEndian<quint32>(page.data() + 18))
+                     .arg(page[5] & 0x01)
+                     .arg(oggPageCrc(page) == qFromLittleEndian<quint32>(page.data() + 22) ? u""_s : u"!"_s);
+        at += page.size();
+    }
+    return pages;
 }
 
 bool opensRoomInPlace(const QString &folder)
@@ -112,12 +139,19 @@ void TestTagApi::writesEveryField_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("track");
+    QTest::addColumn<QStringList>("oggPages"); // the header pages, see oggHeaderPages(); empty: not looked at
 
-    QTest::newRow("mp3, latin-1") << false << false << u"Café del Mar, Björk"_s << 1997 << 3;
-    QTest::newRow("mp3 tagged, beyond latin-1") << false << true << u"Звезда – 坂本龍一 “live” 🎹"_s << 2001 << 1;
-    QTest::newRow("mp3, pregap, year 0") << false << false << u"Pregap"_s << 0 << 0;
-    QTest::newRow("ogg tagged, pregap, year 0") << true << true << u"Pregap"_s << 0 << 0;
-    QTest::newRow("ogg, long title") << true << false << QString(3000, u'ä') << 2024 << 12;
+    const QStringList onePage{u"0:0"_s, u"1:0"_s};
+    QTest::newRow("mp3, latin-1") << false << false << u"Café del Mar, Björk"_s << 1997 << 3 << QStringList();
+    QTest::newRow("mp3 tagged, beyond latin-1")
+        << false << true << u"Звезда – 坂本龍一 “live” 🎹"_s << 2001 << 1 << QStringList();
+    QTest::newRow("mp3, pregap, year 0") << false << false << u"Pregap"_s << 0 << 0 << QStringList();
+    QTest::newRow("ogg tagged, pregap, year 0") << true << true << u"Pregap"_s << 0 << 0 << onePage;
+    QTest::newRow("ogg, long title") << true << false << QString(3000, u'ä') << 2024 << 12 << onePage;
+    // More than a page holds (255 × 255 bytes): the comment packet goes on over the next pages, and the audio pages
+    // are numbered on after them.
+    QTest::newRow("ogg, title of 64,000 letters") << true << false << QString(64000, u'a') << 2024 << 12
+                                                  << QStringList{u"0:0"_s, u"1:0"_s, u"2:1"_s, u"3:1"_s, u"4:1"_s};
 }
 
 // Both ways of writing must give the same file: the tags read back, and the audio is the untagged piece's.
@@ -128,6 +162,7 @@ void TestTagApi::writesEveryField()
     QFETCH(QString, title);
     QFETCH(int, year);
     QFETCH(int, track);
+    QFETCH(QStringList, oggPages);
 
     QTemporaryDir inPlace, copied;
     const QString paths[] = {piece(inPlace.path(), ogg), piece(copied.path(), ogg)};
@@ -161,6 +196,8 @@ void TestTagApi::writesEveryField()
     const QByteArray name = QFile::encodeName(paths[0]);
     const QString trck = QString::number(track) + u"/20"_s;
     if (ogg) {
+        QCOMPARE(oggHeaderPages(after), oggPages);
+        QCOMPARE(inspectOggVorbisFile(paths[0]).damagedAt, -1);
         QVERIFY2(decodePcm(paths[0]), "the stream no longer decodes");
         TagLib::Ogg::Vorbis::File file(name.constData());
         const TagLib::Ogg::FieldListMap fields = file.tag()->fieldListMap();

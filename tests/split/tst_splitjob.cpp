@@ -1,10 +1,16 @@
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
+#include "support/audiofixture.h"
 #include "support/files.h"
 #include "support/splitters.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
+
+#include <taglib/tstring.h>
+#include <taglib/xiphcomment.h>
 
 using namespace Qt::StringLiterals;
 using namespace velvane;
@@ -19,6 +25,64 @@ public:
     void advanceBar() override { events << u"bar"_s; }
     QStringList events;
 };
+
+using test::OggEncoder;
+
+QString cueTime(qint64 frames)
+{
+    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
+        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
+        .arg(frames % 75, 2, 10, QChar(u'0'));
+}
+
+// A job over the album with one track per cue time, titled "Track n" by "Band".
+SplitSettings oggJob(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags)
+{
+    SplitSettings settings;
+    settings.destination = destination;
+    settings.audioFile = album;
+    settings.isOgg = true;
+    settings.writeTags = tags;
+    settings.album = u"Record"_s;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        settings.tracks.append(
+            {{u"performer"_s, u"Band"_s}, {u"title"_s, u"Track %1"_s.arg(i + 1)}, {u"index"_s, cueTime(starts[i])}});
+    }
+    return settings;
+}
+
+// The comments of every logical stream of an Ogg Vorbis file, as "KEY=value" lines, one list per stream.
+QList<QStringList> commentsOfEveryStream(const QByteArray &file)
+{
+    QList<QStringList> streams;
+    QMap<quint32, QByteArray> partial;
+    QMap<quint32, int> packets;
+    for (qsizetype at = 0; at + 27 <= file.size();) {
+        const int segments = uchar(file[at + 26]);
+        const quint32 serial = qFromLittleEndian<quint32>(file.constData() + at + 14);
+        qsizetype body = at + 27 + segments;
+        for (int i = 0; i < segments; ++i) {
+            const int lacing = uchar(file[at + 27 + i]);
+            partial[serial] += file.mid(body, lacing);
+            body += lacing;
+            if (lacing == 255)
+                continue;
+            const QByteArray packet = std::exchange(partial[serial], QByteArray());
+            if (packets[serial]++ != 1 || !packet.startsWith("\x03vorbis"))
+                continue;
+            const TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
+            QStringList fields;
+            for (const auto &[key, values] : comment.fieldListMap()) {
+                for (const TagLib::String &value : values)
+                    fields << QString::fromStdString(key.to8Bit(true)) + u'=' +
+                                  QString::fromStdString(value.to8Bit(true));
+            }
+            streams << fields;
+        }
+        at = body;
+    }
+    return streams;
+}
 
 } // namespace
 
@@ -133,6 +197,114 @@ private slots:
         const SplitSummary summary = runSplitJob(settings, progress);
         QCOMPARE(progress.events, expected);
         QCOMPARE(failureSentence(summary), sentence);
+    }
+
+    void oggPiecesAreTheirTracks_data()
+    {
+        QTest::addColumn<OggEncoder>("encoder");
+        QTest::addColumn<QList<qint64>>("starts"); // cue frames; the album lasts 6 s
+        QTest::addColumn<QByteArray>("splitter");  // the stand-in's shell code
+        QTest::addColumn<QString>("failure");      // the start of track 2's reason; empty: every track is made
+
+        const QList<qint64> three{0, 150, 300};
+        // Overwrites the middle 40 % of the piece that starts at 2 s, keeping its size: in the run over every track
+        // (which has a start at 0 s) or, with "alone", in the run for that track alone too.
+        const auto damaging = [](const char *source, bool alone) {
+            return QByteArray("case \" $* \" in *' 0.00.00 '*) bad=2.ogg;; *' 0.02.00 '*) bad=") +
+                   (alone ? "1.ogg" : "none") +
+                   ";; esac; EACH_PIECE if [ \"${f##*/}\" = \"$bad\" ]; then n=$(stat -c %s \"$f\"); dd if=" + source +
+                   " of=\"$f\" bs=4096 iflag=count_bytes oflag=seek_bytes seek=$((n*3/10)) count=$((n*4/10)) "
+                   "conv=notrunc status=none; fi END_EACH";
+        };
+        QTest::newRow("random bytes in the run over all, cut again")
+            << OggEncoder::Oggenc << three << damaging("/dev/urandom", false) << QString();
+        QTest::newRow("zeros in the run over all, cut again")
+            << OggEncoder::Oggenc << three << damaging("/dev/zero", false) << QString();
+        QTest::newRow("random bytes every time") << OggEncoder::Oggenc << three << damaging("/dev/urandom", true)
+                                                 << u"The splitter's piece is damaged from byte "_s;
+        QTest::newRow("zeros every time") << OggEncoder::Oggenc << three << damaging("/dev/zero", true)
+                                          << u"The splitter's piece is damaged from byte "_s;
+
+        // Tracks of a second or less: the splitter's granule positions make their pieces play a block too much or
+        // end early, most of all in one run, and some encoders' albums are cut late at every cue point.
+        const QList<qint64> close{0, 150, 195, 270};
+        for (const auto &[name, encoder] :
+             {std::pair{"oggenc", OggEncoder::Oggenc}, std::pair{"oggenc mono 22.05 kHz", OggEncoder::OggencMono22k},
+              std::pair{"ffmpeg libvorbis", OggEncoder::FfmpegLibvorbis}}) {
+            QTest::newRow(qPrintable(u"%1, tracks of 0.6 s and 1 s"_s.arg(QLatin1StringView(name))))
+                << encoder << close << QByteArray() << QString();
+            QTest::newRow(qPrintable(u"%1, cue points 0.5 s apart"_s.arg(QLatin1StringView(name))))
+                << encoder << QList<qint64>{0, 38, 75, 113, 150, 188, 225} << QByteArray() << QString();
+        }
+    }
+
+    // A track reported as made holds exactly its own audio: cut within 3.3 ms of its cue times, sample for sample
+    // the album's, the last one to the album's end. One that cannot be made so fails, and says why.
+    void oggPiecesAreTheirTracks()
+    {
+        QFETCH(OggEncoder, encoder);
+        QFETCH(QList<qint64>, starts);
+        QFETCH(QByteArray, splitter);
+        QFETCH(QString, failure);
+
+        QTemporaryDir dir;
+        const auto album = test::makeMusicOgg(dir.path(), encoder, {6.0});
+        QVERIFY(album);
+        const auto whole = test::decodeOgg(album->path);
+        QVERIFY(whole && whole->frames() == album->totalSamples);
+        std::optional<test::SplitterOverride> standIn;
+        if (!splitter.isEmpty())
+            standIn.emplace(test::standInSplitter(dir.path(), splitter));
+
+        RecordingProgress progress;
+        const SplitSummary summary = runSplitJob(oggJob(album->path, dir.path(), starts, false), progress);
+        QCOMPARE(summary.tracks.size(), starts.size());
+        // The splitter takes times in hundredths, which puts a cut up to 1/300 s from its cue frame.
+        const qint64 slack = whole->rate / 300 + 1;
+        for (qsizetype i = 0; i < starts.size(); ++i) {
+            const TrackOutcome &track = summary.tracks[i];
+            if (!track.ok) {
+                QVERIFY2(i == 1 && !failure.isEmpty() && track.reason.startsWith(failure),
+                         qPrintable(u"track %1: %2"_s.arg(i + 1).arg(track.reason)));
+                continue;
+            }
+            QVERIFY2(i != 1 || failure.isEmpty(), "the damaged track was made");
+            const auto piece = test::decodeOgg(track.outputPath);
+            QVERIFY(piece);
+            const qint64 start = starts[i] * whole->rate / 75;
+            const auto at = test::locate(*piece, *whole, start, slack);
+            QVERIFY2(at, qPrintable(u"track %1 is not the album's audio near %2"_s.arg(i + 1).arg(start)));
+            const qint64 end = i + 1 < starts.size() ? starts[i + 1] * whole->rate / 75 : whole->frames();
+            const qint64 ends = *at + piece->frames();
+            QVERIFY2(i + 1 < starts.size() ? qAbs(ends - end) <= slack : ends == end,
+                     qPrintable(u"track %1 ends at %2, not %3"_s.arg(i + 1).arg(ends).arg(end)));
+        }
+    }
+
+    // Each stream of a piece that spans the join of a chained file gets the track's comments, and none of the
+    // splitter's.
+    void chainedOggPieceIsTaggedInEveryStream()
+    {
+        QTemporaryDir dir;
+        const auto first = test::makeMusicOgg(dir.path(), OggEncoder::Oggenc, {3.0}, u"first"_s);
+        const auto second = test::makeMusicOgg(dir.path(), OggEncoder::Oggenc, {3.0}, u"second"_s);
+        QVERIFY(first && second);
+        const QString album = dir.filePath(u"album.ogg"_s);
+        QVERIFY(test::writeFile(album, test::readFile(first->path) + test::readFile(second->path)));
+        const QString out = dir.filePath(u"out"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
+
+        RecordingProgress progress;
+        const SplitSummary summary = runSplitJob(oggJob(album, out, {0, 150, 300}, true), progress);
+        QCOMPARE(failureSentence(summary), QString());
+        const QList<QStringList> streams = commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath));
+        QCOMPARE(streams.size(), 2);
+        const QStringList expected{u"ALBUM=Record"_s, u"ARTIST=Band"_s, u"TITLE=Track 2"_s, u"TRACKNUMBER=2"_s,
+                                   u"TRACKTOTAL=3"_s};
+        for (QStringList fields : streams) {
+            fields.sort();
+            QCOMPARE(fields, expected);
+        }
     }
 };
 

@@ -159,4 +159,90 @@ double dominantTone(const QList<qint16> &samples, const QList<double> &candidate
     return best;
 }
 
+std::optional<Album> makeMusicOgg(const QString &folder, OggEncoder encoder, const QList<double> &durations,
+                                  const QString &baseName)
+{
+    const bool mono = encoder == OggEncoder::OggencMono22k;
+    const int rate = mono ? 22050 : sampleRate;
+    Album album;
+    for (double seconds : durations) {
+        album.trackStarts << album.totalSamples;
+        album.totalSamples += qRound64(seconds * rate);
+    }
+    // Four notes a second, each decaying, stepping by fifths; every eleventh note rests. The right channel plays an
+    // octave lower, so that the channels differ.
+    const QString note =
+        u"exp(-5*mod(t,0.25))*lt(mod(floor(t*4),11),10)*sin(2*PI*t*%1*pow(2,mod(floor(t*4)*7,12)/12))"_s;
+    const QString left = u"0.3*"_s + note.arg(220), right = u"0.3*"_s + note.arg(110);
+    const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
+    const QString seconds = QString::number(double(album.totalSamples) / rate, 'f', 6);
+    const QStringList arguments{
+        u"-hide_banner"_s,
+        u"-loglevel"_s,
+        u"error"_s,
+        u"-y"_s,
+        u"-f"_s,
+        u"lavfi"_s,
+        u"-i"_s,
+        u"aevalsrc='%1|%2':s=%3:d=%4"_s.arg(left, right).arg(rate).arg(seconds),
+        u"-f"_s,
+        u"lavfi"_s,
+        u"-i"_s,
+        u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=11:duration=%2"_s.arg(rate).arg(seconds),
+        u"-filter_complex"_s,
+        u"[0][1]amix=inputs=2:duration=first:normalize=0,atrim=end_sample=%1,aformat=channel_layouts=%2"_s
+            .arg(album.totalSamples)
+            .arg(mono ? u"mono"_s : u"stereo"_s),
+        u"-map_metadata"_s,
+        u"-1"_s,
+        u"-flags"_s,
+        u"+bitexact"_s,
+        u"-c:a"_s,
+        u"pcm_s16le"_s,
+        wav};
+    if (!run(u"ffmpeg"_s, arguments))
+        return std::nullopt;
+    album.path = QDir(folder).filePath(baseName + u".ogg"_s);
+    const auto encoded = encoder == OggEncoder::FfmpegLibvorbis
+                             ? run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-i"_s, wav,
+                                                 u"-c:a"_s, u"libvorbis"_s, u"-q:a"_s, u"4"_s, album.path})
+                             : run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, mono ? u"3"_s : u"5"_s, u"-o"_s, album.path, wav});
+    QFile::remove(wav);
+    return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
+}
+
+std::optional<Pcm> decodeOgg(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // The identification header, alone on the first page: channels at 11 and the rate at 12 of its packet.
+    const QByteArray first = file.read(58);
+    if (first.size() < 58 || !first.startsWith("OggS") || first.mid(28, 7) != "\x01vorbis")
+        return std::nullopt;
+    Pcm pcm;
+    pcm.channels = uchar(first[39]);
+    pcm.rate = int(uchar(first[40]) | uchar(first[41]) << 8 | uchar(first[42]) << 16 | uchar(first[43]) << 24);
+    const auto raw = run(u"oggdec"_s, {u"-Q"_s, u"-R"_s, u"-o"_s, u"-"_s, path});
+    if (!raw || pcm.channels == 0)
+        return std::nullopt;
+    pcm.samples.resize(raw->size() / qsizetype(sizeof(qint16)));
+    std::memcpy(pcm.samples.data(), raw->constData(), pcm.samples.size() * sizeof(qint16));
+    return pcm;
+}
+
+std::optional<qint64> locate(const Pcm &piece, const Pcm &album, qint64 expectedStart, qint64 slack)
+{
+    const int channels = album.channels;
+    if (piece.channels != channels || piece.frames() > album.frames())
+        return std::nullopt;
+    const qint64 from = std::max<qint64>(0, expectedStart - slack);
+    const qint64 to = std::min(expectedStart + slack, album.frames() - piece.frames());
+    for (qint64 start = from; start <= to; ++start) {
+        if (std::equal(piece.samples.cbegin(), piece.samples.cend(), album.samples.cbegin() + start * channels))
+            return start;
+    }
+    return std::nullopt;
+}
+
 } // namespace velvane::test

@@ -53,4 +53,31 @@ struct Album
 // The candidate with the most energy in samples (Goertzel at each candidate); 0 for no samples or candidates.
 [[nodiscard]] double dominantTone(const QList<qint16> &samples, const QList<double> &candidates);
 
+enum class OggEncoder
+{
+    Oggenc,         // oggenc -q 5, stereo 44.1 kHz
+    OggencMono22k,  // oggenc -q 3, mono 22.05 kHz
+    FfmpegLibvorbis // ffmpeg's libvorbis -q 4, stereo 44.1 kHz
+};
+
+// An Ogg Vorbis album that sounds like music: short decaying notes of a stepping melody, rests between phrases and a
+// noise floor, track i lasting durations[i] seconds. trackStarts and totalSamples are at the encoder's rate.
+[[nodiscard]] std::optional<Album> makeMusicOgg(const QString &folder, OggEncoder encoder,
+                                                const QList<double> &durations,
+                                                const QString &baseName = QStringLiteral("album"));
+
+// Interleaved 16-bit samples exactly as oggdec decodes them.
+struct Pcm
+{
+    QList<qint16> samples;
+    int channels = 0;
+    int rate = 0;
+    [[nodiscard]] qint64 frames() const { return channels ? samples.size() / channels : 0; }
+};
+[[nodiscard]] std::optional<Pcm> decodeOgg(const QString &path);
+
+// Where piece stands in album, sample for sample, searched within slack frames of expectedStart; nothing when it is
+// not there.
+[[nodiscard]] std::optional<qint64> locate(const Pcm &piece, const Pcm &album, qint64 expectedStart, qint64 slack);
+
 } // namespace velvane::test
