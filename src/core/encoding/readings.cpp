@@ -4,7 +4,10 @@
 #include "core/encoding/detectors.h"
 #include "core/encoding/encodinglogging.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <limits>
 
 namespace velvane {
 
@@ -16,6 +19,11 @@ namespace {
 constexpr double uchardetWeight = 4;
 constexpr double icuCjkWeight = 0.08;
 constexpr double icuSingleByteWeight = 0.03;
+// A rarely used code page is chosen over the common one of its script only on clear evidence: its reading is less
+// doubtful by more than one strong sign, in more than one character. The detectors' vote does not count here:
+// uchardet names Mac code pages for Windows sheets whose only such byte is an apostrophe.
+constexpr double rareEncodingMargin = 6;
+constexpr qsizetype rareEncodingCharacters = 2;
 
 bool isCjk(const TextEncoding &encoding)
 {
@@ -75,6 +83,51 @@ double supportFor(const TextEncoding *encoding, const Evidence &evidence)
     return support;
 }
 
+// Where the common code page that a rare reading must beat stands among the readings; -1 when the reading is
+// not one of rare code pages only.
+qsizetype commonRivalOf(const QList<Reading> &readings, const Reading &reading)
+{
+    const bool rare = std::all_of(reading.encodings.cbegin(), reading.encodings.cend(),
+                                  [](const TextEncoding *e) { return !e->commonCounterpart.isEmpty(); });
+    if (!rare)
+        return -1;
+    const TextEncoding *common = findTextEncoding(QString(reading.encoding()->commonCounterpart));
+    const auto rival = std::find_if(readings.cbegin(), readings.cend(),
+                                    [&](const Reading &r) { return r.encodings.contains(common); });
+    return rival == readings.cend() ? -1 : rival - readings.cbegin();
+}
+
+// The characters of the rare reading where the two readings differ, each counted once. Rare code pages and their
+// counterparts are single-byte, so the readings match character for character.
+qsizetype distinctDifferences(QStringView rare, QStringView common)
+{
+    if (rare.size() != common.size())
+        return std::numeric_limits<qsizetype>::max();
+    QSet<QChar> differing;
+    for (qsizetype i = 0; i < rare.size(); ++i) {
+        if (rare[i] != common[i])
+            differing.insert(rare[i]);
+    }
+    return differing.size();
+}
+
+bool clearlyBetter(const Reading &rare, const Reading &common)
+{
+    return common.doubt.score - rare.doubt.score > rareEncodingMargin &&
+           distinctDifferences(rare.text, common.text) >= rareEncodingCharacters;
+}
+
+void putRareBehindCommon(QList<Reading> &readings)
+{
+    for (qsizetype i = 0; i < readings.size(); ++i) {
+        const qsizetype rival = commonRivalOf(readings, readings[i]);
+        if (rival > i && !clearlyBetter(readings[i], readings[rival])) {
+            readings.move(i, rival);
+            --i; // another reading has come to this place
+        }
+    }
+}
+
 } // namespace
 
 QList<Reading> readingsOf(QByteArrayView sample)
@@ -100,6 +153,7 @@ QList<Reading> readingsOf(QByteArrayView sample)
     // Stable: among equals the encoding listed first in the catalogue, the more common one, wins.
     std::stable_sort(readings.begin(), readings.end(),
                      [](const Reading &a, const Reading &b) { return a.total() > b.total(); });
+    putRareBehindCommon(readings);
     return readings;
 }
 
