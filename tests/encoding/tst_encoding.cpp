@@ -138,11 +138,11 @@ void EncodingTest::longSheets_data()
                             u"  TRACK 01 AUDIO\r\n    TITLE \"Закрой за мной дверь, я ухожу\"\r\n"_s;
     QTest::newRow("titles after long remarks") << remarks + russian << u"CP1251"_s;
 
-    QString longLine = u"REM COMMENT \""_s;
+    QString longLine;
     while (longLine.size() < 12000)
-        longLine += u"夜明けの街で 雨のち晴れ "_s;
-    QTest::newRow("a line longer than detection reads")
-        << longLine + u"\"\r\nTITLE \"ひかりの街\"\r\nPERFORMER \"北原 誠一\"\r\n"_s << u"CP932"_s;
+        longLine += u"夜明けの街で雨のち晴れ"_s;
+    QTest::newRow("one line longer than detection reads")
+        << u"FILE \"album.mp3\" MP3\r\nREM COMMENT \""_s + longLine + u"\"\r\n"_s << u"CP932"_s;
 }
 
 // The encoding is told from the lines that hold characters beyond ASCII wherever they stand, and the whole sheet

@@ -13,6 +13,7 @@ namespace {
 // Detection judges the lines that hold bytes beyond ASCII, wherever they stand, up to this much in all: the
 // REM, FILE and INDEX lines of plain ASCII tell the encodings nothing, and may fill the start of a long sheet.
 constexpr qsizetype sampleLimit = 16 * 1024;
+constexpr qsizetype cutSearch = 256;
 // The list offered beside the chosen reading: the few next best, not every reading that is not hopeless.
 constexpr qsizetype candidateLimit = 6;
 constexpr double candidateMargin = 12;
@@ -22,13 +23,17 @@ bool holdsNonAscii(QByteArrayView line)
     return std::any_of(line.cbegin(), line.cend(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-// Where to cut a line that does not fit whole: after a byte below 0x30, which is never the second or a later
-// byte of a character in any multibyte encoding detected (Shift_JIS, EUC, GB18030, Big5, UHC), so the cut
-// splits no character.
+// Where to cut a line that does not fit whole: after two bytes below 0x80 in a row. The multibyte encodings detected
+// (Shift_JIS, EUC, GB18030, Big5, UHC) start every character of several bytes with one of 0x81 or above, so the
+// second of the two is a character of its own and the cut splits none. Failing such a pair near the limit, the cut
+// falls at the limit and may cost the sample its last character.
 qsizetype cutWithin(QByteArrayView line, qsizetype limit)
 {
-    for (qsizetype end = limit; end > 0; --end) {
-        if (static_cast<unsigned char>(line[end - 1]) < 0x30)
+    const auto isAscii = [&](qsizetype i) {
+        return static_cast<unsigned char>(line[i]) < 0x80;
+    };
+    for (qsizetype end = limit; end >= 2 && end > limit - cutSearch; --end) {
+        if (isAscii(end - 1) && isAscii(end - 2))
             return end;
     }
     return limit;
