@@ -117,14 +117,14 @@ bool clearlyBetter(const Reading &rare, const Reading &common)
            distinctDifferences(rare.text, common.text) >= rareEncodingCharacters;
 }
 
-void putRareBehindCommon(QList<Reading> &readings)
+// The common reading takes the place a rare one earned: were it only put behind the rare one, a reading of another
+// script that stood between them would win, though the two together make that script the likely one.
+void putCommonBeforeRare(QList<Reading> &readings)
 {
     for (qsizetype i = 0; i < readings.size(); ++i) {
         const qsizetype rival = commonRivalOf(readings, readings[i]);
-        if (rival > i && !clearlyBetter(readings[i], readings[rival])) {
-            readings.move(i, rival);
-            --i; // another reading has come to this place
-        }
+        if (rival > i && !clearlyBetter(readings[i], readings[rival]))
+            readings.move(rival, i);
     }
 }
 
@@ -153,7 +153,7 @@ QList<Reading> readingsOf(QByteArrayView sample)
     // Stable: among equals the encoding listed first in the catalogue, the more common one, wins.
     std::stable_sort(readings.begin(), readings.end(),
                      [](const Reading &a, const Reading &b) { return a.total() > b.total(); });
-    putRareBehindCommon(readings);
+    putCommonBeforeRare(readings);
     return readings;
 }
 
