@@ -1,6 +1,7 @@
 #include "core/encoding/readings.h"
 
 #include "core/encoding/bytedecoding.h"
+#include "core/encoding/characterclasses.h"
 #include "core/encoding/detectors.h"
 #include "core/encoding/encodinglogging.h"
 
@@ -98,15 +99,19 @@ qsizetype commonRivalOf(const QList<Reading> &readings, const Reading &reading)
 }
 
 // The characters of the rare reading where the two readings differ, each counted once. Rare code pages and their
-// counterparts are single-byte, so the readings match character for character.
+// counterparts are single-byte, so the readings match character for character. A byte the common code page has
+// no character for is evidence enough on its own: that code page did not write it.
 qsizetype distinctDifferences(QStringView rare, QStringView common)
 {
     if (rare.size() != common.size())
         return std::numeric_limits<qsizetype>::max();
     QSet<QChar> differing;
     for (qsizetype i = 0; i < rare.size(); ++i) {
-        if (rare[i] != common[i])
-            differing.insert(rare[i]);
+        if (rare[i] == common[i])
+            continue;
+        if (isBroken(common[i].unicode()) && !isBroken(rare[i].unicode()))
+            return std::numeric_limits<qsizetype>::max();
+        differing.insert(rare[i]);
     }
     return differing.size();
 }
