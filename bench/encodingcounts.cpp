@@ -6,29 +6,13 @@
 
 #include "core/cue/cuereading.h"
 #include "core/cue/cuetextdecoder.h"
-#include "core/encoding/bytedecoding.h"
 #include "core/encoding/detectors.h"
-#include "core/encoding/encodingcatalog.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString readByAnswer(const QByteArray &bytes, const QByteArray &answer)
-{
-    if (const velvane::TextEncoding *known = velvane::findTextEncoding(QString::fromLatin1(answer)))
-        return velvane::decodedLeniently(bytes, *known);
-    const velvane::TextEncoding asNamed{{}, {}, velvane::EncodingKind::Iconv, answer.constData()};
-    if (!answer.isEmpty() && velvane::decodedStrictly("a", asNamed))
-        return velvane::decodedLeniently(bytes, asNamed);
-    return velvane::decodedLeniently(bytes, velvane::windows1252Encoding());
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -51,9 +35,9 @@ int main(int argc, char *argv[])
         for (const QString &encoding : sheet.encodings) {
             const QByteArray bytes = encodedWithIconv(sheet.text, encoding);
             ++sheets;
-            uchardet += tracksOf(readByAnswer(bytes, velvane::uchardetAnswer(bytes))) == expected;
+            uchardet += tracksOf(readAsNamed(bytes, velvane::uchardetAnswer(bytes))) == expected;
             const QList<velvane::DetectorMatch> matches = velvane::icuMatches(bytes);
-            icu += tracksOf(readByAnswer(bytes, matches.isEmpty() ? QByteArray() : matches.constFirst().charset)) ==
+            icu += tracksOf(readAsNamed(bytes, matches.isEmpty() ? QByteArray() : matches.constFirst().charset)) ==
                    expected;
             velvane += tracksOf(velvane::decodeCueText(bytes).text) == expected;
         }

@@ -3,6 +3,7 @@
 #include "core/cue/cuereading.h"
 #include "core/cue/cuetextdecoder.h"
 #include "core/encoding/bytedecoding.h"
+#include "core/encoding/detectors.h"
 #include "core/encoding/encodingcatalog.h"
 #include "support/files.h"
 #include "support/splitters.h"
@@ -20,7 +21,10 @@ private slots:
     void initTestCase();
     void corpus_data();
     void corpus();
-    void damagedAndLongSheets();
+    void neverWorseThanUchardet();
+    void damagedSheets();
+    void longSheets_data();
+    void longSheets();
     void chosenEncoding_data();
     void chosenEncoding();
     void everyEncodingHasItsConverter();
@@ -71,9 +75,34 @@ void EncodingTest::corpus()
     QVERIFY(read.candidates.contains(read.encoding));
 }
 
-// A stray byte costs one character, not the sheet's encoding; a long sheet is read to its end; bytes that fit
-// no encoding still read, as Windows-1252.
-void EncodingTest::damagedAndLongSheets()
+// Wherever uchardet alone would read a sheet right, so does Velvane: in each encoding a sheet has a form in, not
+// only those the corpus names for it.
+void EncodingTest::neverWorseThanUchardet()
+{
+    QStringList worse;
+    for (const CorpusSheet &sheet : std::as_const(m_corpus)) {
+        const QStringList expected = tracksOf(sheet.text);
+        for (const velvane::TextEncoding &encoding : velvane::textEncodings()) {
+            if (!encoding.detected || encoding.kind == velvane::EncodingKind::Utf8)
+                continue;
+            const QString iconvName = encoding.kind == velvane::EncodingKind::Windows1252
+                                          ? u"CP1252"_s
+                                          : QString::fromLatin1(encoding.iconvName);
+            const QByteArray bytes = encodedWithIconv(sheet.text, iconvName);
+            if (bytes.isEmpty() || QString::fromUtf8(bytes).toUtf8() == bytes)
+                continue;
+            if (tracksOf(readAsNamed(bytes, velvane::uchardetAnswer(bytes))) == expected &&
+                tracksOf(velvane::decodeCueText(bytes).text) != expected)
+                worse << sheet.album + u" in "_s + encoding.name + u", read as "_s +
+                             velvane::decodeCueText(bytes).encoding;
+        }
+    }
+    QVERIFY2(worse.isEmpty(), qPrintable(worse.join(u"; "_s)));
+}
+
+// A stray byte costs one character, not the sheet's encoding; bytes that fit no encoding still read, as
+// Windows-1252.
+void EncodingTest::damagedSheets()
 {
     const auto sheet = std::find_if(m_corpus.cbegin(), m_corpus.cend(),
                                     [](const CorpusSheet &s) { return s.album == u"Северный ветер"_s; });
@@ -84,18 +113,49 @@ void EncodingTest::damagedAndLongSheets()
     damaged.insert(damaged.indexOf("TRACK 02"), '\x98'); // undefined in Windows-1251 and most code pages
     QCOMPARE(velvane::decodeCueText(damaged).text, QString(russian).insert(at, QChar(0xFFFD)));
 
-    QString longSheet;
-    for (int track = 1; longSheet.size() < 60000; ++track)
-        longSheet += u"  TRACK %1 AUDIO\r\n    TITLE \"Песня %1\"\r\n"_s.arg(track);
-    longSheet += u"REM COMMENT \"Последняя строка\"\r\n"_s;
-    QCOMPARE(velvane::decodeCueText(encodedWithIconv(longSheet, u"KOI8-R"_s)).text, longSheet);
-
     QByteArray noise;
     for (int i = 0; i < 4000; ++i)
         noise.append(char((i * 7919 + 13) % 256));
     const velvane::DecodedCueText fallback = velvane::decodeCueText(noise);
     QCOMPARE(fallback.encoding, u"windows-1252"_s);
     QCOMPARE(fallback.text.size(), noise.size());
+}
+
+void EncodingTest::longSheets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("encoding");
+
+    QString tracks;
+    for (int track = 1; tracks.size() < 60000; ++track)
+        tracks += u"  TRACK %1 AUDIO\r\n    TITLE \"Песня %1\"\r\n"_s.arg(track);
+    QTest::newRow("titles throughout") << tracks + u"REM COMMENT \"Последняя строка\"\r\n"_s << u"KOI8-R"_s;
+
+    QString remarks;
+    for (int line = 1; remarks.size() < 20000; ++line)
+        remarks += u"REM COMMENT \"Ripped with care, pass %1\"\r\n"_s.arg(line);
+    const QString russian = u"PERFORMER \"Кино\"\r\nTITLE \"Группа крови\"\r\nFILE \"album.mp3\" MP3\r\n"
+                            u"  TRACK 01 AUDIO\r\n    TITLE \"Закрой за мной дверь, я ухожу\"\r\n"_s;
+    QTest::newRow("titles after long remarks") << remarks + russian << u"CP1251"_s;
+
+    QString longLine;
+    while (longLine.size() < 12000)
+        longLine += u"夜明けの街で雨のち晴れ"_s;
+    QTest::newRow("one line longer than detection reads")
+        << u"FILE \"album.mp3\" MP3\r\nREM COMMENT \""_s + longLine + u"\"\r\n"_s << u"CP932"_s;
+}
+
+// The encoding is told from the lines that hold characters beyond ASCII wherever they stand, and the whole sheet
+// is read with it.
+void EncodingTest::longSheets()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, encoding);
+    const QByteArray bytes = encodedWithIconv(text, encoding);
+    QVERIFY(bytes.size() > 16 * 1024);
+    const velvane::DecodedCueText read = velvane::decodeCueText(bytes);
+    QCOMPARE(read.encoding, velvane::findTextEncoding(encoding)->name);
+    QCOMPARE(read.text, text);
 }
 
 void EncodingTest::chosenEncoding_data()

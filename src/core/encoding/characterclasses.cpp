@@ -15,6 +15,10 @@ bool isCjkPunctuationOrKanaBlock(char32_t c)
 
 Script scriptOf(char32_t c)
 {
+    // Full-width Latin letters and digits exist only in the CJK character sets, and Japanese titles use them
+    // among kana and kanji: they are part of a CJK word, not accented Latin.
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return Script::Cjk;
     switch (QChar::script(c)) {
     case QChar::Script_Latin:
         return Script::Latin;
@@ -90,6 +94,26 @@ bool isSuspiciousSymbol(char32_t c)
     case QChar::Letter_Lowercase:
     case QChar::Letter_Other:
         return scriptOf(c) == Script::None; // µ, ˆ, ˜: letters of no script
+    default:
+        return false;
+    }
+}
+
+bool isLowOpeningQuote(char32_t c)
+{
+    return c == 0x201A || c == 0x201E || c == 0x2039;
+}
+
+// German closes ‚ and „ with ‘ and “, Polish, Hungarian and Romanian close „ with ”.
+bool closesQuote(char32_t opening, char32_t c)
+{
+    switch (opening) {
+    case 0x201A:
+        return c == 0x2018 || c == 0x2019;
+    case 0x201E:
+        return c == 0x201C || c == 0x201D;
+    case 0x2039:
+        return c == 0x203A;
     default:
         return false;
     }

@@ -26,5 +26,10 @@ enum class Script
 [[nodiscard]] bool isBroken(char32_t c);
 // Signs that stand next to letters only when the bytes were read with the wrong table.
 [[nodiscard]] bool isSuspiciousSymbol(char32_t c);
+// ‚, „ and ‹ open a quotation in front of a word, and it closes on the same line. Between two letters, or
+// opening a word with no close, they are bytes of another table read as Windows': a Shift_JIS lead byte, a Mac
+// Cyrillic capital.
+[[nodiscard]] bool isLowOpeningQuote(char32_t c);
+[[nodiscard]] bool closesQuote(char32_t opening, char32_t c);
 
 } // namespace velvane

@@ -12,8 +12,8 @@ constexpr bool OnRequest = false;
 QList<TextEncoding> makeEncodings()
 {
     const auto legacy = [](QLatin1StringView name, QLatin1StringView language, const char *iconvName, bool detected,
-                           QLatin1StringView aliases = {}) {
-        return TextEncoding{name, language, EncodingKind::Iconv, iconvName, detected, aliases};
+                           QLatin1StringView aliases = {}, QLatin1StringView commonCounterpart = {}) {
+        return TextEncoding{name, language, EncodingKind::Iconv, iconvName, detected, aliases, commonCounterpart};
     };
     // ISO-8859-1 differs from Windows-1252 only in 0x80-0x9F, where it has C1 controls that no real sheet holds:
     // there the bytes are the curly quotes and dashes of Windows, so one entry serves both names.
@@ -21,13 +21,14 @@ QList<TextEncoding> makeEncodings()
         {"windows-1252"_L1, "Western European"_L1, EncodingKind::Windows1252, "", Detected,
          "cp1252|ISO-8859-1|latin1|l1|ascii|us-ascii"_L1},
         legacy("ISO-8859-15"_L1, "Western European"_L1, "ISO-8859-15", Detected, "latin9|latin-9"_L1),
-        legacy("macintosh"_L1, "Western European"_L1, "MACINTOSH", Detected, "mac|macroman|x-mac-roman"_L1),
-        legacy("IBM850"_L1, "Western European"_L1, "IBM850", OnRequest, "cp850"_L1),
+        legacy("macintosh"_L1, "Western European"_L1, "MACINTOSH", Detected, "mac|macroman|x-mac-roman"_L1,
+               "windows-1252"_L1),
+        legacy("IBM850"_L1, "Western European"_L1, "IBM850", OnRequest, "cp850"_L1, "windows-1252"_L1),
         legacy("windows-1250"_L1, "Central European"_L1, "CP1250", Detected, "cp1250"_L1),
         legacy("ISO-8859-2"_L1, "Central European"_L1, "ISO-8859-2", Detected, "latin2|l2"_L1),
         legacy("x-mac-ce"_L1, "Central European"_L1, "MAC-CENTRALEUROPE", OnRequest,
-               "mac-centraleurope|maccentraleurope"_L1),
-        legacy("IBM852"_L1, "Central European"_L1, "IBM852", OnRequest, "cp852"_L1),
+               "mac-centraleurope|maccentraleurope"_L1, "windows-1250"_L1),
+        legacy("IBM852"_L1, "Central European"_L1, "IBM852", OnRequest, "cp852"_L1, "windows-1250"_L1),
         legacy("windows-1257"_L1, "Baltic"_L1, "CP1257", Detected, "cp1257"_L1),
         legacy("ISO-8859-13"_L1, "Baltic"_L1, "ISO-8859-13", Detected, "latin7"_L1),
         legacy("ISO-8859-4"_L1, "Baltic"_L1, "ISO-8859-4", Detected, "latin4"_L1),
@@ -36,8 +37,9 @@ QList<TextEncoding> makeEncodings()
         legacy("KOI8-U"_L1, "Cyrillic"_L1, "KOI8-U", Detected),
         legacy("IBM866"_L1, "Cyrillic"_L1, "IBM866", Detected, "cp866"_L1),
         legacy("ISO-8859-5"_L1, "Cyrillic"_L1, "ISO-8859-5", Detected),
-        legacy("x-mac-cyrillic"_L1, "Cyrillic"_L1, "MAC-CYRILLIC", Detected, "mac-cyrillic|maccyrillic"_L1),
-        legacy("IBM855"_L1, "Cyrillic"_L1, "IBM855", OnRequest, "cp855"_L1),
+        legacy("x-mac-cyrillic"_L1, "Cyrillic"_L1, "MAC-CYRILLIC", Detected, "mac-cyrillic|maccyrillic"_L1,
+               "windows-1251"_L1),
+        legacy("IBM855"_L1, "Cyrillic"_L1, "IBM855", OnRequest, "cp855"_L1, "windows-1251"_L1),
         legacy("windows-1253"_L1, "Greek"_L1, "CP1253", Detected, "cp1253"_L1),
         legacy("ISO-8859-7"_L1, "Greek"_L1, "ISO-8859-7", Detected),
         legacy("windows-1254"_L1, "Turkish"_L1, "CP1254", Detected, "cp1254"_L1),
@@ -45,7 +47,7 @@ QList<TextEncoding> makeEncodings()
         legacy("windows-1255"_L1, "Hebrew"_L1, "CP1255", Detected, "cp1255"_L1),
         legacy("ISO-8859-8"_L1, "Hebrew"_L1, "ISO-8859-8", Detected, "ISO-8859-8-I"_L1),
         legacy("windows-1256"_L1, "Arabic"_L1, "CP1256", Detected, "cp1256"_L1),
-        legacy("ISO-8859-6"_L1, "Arabic"_L1, "ISO-8859-6", OnRequest),
+        legacy("ISO-8859-6"_L1, "Arabic"_L1, "ISO-8859-6", OnRequest, {}, "windows-1256"_L1),
         legacy("windows-874"_L1, "Thai"_L1, "CP874", Detected, "cp874|TIS-620|ISO-8859-11"_L1),
         legacy("windows-1258"_L1, "Vietnamese"_L1, "CP1258", OnRequest, "cp1258"_L1),
         // Windows wrote Japanese, Korean and Chinese sheets in its supersets of the standard sets; the plain

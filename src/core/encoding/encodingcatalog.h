@@ -24,6 +24,9 @@ struct TextEncoding
     const char *iconvName = "";  // the converter's name; a superset where Windows wrote one
     bool detected = false;       // tried on every sheet that is not UTF-8, not only when a detector names it
     QLatin1StringView aliases{}; // other names for the same bytes, separated by "|"
+    // For a rarely used code page (Mac, DOS), the Windows code page of the same script, which wrote nearly every
+    // sheet in that script: the rare one must read the bytes clearly better to be chosen over it.
+    QLatin1StringView commonCounterpart{};
 };
 
 // Every encoding, grouped by language in the order a list shows them; Unicode last.

@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
+
 namespace velvane {
 
 namespace {
@@ -22,6 +24,8 @@ constexpr double mixedScripts = 6;
 constexpr double asciiInCjkWord = 1;
 constexpr double caseInversion = 4;
 constexpr double strayMark = 3;
+constexpr double unclosedQuote = 4;
+constexpr qsizetype quoteReach = 256;
 constexpr double accentHeavyLetter = 2;
 constexpr double strangeLoneLetter = 3;
 constexpr double loneJamo = 2;
@@ -96,6 +100,10 @@ private:
             add(boxDrawing);
         } else if (QChar::isMark(c)) {
             add(strayMark);
+        } else if (isLowOpeningQuote(c) && isLetterAt(i + 1) && isLetterAt(i - 1)) {
+            add(symbolInWord);
+        } else if (isLowOpeningQuote(c) && isLetterAt(i + 1) && !isClosedOnItsLine(i)) {
+            add(unclosedQuote);
         } else if (isSuspiciousSymbol(c)) {
             for (const qsizetype n : {i - 1, i + 1}) {
                 if (isLetterAt(n)) {
@@ -105,6 +113,17 @@ private:
                 }
             }
         }
+    }
+
+    // Titles are short: a quotation that has not closed this far on will not.
+    bool isClosedOnItsLine(qsizetype opening) const
+    {
+        const qsizetype end = std::min(m_text.size(), opening + 1 + quoteReach);
+        for (qsizetype i = opening + 1; i < end && m_text[i] != u'\n'; ++i) {
+            if (closesQuote(m_text[opening], m_text[i]))
+                return true;
+        }
+        return false;
     }
 
     void judgeWord(qsizetype begin, qsizetype end)
