@@ -30,8 +30,8 @@ ALBUMS = {
     "vbr15": (60, 15, "mp3 -V 2"),
     "ogg15": (60, 15, "ogg -q 5"),
 }
-# Music is never a pure tone, and encoders choose their blocks and frames by what they hear: each album has a faint
-# noise floor under its tones, unless its name ends in "-tones".
+# Music is never a pure tone, and encoders choose their blocks and frames by what they hear: each album plays notes
+# over a faint noise floor, with silences, unless its name ends in "-tones" (one pure tone a track).
 # Small albums to try the script itself; not run unless named.
 TRIAL = {"trial-mp3": (2, 5, "mp3 --cbr -b 192"), "trial-ogg": (2, 5, "ogg -q 5"), "ogg15-tones": (60, 15, "ogg -q 5")}
 
@@ -59,17 +59,26 @@ def make_album(folder, name):
     if os.path.exists(path):
         return path, starts, total
     print(f"making {name}: {minutes} min, {tracks} tracks, {encoder}...", file=sys.stderr)
-    # A tone per track, each cut to its exact number of samples and joined.
+    # Music-like audio: each track plays notes of its own scale, each note decaying, over a faint pink noise, and
+    # the whole falls silent (digital silence) for 0.7 s every 11 s, so that cuts land in notes, noise and silence.
     bounds = starts[1:] + [total]
     inputs, graph = [], ""
     for i, (s, e) in enumerate(zip(starts, bounds)):
         samples = (e - s) * RATE // 75
-        inputs += ["-f", "lavfi", "-i", f"sine=frequency={220 + 37 * i}:sample_rate={RATE}:duration={samples / RATE + 0.1}"]
+        base = 110 + 23 * i
+        if name.endswith("-tones"):
+            source = f"sine=frequency={220 + 37 * i}:sample_rate={RATE}:duration={samples / RATE + 0.1}"
+        else:
+            note = f"floor(mod(t*{3 + i % 4}\\,7))"
+            source = (f"aevalsrc=exprs=0.3*sin(2*PI*{base}*pow(2\\,{note}*2/12)*t)*exp(-4*mod(t*{3 + i % 4}\\,1))"
+                      f":sample_rate={RATE}:duration={samples / RATE + 0.1}")
+        inputs += ["-f", "lavfi", "-i", source]
         graph += f"[{i}]atrim=end_sample={samples}[t{i}];"
     graph += "".join(f"[t{i}]" for i in range(tracks)) + f"concat=n={tracks}:v=0:a=1"
     if not name.endswith("-tones"):
-        inputs += ["-f", "lavfi", "-i", f"anoisesrc=color=pink:sample_rate={RATE}:amplitude=0.01:seed=7:duration={total / 75}"]
-        graph += f"[tones];[tones][{tracks}]amix=inputs=2:normalize=0:duration=first"
+        inputs += ["-f", "lavfi", "-i", f"anoisesrc=color=pink:sample_rate={RATE}:amplitude=0.02:seed=7:duration={total / 75}"]
+        graph += (f"[tones];[tones][{tracks}]amix=inputs=2:normalize=0:duration=first,"
+                  "volume=volume='if(lt(mod(t\\,11)\\,0.7)\\,0\\,1)':eval=frame")
     pcm = subprocess.Popen(["ffmpeg", "-loglevel", "error", *inputs, "-filter_complex", graph, "-ac", "2",
                             "-f", "s16le", "-"], stdout=subprocess.PIPE)
     if kind == "mp3":
