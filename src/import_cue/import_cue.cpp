@@ -187,16 +187,6 @@ void import_cue::readTypedCue()
     controlTextDidChange(QStringLiteral("newCue"));
 }
 
-QStringList import_cue::linesInFileAtPath(const QString &path) const
-{
-    return velvane::linesInFileAtPath(path);
-}
-
-QString import_cue::cleanedString(const QString &value) const
-{
-    return velvane::cleanedString(value);
-}
-
 void import_cue::readCueFile()
 {
     applyCueReading(cue_file->text());
@@ -219,14 +209,6 @@ void import_cue::showAudioSource()
     m_audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n%2</p>")
                                      .arg(intro, m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
     m_audioFilesNote->show();
-}
-
-void import_cue::searchAudioInLines(const QStringList &lines)
-{
-    if (const auto audio = velvane::searchAudioInLines(lines, _filePath.value_or(QString()))) {
-        mp3_file->setText(audio->path);
-        _isOgg = audio->isOgg;
-    }
 }
 
 void import_cue::applyCueReading(const QString &path, const velvane::TextEncoding *encoding)

@@ -54,17 +54,13 @@ public:
 
     void awakeFromNib();
 
-    // Cue sheet import
-    [[nodiscard]] QStringList linesInFileAtPath(const QString &path) const;
-    [[nodiscard]] QString cleanedString(const QString &value) const;
+    // Cue sheet import. The sheet's text operations (linesInFileAtPath, cleanedString, searchAudioInLines) and the
+    // file-name cleaning (cleanedFilename) live in the core under those names, where the command line shares them.
     void readCueFile();
-    void searchAudioInLines(const QStringList &lines);
-    [[nodiscard]] velvane::TrackTableModel *trackModel() const { return m_model; }
 
     // Splitting
     void startSplit();
     void close();
-    [[nodiscard]] QString cleanedFilename(const QString &text) const;
     [[nodiscard]] bool isSplitting() const;
     // Lets a running job finish its current track without touching the windows, then joins it.
     // Call once the event loop has stopped.

@@ -1,7 +1,6 @@
 #include "import_cue/import_cue.h"
 
 #include "core/split/albumfields.h"
-#include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
 #include "import_cue/preferences.h"
@@ -195,11 +194,6 @@ void import_cue::close()
         cue_file->setText(*pending);
         readCueFile();
     }
-}
-
-QString import_cue::cleanedFilename(const QString &text) const
-{
-    return velvane::cleanedFilename(text);
 }
 
 // Ctrl+Return reaches us before a cell being typed in has given up its text; the job must see that text.
