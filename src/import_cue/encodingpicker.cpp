@@ -1,7 +1,6 @@
-#include "import_cue/import_cue.h"
+#include "import_cue/encodingpicker.h"
 
 #include "core/cue/cuereading.h"
-#include "core/cue/tracktablemodel.h"
 #include "core/encoding/encodingcatalog.h"
 
 #include <QComboBox>
@@ -23,45 +22,43 @@ void addEncoding(QComboBox *list, const QString &name)
 
 } // namespace
 
-// The readings detection found likely come first, then every encoding under its language.
-void import_cue::showEncoding(const velvane::CueReading &reading)
+EncodingPicker::EncodingPicker(QComboBox *list, std::function<bool(const velvane::TextEncoding &)> readAgain,
+                               QObject *parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_readAgain(std::move(readAgain))
 {
-    m_readEncoding = reading.encoding;
-    m_encoding->clear();
-    m_encoding->setEnabled(!reading.encoding.isEmpty());
+    connect(m_list, &QComboBox::activated, this, &EncodingPicker::pick);
+}
+
+void EncodingPicker::show(const velvane::CueReading &reading, bool afresh)
+{
+    if (afresh)
+        m_likely = reading.encodingCandidates.isEmpty() ? QStringList{reading.encoding} : reading.encodingCandidates;
+    m_readWith = reading.encoding;
+    m_list->clear();
+    m_list->setEnabled(!reading.encoding.isEmpty());
     if (reading.encoding.isEmpty())
         return;
-    addHeading(m_encoding, QStringLiteral("Likely"));
-    for (const QString &name : std::as_const(m_likelyEncodings))
-        addEncoding(m_encoding, name);
+    addHeading(m_list, QStringLiteral("Likely"));
+    for (const QString &name : std::as_const(m_likely))
+        addEncoding(m_list, name);
     QLatin1StringView language;
     for (const velvane::TextEncoding &encoding : velvane::textEncodings()) {
         if (encoding.language != language) {
             language = encoding.language;
-            addHeading(m_encoding, QString(language));
+            addHeading(m_list, QString(language));
         }
-        addEncoding(m_encoding, QString(encoding.name));
+        addEncoding(m_list, QString(encoding.name));
     }
-    m_encoding->setCurrentIndex(m_encoding->findData(reading.encoding));
+    m_list->setCurrentIndex(m_list->findData(reading.encoding));
 }
 
-void import_cue::pickEncoding(int index)
+void EncodingPicker::pick(int index)
 {
-    const velvane::TextEncoding *picked = velvane::findTextEncoding(m_encoding->itemData(index).toString());
-    if (!picked || !_filePath || picked->name == m_readEncoding)
+    const velvane::TextEncoding *picked = velvane::findTextEncoding(m_list->itemData(index).toString());
+    if (!picked || picked->name == m_readWith)
         return;
-    commitOpenEdit();
-    if (_tabData != m_readTracks) {
-        const QString name = QString(picked->name);
-        const QString message = QStringLiteral("Reading the cue sheet again as %1 replaces your edits in the "
-                                               "table with the sheet's own text.")
-                                    .arg(name);
-        if (m_services.alert(
-                {QStringLiteral("Attention!"), message, {QStringLiteral("Read Again"), QStringLiteral("Cancel")}}) !=
-            0) {
-            m_encoding->setCurrentIndex(m_encoding->findData(m_readEncoding));
-            return;
-        }
-    }
-    applyCueReading(*_filePath, picked);
+    if (!m_readAgain(*picked))
+        m_list->setCurrentIndex(m_list->findData(m_readWith));
 }

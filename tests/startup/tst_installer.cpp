@@ -1,5 +1,6 @@
 #include "core/startup/installplan.h"
 #include "core/startup/requiredfiles.h"
+#include "import_cue/import_cue.h"
 #include "installer/installer.h"
 #include "main/maininterface.h"
 
@@ -231,6 +232,7 @@ private slots:
         QTemporaryDir root;
         QVERIFY(QDir().mkpath(root.filePath(u"usr/local/bin/mp3splt"_s)));
         MainInterface interface;
+        const import_cue controller(interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(), {});
         QMainWindow *window = interface.mainWindow();
         const QRect area = window->screen()->availableGeometry();
         window->findChild<QWidget *>(u"table"_s)->setMinimumHeight(area.height() * 2);
