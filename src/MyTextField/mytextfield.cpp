@@ -57,16 +57,17 @@ void MyTextField::takeDroppedPath(const QString &path)
     if (!info.exists())
         return;
     if (info.isDir()) {
-        if (m_tag == 3)
+        if (kind() == PathKind::Destination)
             setText(path);
         return;
     }
-    if (m_tag == 1 && path.endsWith(QLatin1String(".cue"))) {
+    if (kind() == PathKind::CueSheet && path.endsWith(QLatin1String(".cue"))) {
         setText(path);
         if (m_delegate)
             m_delegate->controlTextDidChange(QStringLiteral("newCue"));
     }
-    if (m_tag == 2 && (path.endsWith(QLatin1String(".mp3")) || path.endsWith(QLatin1String(".ogg")))) {
+    if (kind() == PathKind::AudioFile &&
+        (path.endsWith(QLatin1String(".mp3")) || path.endsWith(QLatin1String(".ogg")))) {
         setText(path);
         if (m_delegate)
             m_delegate->audioFileDropped(path);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "MyTextField/pathkind.h"
+
 #include <QLineEdit>
 
 class MyTextFieldDelegate;
 
-// A path field that takes a file or folder dropped from the file manager, when the item suits its tag:
-// 1 a cue sheet, 2 an audio file, 3 a folder.
+// A path field that takes a file or folder dropped from the file manager, when the item suits the kind its tag
+// names: a cue sheet, an audio file or a folder.
 class MyTextField : public QLineEdit
 {
     Q_OBJECT
@@ -15,6 +17,7 @@ public:
 
     [[nodiscard]] int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
+    [[nodiscard]] PathKind kind() const { return pathKindOfTag(m_tag); }
     void setDelegate(MyTextFieldDelegate *delegate) { m_delegate = delegate; }
 
 protected:

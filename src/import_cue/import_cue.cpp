@@ -4,9 +4,14 @@
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"
+#include "import_cue/encodingpicker.h"
 #include "import_cue/preferences.h"
 #include "import_cue/splitsession.h"
+#include "import_cue/webactions.h"
 #include "MyTextField/mytextfield.h"
+#include "ui_feedbackFenster.h"
+#include "ui_hauptFenster.h"
+#include "ui_statusFenster.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -29,13 +34,11 @@
 
 namespace {
 
-// Outlets are found by objectName, so a control renamed in an interface file fails loudly at start.
-template <typename T> T *outlet(QObject *root, const char *name)
+template <typename Form, typename Window> std::unique_ptr<Form> builtOn(Window *window)
 {
-    T *found = root->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("interface file lacks the outlet %s", name);
-    return found;
+    auto form = std::make_unique<Form>();
+    form->setupUi(window);
+    return form;
 }
 
 } // namespace
@@ -43,12 +46,44 @@ template <typename T> T *outlet(QObject *root, const char *name)
 import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *feedbackSheet,
                        ControllerServices services, QObject *parent)
     : QObject(parent)
+    , m_main(builtOn<Ui::hauptFenster>(mainWindow))
+    , m_status(builtOn<Ui::statusFenster>(statusSheet))
+    , m_web(std::make_unique<WebActions>(feedbackSheet, mainWindow, m_main->updateButton, m_main->actionUpdate,
+                                         services.alert, services.browser))
+    , album_title(m_main->album_title)
+    , album_year(m_main->album_year)
+    , cue_file(m_main->cue_file)
+    , cuePath(m_main->cuePath)
+    , genre(m_main->genre)
     , hauptFenster(mainWindow)
+    , home_dir(m_main->home_dir)
+    , mp3_file(m_main->mp3_file)
+    , processed(m_status->processed)
+    , statusBar(m_status->statusBar)
     , statusFenster(statusSheet)
+    , table(m_main->table)
+    , processing(m_status->processing)
+    , charLeft(m_web->form().charLeft)
+    , mailaddy(m_web->form().mailaddy)
     , feedbackFenster(feedbackSheet)
+    , feedbackInfos(m_web->form().feedbackInfos)
+    , feedbackMessage(m_web->form().feedbackMessage)
+    , closeButton(m_status->closeButton)
     , m_services(std::move(services))
 {
-    connectOutlets();
+    for (MyTextField *field : {cue_file, mp3_file, home_dir})
+        field->setDelegate(this);
+    m_encoding = new EncodingPicker(
+        m_main->encoding, [this](const velvane::TextEncoding &encoding) { return readAgainWith(encoding); }, this);
+    setUpTable();
+    connectMainActions();
+    connectSplitActions();
+}
+
+import_cue::~import_cue() = default;
+
+void import_cue::setUpTable()
+{
     m_model = new velvane::TrackTableModel(_tabData, this);
     table->setModel(m_model);
     // The title takes the spare width, so long titles stay readable and the columns fill the table.
@@ -61,50 +96,14 @@ import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *f
     table->setWordWrap(false);
     table->setTextElideMode(Qt::ElideRight);
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, true);
-    connectMainActions();
-    connectSplitActions();
-    connectFeedbackActions();
-}
-
-import_cue::~import_cue() = default;
-
-void import_cue::connectOutlets()
-{
-    album_title = outlet<QLineEdit>(hauptFenster, "album_title");
-    album_year = outlet<QLineEdit>(hauptFenster, "album_year");
-    cue_file = outlet<MyTextField>(hauptFenster, "cue_file");
-    cuePath = outlet<QLineEdit>(hauptFenster, "cuePath");
-    genre = outlet<QComboBox>(hauptFenster, "genre");
-    home_dir = outlet<MyTextField>(hauptFenster, "home_dir");
-    mp3_file = outlet<MyTextField>(hauptFenster, "mp3_file");
-    table = outlet<QTableView>(hauptFenster, "table");
-    m_audioFilesNote = outlet<QLabel>(hauptFenster, "audioFilesNote");
-    m_encoding = outlet<QComboBox>(hauptFenster, "encoding");
-    m_sheetNotice = outlet<QLabel>(hauptFenster, "sheetNotice");
-    processed = outlet<QLabel>(statusFenster, "processed");
-    statusBar = outlet<QProgressBar>(statusFenster, "statusBar");
-    processing = outlet<QLabel>(statusFenster, "processing");
-    closeButton = outlet<QPushButton>(statusFenster, "closeButton");
-    m_statusCaption = outlet<QLabel>(statusFenster, "processingCaption");
-    m_failures = outlet<QPlainTextEdit>(statusFenster, "failures");
-    m_stopButton = outlet<QPushButton>(statusFenster, "stopButton");
-    charLeft = outlet<QLabel>(feedbackFenster, "charLeft");
-    mailaddy = outlet<QLineEdit>(feedbackFenster, "mailaddy");
-    feedbackInfos = outlet<QLabel>(feedbackFenster, "feedbackInfos");
-    feedbackMessage = outlet<QPlainTextEdit>(feedbackFenster, "feedbackMessage");
-
-    for (MyTextField *field : {cue_file, mp3_file, home_dir})
-        field->setDelegate(this);
 }
 
 void import_cue::connectMainActions()
 {
-    for (const char *name : {"chooseCueButton", "chooseAudioButton", "chooseDestinationButton"}) {
-        QPushButton *button = outlet<QPushButton>(hauptFenster, name);
+    for (QPushButton *button : {m_main->chooseCueButton, m_main->chooseAudioButton, m_main->chooseDestinationButton})
         connect(button, &QPushButton::clicked, this, [this, button] { select(button); });
-    }
-    QAction *openCue = outlet<QAction>(hauptFenster, "actionOpenCue");
-    openCue->setProperty("tag", 1);
+    QAction *openCue = m_main->actionOpenCue;
+    openCue->setProperty("tag", int(PathKind::CueSheet));
     connect(openCue, &QAction::triggered, this, [this, openCue] { select(openCue); });
 
     // A typed path counts like a chosen one; textEdited leaves out the changes the program makes itself.
@@ -118,26 +117,26 @@ void import_cue::connectMainActions()
         QToolTip::showText(album_year->mapToGlobal(QPoint(0, album_year->height())), yearHint(), album_year);
     });
 
-    connect(outlet<QPushButton>(hauptFenster, "splitButton"), &QPushButton::clicked, this, &import_cue::startSplit);
-    connect(m_encoding, &QComboBox::activated, this, &import_cue::pickEncoding);
-    connect(outlet<QAction>(hauptFenster, "actionSplit"), &QAction::triggered, this, &import_cue::startSplit);
-    connect(outlet<QAction>(hauptFenster, "actionQuit"), &QAction::triggered, hauptFenster, &QMainWindow::close);
+    connect(m_main->splitButton, &QPushButton::clicked, this, &import_cue::startSplit);
+    connect(m_main->actionSplit, &QAction::triggered, this, &import_cue::startSplit);
+    connect(m_main->actionQuit, &QAction::triggered, hauptFenster, &QMainWindow::close);
 
-    const auto both = [this](const char *button, const char *action, void (import_cue::*slot)()) {
-        connect(outlet<QPushButton>(hauptFenster, button), &QPushButton::clicked, this, slot);
-        connect(outlet<QAction>(hauptFenster, action), &QAction::triggered, this, slot);
+    const auto both = [this](QPushButton *button, QAction *action, void (WebActions::*slot)()) {
+        connect(button, &QPushButton::clicked, m_web.get(), slot);
+        connect(action, &QAction::triggered, m_web.get(), slot);
     };
-    both("feedbackButton", "actionFeedback", &import_cue::openFeedback);
-    both("updateButton", "actionUpdate", &import_cue::search_for_update);
-    both("websiteButton", "actionWebsite", &import_cue::gotoWebsite);
-    both("donateDollarButton", "actionDonateDollar", &import_cue::donateDollar);
-    both("donateEuroButton", "actionDonateEuro", &import_cue::donateEuro);
+    both(m_main->feedbackButton, m_main->actionFeedback, &WebActions::openFeedback);
+    both(m_main->updateButton, m_main->actionUpdate, &WebActions::search_for_update);
+    both(m_main->websiteButton, m_main->actionWebsite, &WebActions::gotoWebsite);
+    both(m_main->donateDollarButton, m_main->actionDonateDollar, &WebActions::donateDollar);
+    both(m_main->donateEuroButton, m_main->actionDonateEuro, &WebActions::donateEuro);
 
-    for (const char *key : {velvane::kNumberFilesKey, velvane::kSetID3Key}) {
-        QCheckBox *box = outlet<QCheckBox>(hauptFenster, key);
+    const auto remembered = [this](QCheckBox *box, const char *key) {
         box->setChecked(velvane::preference(QLatin1String(key)));
         connect(box, &QCheckBox::toggled, this, [key](bool on) { velvane::setPreference(QLatin1String(key), on); });
-    }
+    };
+    remembered(m_main->numberFiles, velvane::kNumberFilesKey);
+    remembered(m_main->setID3, velvane::kSetID3Key);
 }
 
 void import_cue::awakeFromNib()
@@ -187,16 +186,6 @@ void import_cue::readTypedCue()
     controlTextDidChange(QStringLiteral("newCue"));
 }
 
-QStringList import_cue::linesInFileAtPath(const QString &path) const
-{
-    return velvane::linesInFileAtPath(path);
-}
-
-QString import_cue::cleanedString(const QString &value) const
-{
-    return velvane::cleanedString(value);
-}
-
 void import_cue::readCueFile()
 {
     applyCueReading(cue_file->text());
@@ -206,27 +195,19 @@ void import_cue::showAudioSource()
 {
     const auto files = m_sheetAudioFiles.size();
     if (files < 2) {
-        m_audioFilesNote->hide();
+        m_main->audioFilesNote->hide();
         return;
     }
     const bool chosen = m_audioSource == AudioSource::User;
-    m_audioFilesNote->setText(chosen ? QStringLiteral("for all tracks")
-                                     : QStringLiteral("first of %1 files").arg(files));
+    m_main->audioFilesNote->setText(chosen ? QStringLiteral("for all tracks")
+                                           : QStringLiteral("first of %1 files").arg(files));
     // Tool tips take markup whenever they look like it, so the names are escaped.
     const QString intro = chosen
                               ? QStringLiteral("Chosen by hand, so every track is cut from this file. The sheet names:")
                               : QStringLiteral("Each track is cut from its own file. The sheet names:");
-    m_audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n%2</p>")
-                                     .arg(intro, m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
-    m_audioFilesNote->show();
-}
-
-void import_cue::searchAudioInLines(const QStringList &lines)
-{
-    if (const auto audio = velvane::searchAudioInLines(lines, _filePath.value_or(QString()))) {
-        mp3_file->setText(audio->path);
-        _isOgg = audio->isOgg;
-    }
+    m_main->audioFilesNote->setToolTip(QStringLiteral("<p style='white-space:pre'>%1\n%2</p>")
+                                           .arg(intro, m_sheetAudioFiles.join(QLatin1Char('\n')).toHtmlEscaped()));
+    m_main->audioFilesNote->show();
 }
 
 void import_cue::applyCueReading(const QString &path, const velvane::TextEncoding *encoding)
@@ -240,8 +221,6 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
         home_dir->setText(reading.destination);
         album_title->setText(reading.album);
         showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate()));
-        m_likelyEncodings =
-            reading.encodingCandidates.isEmpty() ? QStringList{reading.encoding} : reading.encodingCandidates;
     }
     const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
     if (reading.audio && !audioChosenByHand) {
@@ -254,13 +233,70 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     m_sheetAudioFiles = reading.audioFiles;
     showAudioSource();
     // An empty table alone does not tell a sheet without tracks from one still to be read.
-    m_sheetNotice->setText(
+    m_main->sheetNotice->setText(
         QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
-    m_sheetNotice->setVisible(_tabData.isEmpty());
+    m_main->sheetNotice->setVisible(_tabData.isEmpty());
     m_model->reload();
     table->resizeColumnsToContents();
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
     m_readTracks = reading.tracks;
-    showEncoding(reading);
+    m_encoding->show(reading, !encoding);
+}
+
+bool import_cue::readAgainWith(const velvane::TextEncoding &encoding)
+{
+    if (!_filePath)
+        return false;
+    commitOpenEdit();
+    if (_tabData != m_readTracks) {
+        const QString message = QStringLiteral("Reading the cue sheet again as %1 replaces your edits in the "
+                                               "table with the sheet's own text.")
+                                    .arg(QString(encoding.name));
+        if (m_services.alert(
+                {QStringLiteral("Attention!"), message, {QStringLiteral("Read Again"), QStringLiteral("Cancel")}}) != 0)
+            return false;
+    }
+    applyCueReading(*_filePath, &encoding);
+    return true;
+}
+
+void import_cue::openFeedback()
+{
+    m_web->openFeedback();
+}
+
+void import_cue::closeFeedback()
+{
+    m_web->closeFeedback();
+}
+
+void import_cue::sendFeedback()
+{
+    m_web->sendFeedback();
+}
+
+void import_cue::textDidChange()
+{
+    m_web->textDidChange();
+}
+
+void import_cue::search_for_update()
+{
+    m_web->search_for_update();
+}
+
+void import_cue::donateDollar()
+{
+    m_web->donateDollar();
+}
+
+void import_cue::donateEuro()
+{
+    m_web->donateEuro();
+}
+
+void import_cue::gotoWebsite()
+{
+    m_web->gotoWebsite();
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class EncodingPicker;
 class MyTextField;
 class QComboBox;
 class QDialog;
@@ -24,13 +25,18 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 class SplitSession;
+class WebActions;
+
+namespace Ui {
+class hauptFenster;
+class statusFenster;
+} // namespace Ui
 
 namespace velvane {
 struct AlbumFields;
-class FetchCancel;
-class TrackTableModel;
 struct CueReading;
 struct TextEncoding;
+class TrackTableModel;
 } // namespace velvane
 
 // What the controller shows to the user goes through these, so tests can record and answer it.
@@ -42,29 +48,26 @@ struct ControllerServices
 };
 
 // The main window controller: owns the main window's controls through its outlets, receives the actions of
-// the main window, the status sheet and the feedback sheet, and holds the current cue sheet's track list.
+// the main window and the status sheet, and holds the current cue sheet's track list. The feedback sheet's,
+// the update check's and the web links' actions pass through to WebActions.
 class import_cue : public QObject, public MyTextFieldDelegate
 {
     Q_OBJECT
 public:
-    // The three windows come from the interface files; their controls are found by objectName.
+    // Builds the three windows from their interface files.
     import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *feedbackSheet, ControllerServices services,
                QObject *parent = nullptr);
     ~import_cue() override;
 
     void awakeFromNib();
 
-    // Cue sheet import
-    [[nodiscard]] QStringList linesInFileAtPath(const QString &path) const;
-    [[nodiscard]] QString cleanedString(const QString &value) const;
+    // Cue sheet import. The sheet's text operations (linesInFileAtPath, cleanedString, searchAudioInLines) and the
+    // file-name cleaning (cleanedFilename) live in the core under those names, where the command line shares them.
     void readCueFile();
-    void searchAudioInLines(const QStringList &lines);
-    [[nodiscard]] velvane::TrackTableModel *trackModel() const { return m_model; }
 
     // Splitting
     void startSplit();
     void close();
-    [[nodiscard]] QString cleanedFilename(const QString &text) const;
     [[nodiscard]] bool isSplitting() const;
     // Lets a running job finish its current track without touching the windows, then joins it.
     // Call once the event loop has stopped.
@@ -93,39 +96,44 @@ public:
     std::optional<QString> _filePath;
     bool _isOgg = false;
 
-    // Outlets
-    QLineEdit *album_title = nullptr;
-    QLineEdit *album_year = nullptr;
-    MyTextField *cue_file = nullptr;
-    QLineEdit *cuePath = nullptr;
-    QComboBox *genre = nullptr;
-    QMainWindow *hauptFenster = nullptr;
-    MyTextField *home_dir = nullptr;
-    MyTextField *mp3_file = nullptr;
-    QLabel *processed = nullptr;
-    QProgressBar *statusBar = nullptr;
-    QDialog *statusFenster = nullptr;
-    QTableView *table = nullptr;
-    QLabel *processing = nullptr;
-    QLabel *charLeft = nullptr;
-    QLineEdit *mailaddy = nullptr;
-    QDialog *feedbackFenster = nullptr;
-    QLabel *feedbackInfos = nullptr;
-    QPlainTextEdit *feedbackMessage = nullptr;
-    QPushButton *closeButton = nullptr;
+private:
+    // Built first, since the outlets point into them. A control renamed in an interface file breaks the build.
+    std::unique_ptr<Ui::hauptFenster> m_main;
+    std::unique_ptr<Ui::statusFenster> m_status;
+    std::unique_ptr<WebActions> m_web;
+
+public:
+    // Outlets: the controls the operations above work on, fixed for the controller's life.
+    QLineEdit *const album_title;
+    QLineEdit *const album_year;
+    MyTextField *const cue_file;
+    QLineEdit *const cuePath; // no operation reads or writes it
+    QComboBox *const genre;
+    QMainWindow *const hauptFenster;
+    MyTextField *const home_dir;
+    MyTextField *const mp3_file;
+    QLabel *const processed;
+    QProgressBar *const statusBar;
+    QDialog *const statusFenster;
+    QTableView *const table;
+    QLabel *const processing;
+    QLabel *const charLeft;
+    QLineEdit *const mailaddy;
+    QDialog *const feedbackFenster;
+    QLabel *const feedbackInfos;
+    QPlainTextEdit *const feedbackMessage;
+    QPushButton *const closeButton;
 
 private:
-    void connectOutlets();
+    void setUpTable();
     void connectMainActions();
     void connectSplitActions();
-    void connectFeedbackActions();
     // With an encoding, the current sheet is read again with it: only what its text says changes.
     void applyCueReading(const QString &path, const velvane::TextEncoding *encoding = nullptr);
     void readTypedCue();
     void showAlbumFields(const velvane::AlbumFields &fields);
     [[nodiscard]] static QString yearHint();
-    void showEncoding(const velvane::CueReading &reading);
-    void pickEncoding(int index);
+    [[nodiscard]] bool readAgainWith(const velvane::TextEncoding &encoding);
     void commitOpenEdit();
     void takeAudioFromUser(const QString &path);
     void showAudioSource();
@@ -147,15 +155,8 @@ private:
     };
     AudioSource m_audioSource = AudioSource::Earlier;
     QStringList m_sheetAudioFiles; // every audio file the current sheet names, in its order
-    QLabel *m_audioFilesNote = nullptr;
-    QComboBox *m_encoding = nullptr;
-    QStringList m_likelyEncodings;   // what detection found for the current sheet, most likely first
-    QString m_readEncoding;          // what the current sheet was read with
+    EncodingPicker *m_encoding = nullptr;
     velvane::TrackList m_readTracks; // the tracks as read, to tell whether the table was edited since
-    QLabel *m_sheetNotice = nullptr;
-    QLabel *m_statusCaption = nullptr;
-    QPlainTextEdit *m_failures = nullptr;
-    QPushButton *m_stopButton = nullptr;
     bool m_quitConfirmed = false;
 
     ControllerServices m_services;
@@ -164,13 +165,4 @@ private:
     bool m_closing = false;
     // A cue sheet that arrived while a job ran; read when the status sheet closes.
     std::optional<QString> m_pendingCue;
-    QLabel *m_sendingNote = nullptr;
-    velvane::FetchCancel *m_sending = nullptr; // the feedback request on its way, if one is
-    // A blocking fetch with a busy cursor; the event loop runs on, so the window repaints and cancel can be pressed.
-    // showWaiting(true) before the wait and showWaiting(false) after it let the window say what it waits for and
-    // keep the wait modal.
-    [[nodiscard]] std::optional<QString> fetchWhileBusy(const QUrl &url, int timeoutMs,
-                                                        const std::function<void(bool)> &showWaiting,
-                                                        velvane::FetchCancel &cancel) const;
-    void openInBrowser(const QUrl &page);
 };

@@ -10,11 +10,11 @@ namespace {
 const QString kLastFolderKey = QStringLiteral("lastFolder");
 
 // Where a panel opens: the folder of what its field holds, else the last folder the user chose something in.
-QString startFolder(int tag, const QString &fieldText)
+QString startFolder(PathKind kind, const QString &fieldText)
 {
     const QFileInfo held(fieldText);
     if (!fieldText.isEmpty() && held.isAbsolute()) {
-        const QString folder = tag == 3 ? held.absoluteFilePath() : held.absolutePath();
+        const QString folder = kind == PathKind::Destination ? held.absoluteFilePath() : held.absolutePath();
         if (QFileInfo(folder).isDir())
             return folder;
     }
@@ -22,20 +22,20 @@ QString startFolder(int tag, const QString &fieldText)
     return QFileInfo(last).isDir() ? last : QString();
 }
 
-PanelRequest panelFor(int tag, const QString &fieldText)
+PanelRequest panelFor(PathKind kind, const QString &fieldText)
 {
     PanelRequest request;
     request.title = QStringLiteral("Please make your selection!");
-    request.chooseFiles = tag != 3;
-    request.chooseDirectories = tag == 3;
-    if (tag == 1) {
+    request.chooseFiles = kind != PathKind::Destination;
+    request.chooseDirectories = kind == PathKind::Destination;
+    if (kind == PathKind::CueSheet) {
         request.types = {QStringLiteral("cue")};
         request.typesName = QStringLiteral("Cue sheets");
-    } else if (tag == 2) {
+    } else if (kind == PathKind::AudioFile) {
         request.types = {QStringLiteral("mp3"), QStringLiteral("ogg")};
         request.typesName = QStringLiteral("Audio files");
     }
-    request.startFolder = startFolder(tag, fieldText);
+    request.startFolder = startFolder(kind, fieldText);
     return request;
 }
 
@@ -43,28 +43,32 @@ PanelRequest panelFor(int tag, const QString &fieldText)
 
 void import_cue::select(const QObject *sender)
 {
-    const int tag = sender ? sender->property("tag").toInt() : 0;
-    if (tag < 1 || tag > 3)
+    const PathKind kind = pathKindOfTag(sender ? sender->property("tag").toInt() : 0);
+    MyTextField *field = nullptr;
+    switch (kind) {
+    case PathKind::CueSheet:
+        field = cue_file;
+        break;
+    case PathKind::AudioFile:
+        field = mp3_file;
+        break;
+    case PathKind::Destination:
+        field = home_dir;
+        break;
+    case PathKind::None:
         return;
-    MyTextField *field = QList<MyTextField *>{cue_file, mp3_file, home_dir}.at(tag - 1);
-    const std::optional<QString> chosen = m_services.openPanel(panelFor(tag, field->text()));
+    }
+    const std::optional<QString> chosen = m_services.openPanel(panelFor(kind, field->text()));
     if (!chosen)
         return;
     const QFileInfo chosenInfo(*chosen);
-    QSettings().setValue(kLastFolderKey, tag == 3 ? chosenInfo.absoluteFilePath() : chosenInfo.absolutePath());
-    switch (tag) {
-    case 1:
-        cue_file->setText(*chosen);
+    QSettings().setValue(kLastFolderKey,
+                         kind == PathKind::Destination ? chosenInfo.absoluteFilePath() : chosenInfo.absolutePath());
+    field->setText(*chosen);
+    if (kind == PathKind::CueSheet)
         controlTextDidChange(QStringLiteral("newCue"));
-        break;
-    case 2:
-        mp3_file->setText(*chosen);
+    else if (kind == PathKind::AudioFile)
         takeAudioFromUser(*chosen);
-        break;
-    case 3:
-        home_dir->setText(*chosen);
-        break;
-    }
 }
 
 void import_cue::controlTextDidChange(const QString &object)

@@ -1,13 +1,13 @@
 #include "import_cue/import_cue.h"
 
 #include "core/split/albumfields.h"
-#include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
 #include "import_cue/preferences.h"
 #include "import_cue/sheetguard.h"
 #include "import_cue/splitsession.h"
 #include "MyTextField/mytextfield.h"
+#include "ui_statusFenster.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -36,7 +36,7 @@ void import_cue::connectSplitActions()
 {
     closeButton->hide();
     connect(closeButton, &QPushButton::clicked, this, &import_cue::close);
-    connect(m_stopButton, &QPushButton::clicked, this, &import_cue::stopSplit);
+    connect(m_status->stopButton, &QPushButton::clicked, this, &import_cue::stopSplit);
     // Escape on a finished job's sheet closes it like the button does; on a running one it stops the job.
     connect(statusFenster, &QDialog::finished, this, &import_cue::close);
     new SheetGuard(
@@ -54,8 +54,8 @@ void import_cue::stopSplit()
     if (!isJobRunning())
         return;
     m_split->requestStop();
-    m_stopButton->setEnabled(false);
-    m_stopButton->setText(QStringLiteral("Stopping…"));
+    m_status->stopButton->setEnabled(false);
+    m_status->stopButton->setText(QStringLiteral("Stopping…"));
 }
 
 // Quitting in the middle of a job would lose the track being made; the user says so first.
@@ -163,21 +163,23 @@ void import_cue::startSplit()
     statusBar->setValue(0);
     statusBar->setMaximum(count);
     closeButton->hide();
-    m_stopButton->setText(QStringLiteral("&Stop"));
-    m_stopButton->setEnabled(true);
-    m_stopButton->show();
+    m_status->stopButton->setText(QStringLiteral("&Stop"));
+    m_status->stopButton->setEnabled(true);
+    m_status->stopButton->show();
     statusFenster->setWindowTitle(QStringLiteral("Splitting"));
-    m_statusCaption->setText(QStringLiteral("Making:"));
-    m_failures->hide();
-    m_failures->clear();
+    m_status->processingCaption->setText(QStringLiteral("Making:"));
+    m_status->failures->hide();
+    m_status->failures->clear();
     processed->setText(QStringLiteral("0 of %1").arg(count));
     processing->clear();
     statusFenster->adjustSize();
     statusFenster->open();
 
-    m_split = std::make_unique<SplitSession>(
-        std::move(settings),
-        StatusOutlets{m_statusCaption, processing, processed, statusBar, closeButton, m_failures, m_stopButton}, this);
+    m_split =
+        std::make_unique<SplitSession>(std::move(settings),
+                                       StatusOutlets{m_status->processingCaption, processing, processed, statusBar,
+                                                     closeButton, m_status->failures, m_status->stopButton},
+                                       this);
     m_split->start();
 }
 
@@ -195,11 +197,6 @@ void import_cue::close()
         cue_file->setText(*pending);
         readCueFile();
     }
-}
-
-QString import_cue::cleanedFilename(const QString &text) const
-{
-    return velvane::cleanedFilename(text);
 }
 
 // Ctrl+Return reaches us before a cell being typed in has given up its text; the job must see that text.

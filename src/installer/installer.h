@@ -45,8 +45,6 @@ public:
     [[nodiscard]] bool installNeededLibs();
     void continueWithStart();
 
-    [[nodiscard]] QWidget *mainWindow() const { return m_mainWindow; }
-
 private:
     void tellInstallFailed(const QString &what, const QString &localFolder);
     [[nodiscard]] std::optional<QString> sourceLack(const QString &localFolder) const;

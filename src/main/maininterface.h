@@ -5,7 +5,7 @@
 class QDialog;
 class QMainWindow;
 
-// Builds the main window and its two sheets from their interface files.
+// The main window and its two sheets, which the window controller fills from their interface files.
 class MainInterface
 {
 public:

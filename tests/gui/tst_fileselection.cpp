@@ -109,33 +109,55 @@ private slots:
         QVERIFY(!dragAndDrop(f.controller.cue_file, {u"https://example.org/a.cue"_s}));
     }
 
-    void select_data()
+    // Each Choose button's panel lists only what its field takes, in any letter case, and what is chosen there
+    // lands in that field and counts as if dropped on it.
+    void eachPanelOffersWhatItsFieldTakes_data()
     {
-        QTest::addColumn<int>("tag");
-        QTest::addColumn<QStringList>("types");
-        QTest::newRow("cue sheet") << 1 << QStringList{u"cue"_s};
-        QTest::newRow("audio") << 2 << QStringList{u"mp3"_s, u"ogg"_s};
-        QTest::newRow("destination") << 3 << QStringList{};
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("listed"); // of a folder holding one of each kind, sorted
+        QTest::addColumn<int>("tag");            // of the field the choice lands in
+        const QString folder = u"sub.cue"_s;     // a folder is listed to be opened, whatever its name
+        QTest::newRow("cue sheet") << u"chooseCueButton"_s << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, folder}
+                                   << 1;
+        QTest::newRow("audio") << u"chooseAudioButton"_s << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, folder}
+                               << 2;
+        QTest::newRow("destination") << u"chooseDestinationButton"_s << QStringList{folder} << 3;
     }
-
-    void select()
+    void eachPanelOffersWhatItsFieldTakes()
     {
+        QFETCH(QString, button);
+        QFETCH(QStringList, listed);
         QFETCH(int, tag);
-        QFETCH(QStringList, types);
+        QTemporaryDir dir;
+        for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav"})
+            writeFile(dir.filePath(QLatin1String(name)), "x");
+        QVERIFY(QDir().mkpath(dir.filePath(u"sub.cue"_s)));
         ControllerFixture f;
-        QObject sender;
-        sender.setProperty("tag", tag);
-        f.controller.select(&sender); // cancelled
+        auto *choose = f.interface.mainWindow()->findChild<QPushButton *>(button);
+        QVERIFY(choose);
+        choose->click(); // cancelled
         QCOMPARE(f.panelRequests.size(), 1);
-        const PanelRequest &request = f.panelRequests.constFirst();
-        QCOMPARE(request.title, u"Please make your selection!"_s);
-        QCOMPARE(request.chooseDirectories, tag == 3);
-        QCOMPARE(request.chooseFiles, tag != 3);
-        QCOMPARE(request.types, types);
         QVERIFY(field(f, tag)->text().isEmpty());
 
+        PanelRequest request = f.panelRequests.constFirst();
+        request.startFolder = dir.path();
+        QFileDialog panel;
+        panel.setOption(QFileDialog::DontUseNativeDialog);
+        configureFileDialog(panel, request);
+        auto *files = panel.findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        const QModelIndex shown = files->index(dir.path());
+        QTRY_COMPARE(files->rowCount(shown), listed.size());
+        QStringList names;
+        for (int row = 0; row < files->rowCount(shown); ++row)
+            names << files->index(row, 0, shown).data().toString();
+        names.sort();
+        QCOMPARE(names, listed);
+        // A folder is entered, not chosen, unless the panel chooses folders.
+        QCOMPARE(panel.fileMode() == QFileDialog::Directory, tag == 3);
+
         f.panelChoice = QStringList{m_cue, m_ogg, m_dir.path()}[tag - 1];
-        f.controller.select(&sender);
+        choose->click();
         QCOMPARE(field(f, tag)->text(), *f.panelChoice);
         QCOMPARE(f.controller.table->model()->rowCount(), tag == 1 ? 3 : 0);
         QCOMPARE(f.controller._isOgg, tag != 3); // the sheet names an Ogg file; the chosen audio is one
@@ -208,7 +230,7 @@ private slots:
         const QString otherFolder = dir.filePath(u"B"_s);
         QVERIFY(QDir().mkpath(albumFolder) && QDir().mkpath(otherFolder));
         writeFile(albumFolder + u"/x.cue"_s, workedExampleCue());
-        QObject cue, audio, destination;
+        QObject cue, audio, destination; // as the Choose buttons send
         cue.setProperty("tag", 1);
         audio.setProperty("tag", 2);
         destination.setProperty("tag", 3);
@@ -230,31 +252,6 @@ private slots:
         ControllerFixture next; // the last folder outlives the window
         next.controller.select(&cue);
         QCOMPARE(next.panelRequests.last().startFolder, otherFolder);
-    }
-
-    void fileDialogConfiguration()
-    {
-        QTemporaryDir dir;
-        for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt"})
-            writeFile(dir.filePath(QLatin1String(name)), "x");
-        QFileDialog cue;
-        cue.setOption(QFileDialog::DontUseNativeDialog);
-        configureFileDialog(cue,
-                            {u"Please make your selection!"_s, true, false, {u"cue"_s}, u"Cue sheets"_s, dir.path()});
-        QCOMPARE(cue.windowTitle(), u"Please make your selection!"_s);
-        QCOMPARE(cue.fileMode(), QFileDialog::ExistingFile);
-        QCOMPARE(cue.nameFilters(), QStringList{u"Cue sheets (*.cue)"_s});
-        QCOMPARE(cue.directory().absolutePath(), dir.path());
-        // The filter takes sheets in any letter case and nothing else.
-        auto *files = cue.findChild<QFileSystemModel *>();
-        QVERIFY(files);
-        QTRY_COMPARE(files->rowCount(files->index(dir.path())), 3);
-
-        QFileDialog folder;
-        folder.setOption(QFileDialog::DontUseNativeDialog);
-        configureFileDialog(folder, {QString(), false, true, {}, {}, {}});
-        QCOMPARE(folder.fileMode(), QFileDialog::Directory);
-        QVERIFY(folder.testOption(QFileDialog::ShowDirsOnly));
     }
 };
 

@@ -1,11 +1,13 @@
 #include "core/startup/installplan.h"
 #include "core/startup/requiredfiles.h"
+#include "import_cue/import_cue.h"
 #include "installer/installer.h"
 #include "main/maininterface.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +48,19 @@ exec "${args[@]}"
     return path;
 }
 
+// Runs a command shown for pasting in bash, with cp, ln and apt-get standing in as functions that print their
+// arguments: what the shell makes of the quoting is what a user pasting it would get.
+QStringList wordsAsTheShellSeesThem(const QString &command)
+{
+    QProcess shell;
+    shell.start(u"/bin/bash"_s, {u"-c"_s, u"words() { printf '%s\\n' \"$@\"; }; cp() { words \"$@\"; }; "
+                                          u"ln() { words \"$@\"; }; apt-get() { :; }; "_s +
+                                              command});
+    if (!shell.waitForFinished() || shell.exitCode() != 0)
+        return {u"failed: "_s + QString::fromUtf8(shell.readAllStandardError())};
+    return QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class InstallerTest : public QObject
@@ -71,6 +86,38 @@ private slots:
         const QStringList got =
             refusal ? QStringList{refusal->title, refusal->message} + refusal->buttons : QStringList();
         QCOMPARE(got, (message.isEmpty() ? QStringList() : QStringList{u"Attention:"_s, message, u"Quit"_s}));
+    }
+
+    void pastedCommandKeepsThePath_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<bool>("linked"); // the prepared folder's splitter is a link to a path of the same name
+        for (const bool linked : {false, true}) {
+            const char *how = linked ? "link, " : "copy, ";
+            QTest::newRow(QByteArray(how).append("plain").constData()) << u"build-1.2"_s << linked;
+            QTest::newRow(QByteArray(how).append("quote").constData()) << u"it's"_s << linked;
+            QTest::newRow(QByteArray(how).append("quotes and spaces").constData()) << u"a 'b' \"c\""_s << linked;
+            QTest::newRow(QByteArray(how).append("shell syntax").constData())
+                << u"$(touch pwned) `x` ; & | > \\"_s << linked;
+        }
+    }
+    void pastedCommandKeepsThePath()
+    {
+        QFETCH(QString, folderName);
+        QFETCH(bool, linked);
+        QTemporaryDir parent;
+        const QString local = parent.filePath(folderName) + u"/local"_s;
+        const QString target = parent.filePath(folderName) + u"/mp3splt"_s;
+        QVERIFY(QDir().mkpath(local + u"/bin"_s));
+        QVERIFY(!linked || QFile::link(target, local + u"/bin/mp3splt"_s));
+        QVERIFY(QDir::setCurrent(parent.path()));
+
+        const QStringList manual = wordsAsTheShellSeesThem(manualInstallCommand(local));
+        QCOMPARE(manual, (linked ? QStringList{u"-s"_s, target, u"/usr/local/bin/mp3splt"_s}
+                                 : QStringList{u"-R"_s, local, u"/usr/"_s}));
+        QCOMPARE(wordsAsTheShellSeesThem(splitterFromPackageCommand(local)),
+                 (QStringList{u"-s"_s, linked ? target : u"/usr/bin/mp3splt"_s, u"/usr/local/bin/mp3splt"_s}));
+        QVERIFY(!QFileInfo::exists(parent.filePath(u"pwned"_s)));
     }
 
     void start_data()
@@ -185,6 +232,7 @@ private slots:
         QTemporaryDir root;
         QVERIFY(QDir().mkpath(root.filePath(u"usr/local/bin/mp3splt"_s)));
         MainInterface interface;
+        const import_cue controller(interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(), {});
         QMainWindow *window = interface.mainWindow();
         const QRect area = window->screen()->availableGeometry();
         window->findChild<QWidget *>(u"table"_s)->setMinimumHeight(area.height() * 2);

@@ -162,6 +162,31 @@ private slots:
         QCOMPARE(m_controller->feedbackMessage->toPlainText(), QString(1800, u'x'));
     }
 
+    // The limit counts UTF-16 code units; a character of two is kept whole or dropped whole, never halved.
+    void feedbackLimitKeepsCharactersWhole_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        const QString face = u"\U0001F600"_s;
+        const QString x1798 = QString(1798, u'x');
+        QTest::newRow("pair straddles the limit") << x1798 + u'x' + face << x1798 + u'x';
+        QTest::newRow("pair straddles, more after") << x1798 + u'x' + face + u"yz"_s << x1798 + u'x';
+        QTest::newRow("pair ends at the limit") << x1798 + face + u'y' << x1798 + face;
+        QTest::newRow("pair ends at the limit, nothing after") << x1798 + face << x1798 + face;
+        QTest::newRow("pairs only") << face.repeated(901) << face.repeated(900);
+    }
+    void feedbackLimitKeepsCharactersWhole()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        fillForm(u"me@example.org"_s, typed);
+        QCOMPARE(m_controller->feedbackMessage->toPlainText(), kept);
+        QCOMPARE(m_controller->charLeft->text(), QString::number(1800 - kept.size()));
+        m_controller->sendFeedback();
+        QCOMPARE(m_targets.size(), 1);
+        QVERIFY2(!m_targets.constFirst().contains(u"55357*10*10*45*"_s), "a high surrogate alone was sent");
+    }
+
     void feedbackFailure_data()
     {
         QTest::addColumn<QByteArray>("answer"); // none: nothing listens
