@@ -373,14 +373,6 @@ Outcome rewriteByCopy(const Rewrite &r, QString &error)
 
 } // namespace
 
-std::optional<FileStamp> stampOf(const QString &path)
-{
-    struct stat status;
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    return stampFrom(status);
-}
-
 RewriteResult rewriteFront(const QString &path, const FileStamp &examined, const FrontPlan &plan)
 {
     t_writeCalls = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/filestamp.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,19 +9,6 @@
 #include <optional>
 
 namespace velvane {
-
-// Tells the file that was examined from one put in its place, or changed, since.
-struct FileStamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    friend bool operator==(const FileStamp &, const FileStamp &) = default;
-};
-
-// Nothing unless path names a regular file; a symbolic link is not followed.
-[[nodiscard]] std::optional<FileStamp> stampOf(const QString &path);
 
 // A piece seen as a front (tags, headers), which is replaced, and the audio behind it, which is kept byte for byte.
 // What follows audioEnd (old trailing tags) is dropped.
