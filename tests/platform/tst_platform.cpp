@@ -76,7 +76,7 @@ void TestPlatform::replaceTakesOnlyTheExaminedFile()
     else if (change == u"remove")
         QVERIFY(QFile::remove(target));
     else if (change == u"newcomer")
-        QVERIFY(writeFile(target + u".tmp"_s, "newcomer!") && QFile::remove(target) &&
+        QVERIFY(writeFile(target + u".tmp"_s, "a newcomer") && QFile::remove(target) &&
                 QFile::rename(target + u".tmp"_s, target));
     const QByteArray standing = readFile(target);
 

@@ -7,7 +7,8 @@
 namespace velvane {
 
 // Tells the file that was examined from one put in its place, or changed, since. Where the system names no file
-// identity (device 0 and inode 0), size and modification time alone tell.
+// identity (device 0 and inode 0), size and modification time alone tell, so a file of the same size written in
+// the same millisecond passes for the examined one.
 struct FileStamp
 {
     quint64 device = 0;
