@@ -40,7 +40,7 @@ enum class RewriteWay
     CopyOnly
 };
 
-// Lets tests steer rewrites. Process-wide and unsynchronised: set it only while no rewrite runs.
+// Lets tests and the benchmark steer rewrites. Process-wide and unsynchronised: set it only while no rewrite runs.
 struct RewriteSeam
 {
     RewriteWay way = RewriteWay::Automatic;
