@@ -1,6 +1,6 @@
 // Tags pieces as the split job does and prints the seconds it took, for bench/tagbench.sh.
-// usage: velvane-tagbench [--in-place] PIECE...   (--in-place: open room in place where the file system can, rather
-// than write each piece anew as TagAPI does unless it finds no room)
+// usage: velvane-tagbench [--copy] PIECE...   (--copy: write each piece anew even where the new tags fit the room
+// the old ones took)
 #include "components/frontrewrite.h"
 #include "components/tagapi.h"
 
@@ -17,9 +17,9 @@ int main(int argc, char **argv)
     QStringList pieces;
     for (int i = 1; i < argc; ++i)
         pieces << QString::fromLocal8Bit(argv[i]);
-    if (!pieces.isEmpty() && pieces.front() == u"--in-place") {
+    if (!pieces.isEmpty() && pieces.front() == u"--copy") {
         pieces.removeFirst();
-        velvane::setRewriteSeam({velvane::RewriteWay::InPlaceFirst, 0, {}});
+        velvane::setRewriteSeam({velvane::RewriteWay::CopyOnly, 0, {}});
     }
     TagAPI tags;
     QElapsedTimer timer;

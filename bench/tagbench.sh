@@ -1,10 +1,10 @@
 #!/bin/bash
 # Times writing the tags into the pieces of one splitter run, both ways TagAPI can write them, side by side with cp
-# of the same bytes and with the splitter's run itself: "copy" writes each piece anew beside itself (what TagAPI
-# does unless it finds no room), "in place" opens room at the front of each piece (ext4 and XFS only; elsewhere it
-# copies too). Pieces are tagged fresh from the splitter, as the job tags them. Medians over RUNS runs (default 5).
+# of the same bytes and with the splitter's run itself: "tagapi" is what TagAPI does (an overwrite where the new
+# tags fit the room the old ones took, else a copy), "copy" writes each piece anew beside itself. Pieces are tagged
+# fresh from the splitter, as the job tags them. Medians over RUNS runs (default 5).
 # usage: bench/tagbench.sh [BUILD_DIR]   (default: build next to this script's repository)
-# The work folder is made under $TMPDIR (or /tmp), and its file system decides what "in place" can do.
+# The work folder is made under $TMPDIR (or /tmp).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -48,7 +48,7 @@ now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { echo "$1 / $2" | bc -l; }
 
-printf '%-9s %7s %7s | %-15s %-15s | %-13s %-13s | %-13s\n' album cp split "in place" "copy" "in place" copy \
+printf '%-9s %7s %7s | %-15s %-15s | %-13s %-13s | %-13s\n' album cp split "tagapi" "copy" "tagapi" copy \
     "split + copy"
 printf '%-9s %7s %7s | %-15s %-15s | %-13s %-13s | %-13s\n' "" "s" "s" "s (cpu s)" "s (cpu s)" "/ cp" "/ cp" \
     "/ split"
@@ -67,8 +67,8 @@ for case in "mp3 15" "mp3 40" "mp3 99" "ogg 15"; do
         echo "$(now) - $start" | bc -l >>"$work/split"
         # A second set, also fresh in the page cache: a second run would give Ogg pieces other serial numbers.
         rm -rf "$work/b" && cp -r "$work/a" "$work/b"
-        "$tool" --in-place "$work"/a/*."$kind" >>"$work/inplace"
-        "$tool" "$work"/b/*."$kind" >>"$work/copy"
+        "$tool" "$work"/a/*."$kind" >>"$work/inplace"
+        "$tool" --copy "$work"/b/*."$kind" >>"$work/copy"
         diff -r -q "$work/a" "$work/b" >/dev/null || { echo "the two ways gave different pieces" >&2; exit 1; }
     done
     cp_s=$(median <"$work/cp") split_s=$(median <"$work/split")

@@ -4,6 +4,13 @@ if(NOT TARGET velvane-core-tests)
     add_custom_target(velvane-core-tests)
 endif()
 
+# The tests of the code that VELVANE_PORTABLE swaps carry the label "platform", and the target
+# velvane-platform-tests builds them: the portable build runs just these.
+set(VELVANE_PLATFORM_TESTS tst_platform tst_tagapi)
+if(NOT TARGET velvane-platform-tests)
+    add_custom_target(velvane-platform-tests)
+endif()
+
 # velvane_add_test(NAME [SPLIT] SOURCES file... LIBS target...)
 # One Qt Test executable per area, run offscreen with the distribution's splitter. SPLIT: the test runs
 # velvane-split, which VELVANE_SPLIT_BINARY names.
@@ -23,5 +30,9 @@ function(velvane_add_test name)
     if(NOT velvane-gui IN_LIST T_LIBS)
         set_tests_properties(${name} PROPERTIES LABELS core)
         add_dependencies(velvane-core-tests ${name})
+    endif()
+    if(name IN_LIST VELVANE_PLATFORM_TESTS)
+        set_property(TEST ${name} APPEND PROPERTY LABELS platform)
+        add_dependencies(velvane-platform-tests ${name})
     endif()
 endfunction()

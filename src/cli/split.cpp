@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 
 #include "core/cue/cuereading.h"
-#include "core/process/terminationsignals.h"
+#include "core/platform/terminationsignals.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/filestamp.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,19 +9,6 @@
 #include <optional>
 
 namespace velvane {
-
-// Tells the file that was examined from one put in its place, or changed, since.
-struct FileStamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    friend bool operator==(const FileStamp &, const FileStamp &) = default;
-};
-
-// Nothing unless path names a regular file; a symbolic link is not followed.
-[[nodiscard]] std::optional<FileStamp> stampOf(const QString &path);
 
 // A piece seen as a front (tags, headers), which is replaced, and the audio behind it, which is kept byte for byte.
 // What follows audioEnd (old trailing tags) is dropped.
@@ -38,25 +27,25 @@ struct RewriteResult
     QString error; // in user words when !ok
 };
 
-// Puts the plan's front before the piece's audio: the front and the audio are written once, in order, into a new
-// file beside the piece, which then takes the piece's place. Where that finds no room, on ext4 and XFS, room for
-// the front is opened in place instead, which moves no audio byte. ok only when the front stands in the file and
-// the audio behind it reads back as before; otherwise the file is byte for byte as it was.
+// Puts the plan's front before the piece's audio. When the new front fills the old one's room exactly (the splitter
+// keeps such room in front of each piece), it is written over it and nothing else moves; otherwise the front and
+// the audio are written once, in order, into a new file beside the piece, which then takes the piece's place. ok
+// only when the front stands in the file and the audio behind it reads back as before; otherwise the file is byte
+// for byte as it was.
 [[nodiscard]] RewriteResult rewriteFront(const QString &path, const FileStamp &examined, const FrontPlan &plan);
 
 enum class RewriteWay
 {
     Automatic,
-    CopyOnly,
-    InPlaceFirst // where the file system can, before any copy
+    CopyOnly
 };
 
 // Lets tests and the benchmark steer rewrites. Process-wide and unsynchronised: set it only while no rewrite runs.
 struct RewriteSeam
 {
     RewriteWay way = RewriteWay::Automatic;
-    qint64 chunkLimit = 0;                    // when > 0, each write or copy call moves at most this many bytes
-    std::function<int(int call)> beforeWrite; // called before each write or copy call (from 1); an errno fails it
+    qint64 chunkLimit = 0;                    // when > 0, each write call moves at most this many bytes
+    std::function<int(int call)> beforeWrite; // called before each write call (from 1); an errno fails it
 };
 void setRewriteSeam(RewriteSeam seam);
 

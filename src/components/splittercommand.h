@@ -9,7 +9,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcSplitter)
 
 namespace velvane {
 
-// "/usr/local/bin/mp3splt", unless the environment variable VELVANE_MP3SPLT names another program.
+// The installed splitter (/usr/local/bin/mp3splt), unless the environment variable VELVANE_MP3SPLT names another
+// program.
 [[nodiscard]] QString splitterProgram();
 
 // A cue sheet time mm:ss:ff in the splitter's notation mm.ss.hh: frames of 1/75 s become hundredths,

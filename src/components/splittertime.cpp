@@ -1,5 +1,7 @@
 #include "components/splittercommand.h"
 
+#include "core/platform/splitterlocation.h"
+
 using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcSplitter, "velvane.splitter", QtInfoMsg)
@@ -50,7 +52,7 @@ QString splitterTime(qint64 hundredths)
 QString splitterProgram()
 {
     const QString configured = qEnvironmentVariable("VELVANE_MP3SPLT");
-    return configured.isEmpty() ? u"/usr/local/bin/mp3splt"_s : configured;
+    return configured.isEmpty() ? installedSplitterPath() : configured;
 }
 
 } // namespace velvane

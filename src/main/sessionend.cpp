@@ -1,6 +1,6 @@
 #include "main/sessionend.h"
 
-#include "core/process/terminationsignals.h"
+#include "core/platform/terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -28,6 +28,8 @@ private slots:
     void chosenEncoding_data();
     void chosenEncoding();
     void everyEncodingHasItsConverter();
+    void bytesThatMapToNothing_data();
+    void bytesThatMapToNothing();
     void commandLine_data();
     void commandLine();
 
@@ -197,7 +199,7 @@ void EncodingTest::chosenEncoding()
     QCOMPARE(read.encoding, name);
 }
 
-// Each name and alias finds its own entry, and the C library converts with it, ASCII as ASCII.
+// Each name and alias finds its own entry, and a converter reads it, ASCII as ASCII.
 void EncodingTest::everyEncodingHasItsConverter()
 {
     for (const velvane::TextEncoding &encoding : velvane::textEncodings()) {
@@ -208,6 +210,43 @@ void EncodingTest::everyEncodingHasItsConverter()
             QCOMPARE(velvane::decodedStrictly("a\\b~c", encoding).value_or(QString()), u"a\\b~c"_s);
     }
     QVERIFY(!velvane::findTextEncoding(u"klingon"));
+}
+
+void EncodingTest::bytesThatMapToNothing_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("strict"); // empty: refused
+    QTest::addColumn<QString>("lenient");
+
+    QTest::newRow("windows-1251, a byte Windows leaves undefined") << u"windows-1251"_s
+                                                                   << QByteArray("a\x98"
+                                                                                 "b")
+                                                                   << QString() << u"a\uFFFDb"_s;
+    QTest::newRow("windows-1251, defined") << u"windows-1251"_s << QByteArray("\xc0\xe1") << u"Аб"_s << u"Аб"_s;
+    QTest::newRow("Korean, Windows's extension") << u"EUC-KR"_s << QByteArray("\x81\x41") << u"갂"_s << u"갂"_s;
+    QTest::newRow("Korean, cut at the end") << u"EUC-KR"_s << QByteArray("a\xb0") << QString() << u"a\uFFFD"_s;
+    QTest::newRow("Big5, the user's area") << u"Big5"_s
+                                           << QByteArray("\x81\x40"
+                                                         "b")
+                                           << QString() << u"\uFFFDb"_s;
+    QTest::newRow("Thai, undefined") << u"windows-874"_s << QByteArray("\xdb") << QString() << u"\uFFFD"_s;
+    QTest::newRow("ISO-8859-8, undefined") << u"ISO-8859-8"_s << QByteArray("\xa1") << QString() << u"\uFFFD"_s;
+    QTest::newRow("KOI8-R") << u"KOI8-R"_s << QByteArray("\xf4\xc5\xd3\xd4") << u"Тест"_s << u"Тест"_s;
+}
+
+// A byte that maps to nothing makes a strict reading fail, so detection passes the encoding over, and becomes one
+// U+FFFD in a lenient one, which keeps the rest.
+void EncodingTest::bytesThatMapToNothing()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, strict);
+    QFETCH(QString, lenient);
+    const velvane::TextEncoding *found = velvane::findTextEncoding(encoding);
+    QVERIFY(found);
+    QCOMPARE(velvane::decodedStrictly(bytes, *found).value_or(QString()), strict);
+    QCOMPARE(velvane::decodedLeniently(bytes, *found), lenient);
 }
 
 void EncodingTest::commandLine_data()

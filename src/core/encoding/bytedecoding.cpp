@@ -2,9 +2,9 @@
 
 #include <QStringDecoder>
 
+#include <unicode/ucnv.h>
+
 #include <array>
-#include <cerrno>
-#include <iconv.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,65 +48,71 @@ std::optional<QString> decodedUnicode(QByteArrayView bytes, QStringConverter::En
     return text;
 }
 
-struct IconvCloser
+struct ConverterCloser
 {
-    void operator()(iconv_t cd) const { iconv_close(cd); }
+    void operator()(UConverter *converter) const { ucnv_close(converter); }
 };
-using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
+using ConverterHandle = std::unique_ptr<UConverter, ConverterCloser>;
 
-// Opening a converter loads its module and closing it unloads it again, which costs more than converting a
-// sheet; detection tries thirty of them on every sheet, so each thread keeps its converters open.
-iconv_t utf8Converter(const char *charset)
+// The catalog names Windows's code pages as "CP1251"; ICU's "cp" names are often IBM's tables of the same number.
+std::string icuName(std::string_view name)
 {
-    thread_local std::map<std::string, IconvHandle, std::less<>> open;
-    auto known = open.find(std::string_view(charset));
+    return name.starts_with("CP") ? "windows-" + std::string(name.substr(2)) : std::string(name);
+}
+
+// Opening a converter loads its table, which costs more than converting a sheet; detection tries thirty of them on
+// every sheet, so each thread keeps its converters open.
+UConverter *converter(const char *name)
+{
+    thread_local std::map<std::string, ConverterHandle, std::less<>> open;
+    auto known = open.find(std::string_view(name));
     if (known == open.end()) {
-        const iconv_t opened = iconv_open("UTF-8", charset);
-        if (opened == reinterpret_cast<iconv_t>(-1))
-            return opened;
-        known = open.emplace(charset, IconvHandle(opened)).first;
+        UErrorCode status = U_ZERO_ERROR;
+        ConverterHandle opened(ucnv_open(icuName(name).c_str(), &status));
+        if (U_FAILURE(status))
+            return nullptr;
+        known = open.emplace(name, std::move(opened)).first;
     }
-    iconv(known->second.get(), nullptr, nullptr, nullptr, nullptr); // back to the initial state
+    ucnv_reset(known->second.get());
     return known->second.get();
 }
 
-// Leniently, a byte iconv cannot convert becomes U+FFFD on its own, so one bad byte does not cost the rest.
-std::optional<QString> decodedWithIconv(QByteArrayView bytes, const char *charset, bool strict)
+// Windows defines no character for some bytes of its code pages, or leaves them to the user; ICU's tables map them
+// to C1 controls and private-use characters, which no real sheet holds, so they count as bytes that map to nothing.
+bool undefinedInWindows(char16_t c)
 {
-    const iconv_t cd = utf8Converter(charset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
+    return (c >= 0x80 && c < 0xA0) || (c >= 0xE000 && c < 0xF900);
+}
 
-    QByteArray utf8;
-    std::array<char, 4096> buffer;
-    char *in = const_cast<char *>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    const QByteArray replacement = QString(QChar(replacementCharacter)).toUtf8();
-    while (inLeft > 0) {
-        char *out = buffer.data();
-        size_t outLeft = buffer.size();
-        const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
-        const int error = errno;
-        utf8.append(buffer.data(), qsizetype(buffer.size() - outLeft));
-        if (result != size_t(-1) || error == E2BIG)
-            continue;
-        if (strict)
-            return std::nullopt;
-        utf8.append(replacement);
-        // EINVAL: a sequence cut short by the end of the file. Some converters report a bad sequence only once
-        // they have taken in all of it, up to the last byte.
-        if (error == EINVAL || inLeft == 0)
-            break;
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+// Leniently, each sequence that maps to nothing becomes one U+FFFD, so one bad byte does not cost the rest.
+std::optional<QString> decodedWithIcu(QByteArrayView bytes, const char *name, bool strict)
+{
+    UConverter *cnv = converter(name);
+    if (!cnv)
+        return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    if (strict)
+        ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    else
+        ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+    // GB18030 turns four bytes into two UTF-16 units, no converter more than two units from one byte.
+    QString text(2 * bytes.size() + 2, Qt::Uninitialized);
+    auto *out = reinterpret_cast<UChar *>(text.data());
+    const char *in = bytes.data();
+    ucnv_toUnicode(cnv, &out, out + text.size(), &in, bytes.data() + bytes.size(), nullptr, true, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    text.truncate(out - reinterpret_cast<UChar *>(text.data()));
+    if (std::string_view(name).starts_with("CP")) {
+        for (QChar &c : text) {
+            if (!undefinedInWindows(c.unicode()))
+                continue;
+            if (strict)
+                return std::nullopt;
+            c = QChar(replacementCharacter);
+        }
     }
-    // Flushes a stateful converter's pending output.
-    char *out = buffer.data();
-    size_t outLeft = buffer.size();
-    iconv(cd, nullptr, nullptr, &out, &outLeft);
-    utf8.append(buffer.data(), qsizetype(buffer.size() - outLeft));
-    return QString::fromUtf8(utf8);
+    return text;
 }
 
 std::optional<QString> decoded(QByteArrayView bytes, const TextEncoding &encoding, bool strict)
@@ -121,7 +127,7 @@ std::optional<QString> decoded(QByteArrayView bytes, const TextEncoding &encodin
     case EncodingKind::Windows1252:
         return decodedWindows1252(bytes, strict);
     case EncodingKind::Iconv:
-        return decodedWithIconv(bytes, encoding.iconvName, strict);
+        return decodedWithIcu(bytes, encoding.iconvName, strict);
     }
     return std::nullopt;
 }
@@ -154,7 +160,7 @@ QString decodedLeniently(QByteArrayView bytes, const TextEncoding &encoding)
 {
     if (std::optional<QString> text = decoded(withoutBom(bytes, encoding), encoding, false))
         return *text;
-    // Only a converter missing from the C library gets here; Windows-1252 always reads.
+    // Only a converter missing from ICU's data gets here; Windows-1252 always reads.
     return *decodedWindows1252(bytes, false);
 }
 

@@ -22,12 +22,18 @@ QString shellWord(const QString &word)
 
 QList<PrivilegedCommand> installCommands(const QString &localFolder)
 {
+    // Timestamps only: "-p" would also hand the existing /usr/local and /usr/local/bin to the owner and modes of
+    // the source folder, which for a build tree is an ordinary user. Only GNU cp can keep timestamps alone; the
+    // BSD cp of macOS cannot, so there the copies take the time of the install.
+#ifdef Q_OS_LINUX
+    const QStringList copyOptions{u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s};
+#else
+    const QStringList copyOptions{u"-f"_s, u"-R"_s};
+#endif
     return {
         {u"/bin/mkdir"_s, {u"-p"_s, u"/usr"_s}},
         {u"/bin/mkdir"_s, {u"-p"_s, u"/usr/local"_s}},
-        // Timestamps only: "-p" would also hand the existing /usr/local and /usr/local/bin to the owner and modes
-        // of the source folder, which for a build tree is an ordinary user.
-        {u"/bin/cp"_s, {u"-f"_s, u"--preserve=timestamps"_s, u"-R"_s, localFolder, u"/usr/"_s}},
+        {u"/bin/cp"_s, copyOptions + QStringList{localFolder, u"/usr/"_s}},
     };
 }
 

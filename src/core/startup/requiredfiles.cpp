@@ -1,5 +1,7 @@
 #include "core/startup/requiredfiles.h"
 
+#include "core/platform/splitterlocation.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -61,7 +63,7 @@ QStringList macRequiredFiles()
 QStringList linuxRequiredFiles()
 {
     // The distribution provides the decoders; only the splitter has to sit where the split looks for it.
-    return {u"/usr/local/bin/mp3splt"_s};
+    return {installedSplitterPath()};
 }
 
 QStringList requiredFiles()

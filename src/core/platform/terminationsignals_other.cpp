@@ -1,4 +1,4 @@
-#include "core/process/terminationsignals.h"
+#include "core/platform/terminationsignals.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "core/process/terminationsignals.h"
+#include "core/platform/terminationsignals.h"
 
 #include <atomic>
 #include <cerrno>
@@ -25,11 +25,26 @@ extern "C" void onTerminationSignal(int signal)
     errno = savedErrno;
 }
 
+// pipe2 would set the flags in the same step, but macOS lacks it; nothing else runs this early in main.
+bool openWakePipe()
+{
+    if (::pipe(wakePipe) != 0)
+        return false;
+    for (const int fd : wakePipe) {
+        if (::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
+            ::close(wakePipe[0]);
+            ::close(wakePipe[1]);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool TerminationSignals::install()
 {
-    if (wakePipe[0] < 0 && ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (wakePipe[0] < 0 && !openWakePipe())
         wakePipe[0] = wakePipe[1] = -1;
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
