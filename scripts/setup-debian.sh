@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config file dpkg-dev
+    cmake g++ make pkg-config file dpkg-dev ccache
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libtag1-dev libuchardet-dev libicu-dev
     mp3splt
