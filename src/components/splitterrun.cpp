@@ -115,7 +115,6 @@ struct SplitterRun::State
     void fitOggPiece(int index, const QString &path);
     void report(int index, const QString &path);
     void reportPastEnd();
-    [[nodiscard]] bool retryWithoutReservoir(const QString &why);
     void abort(const QString &reason);
     void kill();
     void removeUnfinished();
@@ -170,7 +169,7 @@ void SplitterRun::State::begin()
         const auto header = scanMpegFile(audio, true);
         const bool needsCopy = header && header->infoFrameOffset >= 0 && !header->writtenByLame;
         withoutInfoFrame = header && (header->infoFrameOffset < 0 || (needsCopy && !header->hasGaplessInfo));
-        bitReservoir = header.has_value();
+        bitReservoir = header.has_value() && !request.onFrames;
         // Just more than the decoder's delay: every piece but one from the album's start skips a little of its front,
         // and the piece before it reaches that little further into the frames the splitter gave it past its end.
         if (withoutInfoFrame)
@@ -366,9 +365,6 @@ void SplitterRun::State::readOutput(bool atEnd)
         }
         const int index = name.captured(1).toInt() - 1;
         if (name.captured(2) != extension || index < 0 || index >= runPieces || reported[index])
-            continue;
-        // A lone piece with -b is looked at when the splitter is done, so that a bad one can be cut again.
-        if (runPieces == 1 && bitReservoir)
             continue;
         report(index, QDir(work).filePath(name.captured(0)));
     }
@@ -574,6 +570,13 @@ void SplitterRun::State::report(int index, const QString &path)
     if (problem.isEmpty() && !request.isOgg && index > 0 && cutWrong[index - 1])
         problem = u"The piece before it was cut wrong, and so was its start."_s;
     cutWrong[index] = !problem.isEmpty() && damageIn(index).isEmpty();
+    if (problem.isEmpty() && !request.isOgg && !bitReservoir) {
+        const qint64 frameMilliseconds = (album->frameSamples * 1000 + album->sampleRate - 1) / album->sampleRate;
+        pending.enqueue({SplitterEvent::PieceInexact, index, path,
+                         u"The splitter could cut this track only at MP3 frame boundaries (up to %1 ms off)."_s.arg(
+                             frameMilliseconds)});
+        return;
+    }
     if (problem.isEmpty()) {
         pending.enqueue({SplitterEvent::PieceReady, index, path, {}});
         return;
@@ -599,17 +602,6 @@ void SplitterRun::State::reportPastEnd()
                          u"The track starts at %1, after the end of the audio (%2)."_s.arg(clockText(starts[i], fine),
                                                                                            clockText(albumEnd, fine))});
     }
-}
-
-bool SplitterRun::State::retryWithoutReservoir(const QString &why)
-{
-    if (!bitReservoir || reported.contains(true))
-        return false;
-    qCInfo(lcSplitter) << "cutting" << audio << "again without bit-reservoir handling:" << why;
-    removeUnfinished();
-    bitReservoir = false;
-    startSplitter();
-    return true;
 }
 
 // What the user can act on: a full destination above all, else the splitter's own words.
@@ -642,21 +634,12 @@ void SplitterRun::State::splitterEnded()
     if (!failure.isEmpty())
         qCWarning(lcSplitter) << failure << "Its last words:" << lastLine;
 
-    if (runPieces == 1 && bitReservoir) {
-        const QString path = pieceFiles().value(1);
-        const QString problem = !failure.isEmpty() ? failure : finishPiece(0, QDir(work).filePath(path));
-        if (problem.isEmpty()) {
-            reported[0] = true;
-            pending.enqueue({SplitterEvent::PieceReady, 0, QDir(work).filePath(path), {}});
-        } else if (retryWithoutReservoir(problem)) {
-            return;
-        }
-    }
     if (!failure.isEmpty()) {
-        if (retryWithoutReservoir(failure))
-            return;
         removeUnfinished();
-        return fail(failure);
+        fail(failure);
+        // In the C locale the splitter says so when a frame has no room for the header that carries the reservoir.
+        outcome->reservoirRefused = bitReservoir && lastError.startsWith(u"bit reservoir failed"_s);
+        return;
     }
     // Pieces the splitter did not announce are looked at all the same; a missing one is told.
     const QMap<int, QString> files = pieceFiles();

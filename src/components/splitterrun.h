@@ -21,6 +21,9 @@ struct SplitterRunRequest
     // Bytes of tag room to keep in front of each piece (one per start), so that its tags can later be written over
     // that room without moving the audio; empty: the pieces get no tags at all.
     QList<int> tagRoom = {};
+    // MP3 only: cut at frame boundaries, without bit-reservoir handling, for an album the splitter will not cut
+    // exactly. Its pieces come as PieceInexact, never PieceReady.
+    bool onFrames = false;
 };
 
 struct SplitterEvent
@@ -29,21 +32,26 @@ struct SplitterEvent
     {
         PieceReady, // the piece is complete and checked; it is the caller's from now on
         PieceBad,   // the piece is missing, damaged or of the wrong length; nothing of it is left
-        Finished,   // the run is over; every piece has had its PieceReady or PieceBad
-        Failed      // the run ended early; pieces without an event were not made and nothing of them is left
+        // A whole piece cut at MP3 frame boundaries, each end up to a frame off; the reason says how far. The piece
+        // is the caller's, but it is not its track.
+        PieceInexact,
+        Finished, // the run is over; every piece has had its PieceReady, PieceInexact or PieceBad
+        Failed    // the run ended early; pieces without an event were not made and nothing of them is left
     };
     Kind kind = Failed;
-    int piece = -1; // index into starts (PieceReady, PieceBad)
-    QString path;   // the piece (PieceReady)
-    QString reason; // in the user's words (PieceBad, Failed)
+    int piece = -1; // index into starts (PieceReady, PieceInexact, PieceBad)
+    QString path;   // the piece (PieceReady, PieceInexact)
+    QString reason; // in the user's words (PieceBad, PieceInexact, Failed)
     // Failed: the splitter was stopped because its pieces had not grown for the stall time-out.
     bool stalled = false;
+    // Failed: the splitter would not handle this MP3's bit reservoir (frames too small for its header), so it can
+    // cut it only on frames.
+    bool reservoirRefused = false;
 };
 
-// One splitter process cutting every piece of one audio file: "-f -b" for MP3 with a LAME header, the splitter's
-// numbered names in the work folder. Pieces are reported one by one as the splitter finishes them. A request
-// of one piece is the fallback for a single track: when the cut with bit-reservoir handling fails, it is made
-// again without.
+// One splitter process cutting every piece of one audio file: "-f -b" for MP3, exact to the sample, the splitter's
+// numbered names in the work folder. Pieces are reported one by one as the splitter finishes them. A run never
+// cuts again on its own: what it did not make is the caller's to retry.
 class SplitterRun
 {
 public:

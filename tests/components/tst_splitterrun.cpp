@@ -32,7 +32,8 @@ std::optional<test::Album> joinedAlbum(const QString &folder, AlbumFormat format
     return album;
 }
 
-// Every event until the run is over, as "ready 0 01.mp3", "bad 1: reason", "finished" or "failed: reason".
+// Every event until the run is over, as "ready 0 01.mp3", "inexact 0 01.mp3: reason", "bad 1: reason", "finished"
+// or "failed: reason".
 QStringList eventsOf(SplitterRun &run, const std::function<bool()> &stop = {})
 {
     QStringList events;
@@ -44,6 +45,9 @@ QStringList eventsOf(SplitterRun &run, const std::function<bool()> &stop = {})
             break;
         case SplitterEvent::PieceBad:
             events << u"bad %1: %2"_s.arg(event.piece).arg(event.reason);
+            break;
+        case SplitterEvent::PieceInexact:
+            events << u"inexact %1 %2: %3"_s.arg(event.piece).arg(QFileInfo(event.path).fileName(), event.reason);
             break;
         case SplitterEvent::Finished:
             return events << u"finished"_s;
@@ -69,6 +73,7 @@ private slots:
     void wrongPiecesAreTold();
     void singleTrackRunner_data();
     void singleTrackRunner();
+    void framesTooSmallForTheReservoir();
     void oggPieceRebuilt_data();
     void oggPieceRebuilt();
 };
@@ -285,13 +290,13 @@ void TestSplitterRun::singleTrackRunner_data()
     QTest::addColumn<QString>("result");      // "ready" or the reason
 
     QTest::newRow("last track, joined album") << QByteArray("exec REAL") << qint64(-1) << u"ready"_s;
-    QTest::newRow("-b fails, cut again without")
-        << QByteArray("case \" $* \" in *' -b '*) exit 1;; esac; exec REAL") << qint64(-1) << u"ready"_s;
-    QTest::newRow("-b piece short, cut again without")
+    // Cut on frames instead, the piece would be up to a frame off at either end: the run fails, or tells the piece
+    // bad, and leaves the retry to its caller.
+    QTest::newRow("-b fails") << QByteArray("case \" $* \" in *' -b '*) exit 1;; esac; exec REAL") << qint64(-1)
+                              << u"The splitter failed with exit status 1."_s;
+    QTest::newRow("-b piece short")
         << QByteArray("REAL >log; case \" $* \" in *' -b '*) head -c 5000 1.mp3 >x; mv x 1.mp3;; esac") << qint64(225)
-        << u"ready"_s;
-    QTest::newRow("fails both ways") << QByteArray("exit 1") << qint64(-1)
-                                     << u"The splitter failed with exit status 1."_s;
+        << u"The piece came out 0.22 s long instead of 1.40 s."_s;
 }
 
 void TestSplitterRun::singleTrackRunner()
@@ -319,6 +324,45 @@ void TestSplitterRun::singleTrackRunner()
     const qint64 expected = end < 0 ? albumSamples - 120 * test::sampleRate / 75 : (end - 120) * test::sampleRate / 75;
     const qint64 samples = test::decodePcm(event.path).value_or(QList<qint16>()).size();
     QVERIFY2(qAbs(samples - expected) <= 1152, qPrintable(u"%1 samples, not %2"_s.arg(samples).arg(expected)));
+}
+
+// At 8 kb/s and 8 kHz an MPEG 2.5 frame has no room for the header that carries the bit reservoir, and the splitter
+// refuses it. Such an album is cut only when asked to cut on frames, and then each piece is told inexact, never
+// ready, though it is whole and about as long as its track.
+void TestSplitterRun::framesTooSmallForTheReservoir()
+{
+    QTemporaryDir dir;
+    const auto music = test::makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {2.0, 2.0, 2.0}, u"music"_s);
+    QVERIFY(music);
+    const QString album = dir.filePath(u"album.mp3"_s);
+    QCOMPARE(test::runTool(u"lame"_s, {u"--quiet"_s, u"--mp3input"_s, u"--resample"_s, u"8"_s, u"-b"_s, u"8"_s,
+                                       music->path, album})
+                 .exitCode,
+             0);
+    const QList<qint64> starts{0, 150, 300};
+    const QString exact = dir.filePath(u"exact"_s), onFrames = dir.filePath(u"frames"_s);
+    QVERIFY(QDir(dir.path()).mkdir(u"exact"_s) && QDir(dir.path()).mkdir(u"frames"_s));
+
+    SplitterRun refused({album, false, starts, std::nullopt, exact, std::chrono::milliseconds(60000), {400, 400, 400}});
+    const SplitterEvent failure = refused.next();
+    QCOMPARE(failure.kind, SplitterEvent::Failed);
+    QVERIFY2(failure.reservoirRefused, qPrintable(failure.reason));
+    QCOMPARE(entriesOf(exact), QStringList());
+
+    SplitterRunRequest request{album, false, starts, std::nullopt, onFrames};
+    request.onFrames = true;
+    SplitterRun run(request);
+    const QString why = u"The splitter could cut this track only at MP3 frame boundaries (up to 72 ms off)."_s;
+    QCOMPARE(eventsOf(run), (QStringList{u"inexact 0 1.mp3: "_s + why, u"inexact 1 2.mp3: "_s + why,
+                                         u"inexact 2 3.mp3: "_s + why, u"finished"_s}));
+    const qint64 albumSamples = measureAudio(album, false).value_or(AudioLength()).samples;
+    for (int i = 0; i < 3; ++i) {
+        const auto length = measureAudio(QDir(onFrames).filePath(u"%1.mp3"_s.arg(i + 1)), false);
+        const qint64 expected = i < 2 ? 16000 : albumSamples - 32000;
+        QVERIFY(length && length->sampleRate == 8000);
+        QVERIFY2(qAbs(length->samples - expected) <= 2 * 576,
+                 qPrintable(u"piece %1: %2 samples, not %3"_s.arg(i + 1).arg(length->samples).arg(expected)));
+    }
 }
 
 void TestSplitterRun::oggPieceRebuilt_data()

@@ -178,6 +178,9 @@ private slots:
                                       << u"The splitter left an empty piece."_s;
         QTest::newRow("garbage pieces") << QByteArray("EACH_PIECE head -c 40000 /dev/urandom >\"$f\" END_EACH") << 0
                                         << u"is not playable MP3 audio"_s;
+        // Nothing is cut on frames in its place, which would put pieces up to a frame off under the tracks' names.
+        QTest::newRow("fails with -b") << QByteArray("case \" $* \" in *' -b '*) exit 1;; esac; exec REAL") << 0
+                                       << u"The splitter failed with exit status 1."_s;
         // Killed, with all it started, when its second piece is done: the tracks left get runs of their own.
         QTest::newRow("dies after a piece")
             << QByteArray("n=0; EACH_PIECE n=$((n+1)); [ $n -lt 2 ] || kill -9 0 END_EACH") << 3 << QString();
@@ -303,6 +306,37 @@ private slots:
                      qPrintable(u"track %1: %2 samples at %3"_s.arg(i + 1).arg(pcm.size()).arg(at)));
         }
         QCOMPARE(QDir(dir.path()).entryList({u"Band - *"_s}).size(), starts.size() - failures.size());
+    }
+
+    // An MP3 whose frames are too small for the header that carries the bit reservoir (8 kb/s, 8 kHz), which the
+    // splitter therefore cuts only on frames: no track is reported made, and each piece is kept for the user under a
+    // plain name, untagged, with the reason saying how far off it may be.
+    void albumCutOnlyOnFrames()
+    {
+        QTemporaryDir dir;
+        const QString album = dir.filePath(u"album.mp3"_s);
+        QCOMPARE(runTool(u"lame"_s,
+                         {u"--quiet"_s, u"--mp3input"_s, u"--resample"_s, u"8"_s, u"-b"_s, u"8"_s, m_album, album})
+                     .exitCode,
+                 0);
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({{{}, "One"}, {{}, "Two"}, {{}, "Three"}})));
+
+        const ToolRun run = runSplit({u"album.cue"_s, u"--tags"_s}, dir.path());
+
+        QCOMPARE(run.exitCode, 1);
+        const QStringList failures = QString::fromUtf8(run.err).split(u'\n').filter(u" FAILED: "_s);
+        QCOMPARE(failures.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QString kept = u"Track %1.mp3"_s.arg(i + 1, 2, 10, QChar(u'0'));
+            QVERIFY2(
+                failures[i].endsWith(u"FAILED: The splitter could cut this track only at MP3 frame boundaries (up "_s
+                                     u"to 72 ms off). The piece was kept as \""_s +
+                                     kept + u"\"."_s),
+                qPrintable(failures[i]));
+            QVERIFY(!readFile(dir.filePath(kept)).startsWith("ID3"));
+        }
+        QCOMPARE(entriesOf(dir.path()), (QStringList{u"Track 01.mp3"_s, u"Track 02.mp3"_s, u"Track 03.mp3"_s,
+                                                     u"album.cue"_s, u"album.mp3"_s}));
     }
 
     // Ctrl+C, kill and a closed terminal stop the splitter at once; the tracks made stay, the work folder goes, and

@@ -7,6 +7,7 @@
 #include "core/split/workfolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -114,6 +115,13 @@ TrackOutcome finishPiece(Job &job, const SourcePlan &source, const PiecePlan &pi
     return {piece.number, true, move.path, {}};
 }
 
+// A piece cut only at frame boundaries is not its track, but it is the best the splitter can give: it goes to the
+// user under a plain name, and its track fails saying how far off it may be.
+TrackOutcome keepInexact(Job &job, const PiecePlan &piece, const QString &path, const QString &why)
+{
+    return keepUnnamed(job, piece, path, u"mp3"_s, why);
+}
+
 // Room enough for a piece's tags in either format: a UTF-16 ID3v2 frame or a UTF-8 Vorbis comment per text, and
 // the numbers. Room left over is padding.
 int tagRoom(const Job &job, const PiecePlan &piece)
@@ -151,9 +159,9 @@ void showNext(Job &job, const SourcePlan &source, const QList<bool> &finished)
 // one run goes on; by piece.
 using EarlyRuns = std::map<qsizetype, std::unique_ptr<SplitterRun>>;
 
-// One splitter run for every piece of the file; each piece is finished while the run goes on. Returns why the run
-// ended early, if it did; pieces it could not make are left unfinished for a run of their own.
-QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished, EarlyRuns &early)
+// One splitter run for every piece of the file; each piece is finished while the run goes on. Returns how the run
+// ended (Finished or Failed); pieces it could not make are left unfinished for a run of their own.
+SplitterEvent cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished, EarlyRuns &early)
 {
     QList<const PiecePlan *> pieces;
     for (const PiecePlan &piece : source.pieces)
@@ -171,6 +179,11 @@ QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished, E
             finished[event.piece] = true;
             showNext(job, source, finished);
             break;
+        case SplitterEvent::PieceInexact:
+            report(job, keepInexact(job, source.pieces.at(event.piece), event.path, event.reason));
+            finished[event.piece] = true;
+            showNext(job, source, finished);
+            break;
         case SplitterEvent::PieceBad: {
             qCInfo(lcSplit) << "piece" << event.piece + 1 << "of" << source.audioFile
                             << "is cut again:" << event.reason;
@@ -180,10 +193,47 @@ QString cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finished, E
             break;
         }
         case SplitterEvent::Finished:
-            return {};
         case SplitterEvent::Failed:
+            return event;
+        }
+    }
+}
+
+// For an MP3 the splitter will not cut exactly: one run at frame boundaries, whose pieces are kept for the user
+// while their tracks fail. Returns why the run ended early, if it did.
+QString cutOnFrames(Job &job, const SourcePlan &source, QList<bool> &finished)
+{
+    QList<const PiecePlan *> pieces;
+    for (const PiecePlan &piece : source.pieces)
+        pieces.append(&piece);
+    SplitterRunRequest request = runRequest(job, source, pieces);
+    request.onFrames = true;
+    // A kept piece is not tagged, so it needs no room for tags.
+    request.tagRoom.clear();
+    SplitterRun run(std::move(request));
+    showNext(job, source, finished);
+    for (;;) {
+        const SplitterEvent event = run.next([&job] { return job.progress.stopRequested(); });
+        if (event.kind == SplitterEvent::Finished)
+            return {};
+        if (event.kind == SplitterEvent::Failed) {
+            if (event.stalled)
+                job.splitterHangs = event.reason;
             return event.reason;
         }
+        const PiecePlan &piece = source.pieces.at(event.piece);
+        if (finished[event.piece]) {
+            QFile::remove(event.path);
+            continue;
+        }
+        if (event.kind == SplitterEvent::PieceInexact)
+            report(job, keepInexact(job, piece, event.path, event.reason));
+        else if (event.kind == SplitterEvent::PieceReady)
+            report(job, finishPiece(job, source, piece, event.path));
+        else
+            report(job, failed(piece.number, event.reason));
+        finished[event.piece] = true;
+        showNext(job, source, finished);
     }
 }
 
@@ -199,6 +249,8 @@ TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index, std::
         switch (event.kind) {
         case SplitterEvent::PieceReady:
             return finishPiece(job, source, piece, event.path);
+        case SplitterEvent::PieceInexact:
+            return keepInexact(job, piece, event.path, event.reason);
         case SplitterEvent::PieceBad:
             return failed(piece.number, event.reason);
         case SplitterEvent::Failed:
@@ -225,9 +277,15 @@ void cutSource(Job &job, const SourcePlan &source)
 
     QList<bool> finished(source.pieces.size(), false);
     EarlyRuns early;
-    const QString runProblem = cutInOneRun(job, source, finished, early);
-    if (!runProblem.isEmpty())
-        qCInfo(lcSplit) << "the run over" << source.audioFile << "ended early:" << runProblem;
+    const SplitterEvent ended = cutInOneRun(job, source, finished, early);
+    if (ended.kind == SplitterEvent::Failed)
+        qCInfo(lcSplit) << "the run over" << source.audioFile << "ended early:" << ended.reason;
+    // Runs of a piece alone would be refused the same way; what a cut on frames did not make fails with its reason.
+    std::optional<QString> onFramesProblem;
+    if (ended.reservoirRefused) {
+        early.clear();
+        onFramesProblem = cutOnFrames(job, source, finished);
+    }
 
     for (qsizetype i = 0; i < source.pieces.size(); ++i) {
         if (finished[i])
@@ -240,6 +298,12 @@ void cutSource(Job &job, const SourcePlan &source)
         show(job, piece);
         if (!job.splitterHangs.isEmpty()) {
             report(job, failed(piece.number, job.splitterHangs));
+            continue;
+        }
+        if (onFramesProblem) {
+            report(job,
+                   failed(piece.number, onFramesProblem->isEmpty() ? u"The splitter made no piece for this track."_s
+                                                                   : *onFramesProblem));
             continue;
         }
         const auto started = early.find(i);
