@@ -41,13 +41,13 @@ QString headWithin(const QString &text, qsizetype maxBytes)
     return text.first(kept);
 }
 
+} // namespace
+
 QString trackNumberText(int number, int trackCount)
 {
     const qsizetype width = std::max<qsizetype>(2, QString::number(trackCount).size());
     return QString::number(number).rightJustified(width, u'0');
 }
-
-} // namespace
 
 QString cleanedFilename(const QString &text)
 {

@@ -28,10 +28,12 @@ struct OutputName
     [[nodiscard]] QString fileName(int attempt = 1, int maxBytes = 255) const;
 };
 
+// The track number as names carry it: zero-filled to the digits of trackCount, at least two ("07" of 12, "007" of
+// 120), so that a plain sort of the names keeps the tracks in order.
+[[nodiscard]] QString trackNumberText(int number, int trackCount);
+
 // The name of track number's piece: the cleaned performer and title, control characters replaced, with the track
-// number and a blank in front when numbered, zero-filled to the digits of trackCount, at least two ("07" of 12,
-// "007" of 120), so that a plain sort of the names keeps the tracks in order. A missing title or performer counts
-// as empty.
+// number (trackNumberText) and a blank in front when numbered. A missing title or performer counts as empty.
 [[nodiscard]] OutputName outputNameParts(int number, const TrackEntry &entry, const QString &extension, bool numbered,
                                          int trackCount);
 

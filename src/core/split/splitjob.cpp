@@ -90,7 +90,7 @@ QString writeTags(Job &job, const PiecePlan &piece, const QString &path)
 TrackOutcome keepUnnamed(Job &job, const PiecePlan &piece, const QString &path, const QString &extension,
                          const QString &why)
 {
-    const QString plain = u"Track "_s % QString::number(piece.number).rightJustified(2, u'0');
+    const QString plain = u"Track "_s % trackNumberText(piece.number, job.total);
     const PieceMove kept = movePiece(path, job.settings.destination, [&](int attempt, int) -> QString {
         return plain % (attempt > 1 ? u" ("_s % QString::number(attempt) % u')' : QString()) % u'.' % extension;
     });
