@@ -245,8 +245,7 @@ private slots:
         QCOMPARE(during, (QStringList{u"Sending… 0 %1 1"_s.arg(idle), u"- 1 Checking… 0"_s, u"- 1 %1 1"_s.arg(idle)}));
     }
 
-    // A request the server never answers keeps its form or its wait modal, and Cancel ends it at once: no alert, the
-    // form as it was, and the window free again.
+    // Cancel ends an unanswered request at once: no alert, the form as it was, the window free again.
     void cancelEndsAWaitAtOnce()
     {
         m_reply = ""_ba;
