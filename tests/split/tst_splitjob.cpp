@@ -26,14 +26,8 @@ public:
     QStringList events;
 };
 
+using test::cueTime;
 using test::OggEncoder;
-
-QString cueTime(qint64 frames)
-{
-    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
-        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
-        .arg(frames % 75, 2, 10, QChar(u'0'));
-}
 
 // A job over the album with one track per cue time, titled "Track n" by "Band".
 SplitSettings oggJob(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags)

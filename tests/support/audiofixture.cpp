@@ -44,6 +44,13 @@ static QList<qint16> samplesOf(const QByteArray &raw)
     return samples;
 }
 
+QString cueTime(qint64 frames)
+{
+    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
+        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
+        .arg(frames % 75, 2, 10, QChar(u'0'));
+}
+
 double trackTone(int track)
 {
     // Steps of 230 Hz from 330 Hz keep every pair well apart for Goertzel over a second or two.
