@@ -38,8 +38,7 @@ class CliTest : public QObject
     Q_OBJECT
 
 private slots:
-    // A full run, a run with every track failing for want of the splitter, and bad input refused before anything is
-    // cut, with the window's alert texts for the first failing check only.
+    // A full run, a run failing every track, and bad input refused with the first failing check's text alone.
     void split_data()
     {
         QTest::addColumn<QString>("arguments"); // split at "|"; CUE, OUT and GONE: the sheet, dir/out, a lost path
@@ -97,9 +96,7 @@ private slots:
         QCOMPARE(errors.constFirst() + u'\n' + output, expected.replace(u"OUT"_s, out));
     }
 
-    // Values that mean nothing, and audio "files" that are none, are refused in one line before anything is cut. (A
-    // bad year was left out of the tags or clamped, a tiny stall time-out failed every track, and a folder, a FIFO or
-    // /dev/zero as the album failed every track, or never ended.)
+    // Meaningless values, and audio "files" that are none (a FIFO never ended), are refused before anything is cut.
     void badValues_data()
     {
         QTest::addColumn<QString>("arguments"); // split at "|"; CUE, DIR and FIFO: the sheet, a folder, a FIFO
@@ -261,8 +258,7 @@ private slots:
 )"_s.arg(folder));
         // clang-format on
 
-        // A sheet that cannot be read: one line, the program, the path, then the reason. A FIFO once blocked the
-        // read for good, and an album taken for its sheet was read whole.
+        // An unreadable sheet, a FIFO or an album taken for a sheet: one line, the program, the path, the reason.
         const QString fifo = folder + u"/fifo.cue"_s;
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QFile huge(folder + u"/album.mp3.cue"_s);

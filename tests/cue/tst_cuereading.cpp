@@ -159,8 +159,7 @@ void CueReadingTest::unicodeForms_data()
     QTest::newRow("UTF-16 BE with BOM") << u"UTF-16BE"_s;
 }
 
-// A sheet in a Unicode form with its byte order mark reads as its twin in plain text, characters beyond the BMP
-// included, which UTF-16 writes as surrogate pairs. Legacy encodings are the encoding tests' concern.
+// A sheet in a Unicode form with its byte order mark reads as its plain twin, surrogate pairs included.
 void CueReadingTest::unicodeForms()
 {
     QFETCH(QString, encoding);

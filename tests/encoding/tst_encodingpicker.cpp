@@ -36,10 +36,8 @@ private slots:
     void pickingReadsTheSheetAgain();
 };
 
-// The box names the encoding the sheet was read with; its list starts with the likely ones, then holds every
-// encoding once under its language, headings not to be picked. Alt+E reaches it and the arrow keys pick from it.
-// The sheet is read again: its tracks and the audio file it names change; the destination and the album the user
-// typed stay, and edits in the table go only when the user agrees.
+// The box lists every encoding once under its language. Picking one reads the sheet again: the user's destination,
+// album and chosen audio stay, and edits in the table go only when the user agrees.
 void EncodingPickerTest::pickingReadsTheSheetAgain()
 {
     QTemporaryDir dir;

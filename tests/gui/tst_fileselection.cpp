@@ -43,6 +43,12 @@ MyTextField *field(ControllerFixture &f, int tag)
     return QList<MyTextField *>{f.controller.cue_file, f.controller.mp3_file, f.controller.home_dir}[tag - 1];
 }
 
+QPushButton *chooseButton(ControllerFixture &f, int tag)
+{
+    const char *names[] = {"chooseCueButton", "chooseAudioButton", "chooseDestinationButton"};
+    return f.interface.mainWindow()->findChild<QPushButton *>(QLatin1String(names[tag - 1]));
+}
+
 } // namespace
 
 using namespace Qt::StringLiterals;
@@ -113,28 +119,23 @@ private slots:
     // lands in that field and counts as if dropped on it.
     void eachPanelOffersWhatItsFieldTakes_data()
     {
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("tag");            // of the button and of the field the choice lands in
         QTest::addColumn<QStringList>("listed"); // of a folder holding one of each kind, sorted
-        QTest::addColumn<int>("tag");            // of the field the choice lands in
         const QString folder = u"sub.cue"_s;     // a folder is listed to be opened, whatever its name
-        QTest::newRow("cue sheet") << u"chooseCueButton"_s << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, folder}
-                                   << 1;
-        QTest::newRow("audio") << u"chooseAudioButton"_s << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, folder}
-                               << 2;
-        QTest::newRow("destination") << u"chooseDestinationButton"_s << QStringList{folder} << 3;
+        QTest::newRow("cue sheet") << 1 << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, folder};
+        QTest::newRow("audio") << 2 << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, folder};
+        QTest::newRow("destination") << 3 << QStringList{folder};
     }
     void eachPanelOffersWhatItsFieldTakes()
     {
-        QFETCH(QString, button);
-        QFETCH(QStringList, listed);
         QFETCH(int, tag);
+        QFETCH(QStringList, listed);
         QTemporaryDir dir;
         for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav"})
             writeFile(dir.filePath(QLatin1String(name)), "x");
         QVERIFY(QDir().mkpath(dir.filePath(u"sub.cue"_s)));
         ControllerFixture f;
-        auto *choose = f.interface.mainWindow()->findChild<QPushButton *>(button);
-        QVERIFY(choose);
+        QPushButton *choose = chooseButton(f, tag);
         choose->click(); // cancelled
         QCOMPARE(f.panelRequests.size(), 1);
         QVERIFY(field(f, tag)->text().isEmpty());
@@ -163,16 +164,6 @@ private slots:
         QCOMPARE(f.controller._isOgg, tag != 3); // the sheet names an Ogg file; the chosen audio is one
     }
 
-    void theChooseButtonsAndMenuOpenTheirPanels()
-    {
-        ControllerFixture f;
-        f.interface.mainWindow()->findChild<QPushButton *>(u"chooseDestinationButton"_s)->click();
-        f.interface.mainWindow()->findChild<QAction *>(u"actionOpenCue"_s)->trigger();
-        QCOMPARE(f.panelRequests.size(), 2);
-        QVERIFY(f.panelRequests.at(0).chooseDirectories);
-        QCOMPARE(f.panelRequests.at(1).types, QStringList{u"cue"_s});
-    }
-
     void onlyAChosenOrOpenedSheetIsRead()
     {
         ControllerFixture f;
@@ -181,6 +172,10 @@ private slots:
         f.controller.openFiles({m_cue, m_upperCue, m_mp3});
         QCOMPARE(f.controller._filePath.value_or(QString()), m_cue);
         QCOMPARE(f.controller.table->model()->rowCount(), 3);
+        f.panelChoice = m_upperCue; // the menu's Open offers sheets alone
+        f.interface.mainWindow()->findChild<QAction *>(u"actionOpenCue"_s)->trigger();
+        QCOMPARE(f.panelRequests.constFirst().types, QStringList{u"cue"_s});
+        QCOMPARE(f.controller._filePath.value_or(QString()), m_upperCue);
     }
 
     // Enter in the cue sheet field reads the sheet it names; until then, and once the field is cleared, Split cuts
@@ -230,27 +225,23 @@ private slots:
         const QString otherFolder = dir.filePath(u"B"_s);
         QVERIFY(QDir().mkpath(albumFolder) && QDir().mkpath(otherFolder));
         writeFile(albumFolder + u"/x.cue"_s, workedExampleCue());
-        QObject cue, audio, destination; // as the Choose buttons send
-        cue.setProperty("tag", 1);
-        audio.setProperty("tag", 2);
-        destination.setProperty("tag", 3);
         {
             ControllerFixture f;
-            f.controller.select(&destination);
+            chooseButton(f, 3)->click();
             QCOMPARE(f.panelRequests.last().startFolder, QString()); // nothing known yet
             f.panelChoice = albumFolder + u"/x.cue"_s;
-            f.controller.select(&cue);
+            chooseButton(f, 1)->click();
             f.panelChoice.reset();
-            f.controller.select(&audio); // the sheet named "A/Live Album.mp3"
+            chooseButton(f, 2)->click(); // the sheet named "A/Live Album.mp3"
             QCOMPARE(f.panelRequests.last().startFolder, albumFolder);
             f.controller.mp3_file->setText(u"/nowhere/a.mp3"_s);
-            f.controller.select(&audio);
+            chooseButton(f, 2)->click();
             QCOMPARE(f.panelRequests.last().startFolder, albumFolder);
             f.panelChoice = otherFolder;
-            f.controller.select(&destination);
+            chooseButton(f, 3)->click();
         }
         ControllerFixture next; // the last folder outlives the window
-        next.controller.select(&cue);
+        chooseButton(next, 1)->click();
         QCOMPARE(next.panelRequests.last().startFolder, otherFolder);
     }
 };

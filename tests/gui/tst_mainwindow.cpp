@@ -110,8 +110,7 @@ private slots:
         QVERIFY(notice->isHidden());
     }
 
-    // Each sheet read starts from this year and Techno, whatever the album before was given. The year field takes
-    // a year or nothing, and says so as soon as anything else is typed.
+    // Each sheet read starts from this year and Techno; the year field takes a year or nothing, and says so.
     void yearAndGenreStartAfreshAndTheYearIsAYear()
     {
         QTemporaryDir dir;
@@ -145,8 +144,7 @@ private slots:
         QVERIFY(!f.controller.isSplitting());
     }
 
-    // A cell holds one line: a long title is cut with an ellipsis and shown whole as its tool tip. A sheet of several
-    // files shows which file each track is cut from.
+    // A long title is cut with an ellipsis and shown whole as its tool tip; several files add a File column.
     void theTableShowsWhatDoesNotFit()
     {
         QTemporaryDir dir;

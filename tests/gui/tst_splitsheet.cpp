@@ -64,6 +64,19 @@ bool closeButtonShown(const ControllerFixture &f)
     return !f.controller.closeButton->isHidden();
 }
 
+bool splitterStillRuns(const QString &splitter)
+{
+    QProcess pgrep;
+    pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
+    return !pgrep.waitForFinished() || !pgrep.readAllStandardOutput().isEmpty();
+}
+
+void chooseAudio(ControllerFixture &f, const QString &path)
+{
+    f.panelChoice = path;
+    f.controller.select(f.interface.mainWindow()->findChild<QPushButton *>(u"chooseAudioButton"_s));
+}
+
 } // namespace
 
 class SplitSheetTest : public QObject
@@ -92,8 +105,7 @@ private slots:
         m_album = album->path;
     }
 
-    // The first check that fails is the only one reported, and nothing starts. ALBUM, WORK and GONE stand for the
-    // album and the sheet's folder, both present, and a path that names nothing.
+    // Only the first failing check is reported, and nothing starts. ALBUM, WORK, GONE: the album, its folder, nothing.
     void refusedRequests_data()
     {
         QTest::addColumn<QByteArray>("sheet"); // none: no sheet read
@@ -181,9 +193,8 @@ private slots:
         QCOMPARE(richLabels, QStringList());
     }
 
-    // A job that fails lists each failed track with its name and the reason, below the sentence that counts them.
-    // The next job starts from a clean sheet, with a title still being typed when Ctrl+Return starts it, and runs
-    // to the end; its sheet stays until closed.
+    // A failed job lists each failed track with its name and reason. The next starts from a clean sheet, keeping a
+    // title still being typed when Ctrl+Return starts it.
     void aJobSaysHowItWent()
     {
         QTemporaryDir work;
@@ -250,8 +261,7 @@ private slots:
         QSettings().clear();
     }
 
-    // An audio path that neither came with the current sheet nor was given by the user since it was read may
-    // belong to another album: the request names it and asks. A path typed by hand also sets the audio type.
+    // An audio path neither from the current sheet nor given since it was read may be another album's: asked first.
     void audioFromBeforeTheSheetIsQuestioned_data()
     {
         QTest::addColumn<QString>("how");
@@ -278,21 +288,18 @@ private slots:
         writeFile(other, threeTrackCue(u"other.flac"_s).replace("MP3", "WAVE"));
         const QString ogg = work.filePath(u"given.ogg"_s);
         QFile::copy(m_album, ogg);
-        // Every track fails at once: what counts here is whether the job starts, and with which file.
+        // Every track fails at once: only whether the job starts counts.
         const SplitterOverride missing(u"/nonexistent/mp3splt"_s);
 
         ControllerFixture f;
         f.alertAnswers = {answer};
-        f.panelChoice = ogg;
-        QObject audioButton;
-        audioButton.setProperty("tag", 2);
         if (how == u"chosen before"_s)
-            f.controller.select(&audioButton);
+            chooseAudio(f, ogg);
         f.readCue(cue);
         if (how != u"sheet"_s)
             f.readCue(other);
         if (how == u"chosen"_s) {
-            f.controller.select(&audioButton);
+            chooseAudio(f, ogg);
         } else if (how == u"dropped"_s) {
             f.controller.mp3_file->setText(ogg); // as the field does before telling the controller
             f.controller.audioFileDropped(ogg);
@@ -315,8 +322,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 30000);
     }
 
-    // A sheet naming several files cuts each track from its own, with start times rising within each file; an
-    // audio file chosen by hand is one file for the whole sheet.
+    // Each track is cut from its own file; an audio file chosen by hand serves the whole sheet.
     void aSheetOfSeveralFilesCutsEachTrackFromItsOwn()
     {
         QTemporaryDir work;
@@ -349,10 +355,7 @@ private slots:
         f.controller.close();
 
         const QString manual = note->text();
-        f.panelChoice = side2->path;
-        QObject audioButton;
-        audioButton.setProperty("tag", 2);
-        f.controller.select(&audioButton);
+        chooseAudio(f, side2->path);
         QVERIFY(note->text() != manual);
         f.controller.startSplit(); // one file: track 3 no longer starts after track 2
         QCOMPARE(f.alerts.size(), 1);
@@ -389,8 +392,7 @@ private slots:
         QCOMPARE(f.controller.table->model()->index(0, 3).data().toString(), u"Later"_s);
     }
 
-    // Stop, or Escape, ends a running job at once, as an interruption does: the tracks made stay, the one being made
-    // and the work folder go, and the sheet says how many were made.
+    // Stop, or Escape, ends a job at once: the piece being made and the work folder go; the sheet counts what was made.
     void stopEndsTheJobAtOnce_data()
     {
         QTest::addColumn<bool>("escape");
@@ -423,10 +425,7 @@ private slots:
         QCOMPARE(f.controller.statusBar->value(), 0);
         QCOMPARE(f.controller.processed->text(), u"0 of 3"_s);
         QCOMPARE(entriesOf(work.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"splitter"_s}));
-        QProcess pgrep;
-        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
-        QVERIFY(pgrep.waitForFinished());
-        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        QVERIFY(!splitterStillRuns(splitter));
         f.controller.close();
         QVERIFY(!f.controller.statusFenster->isVisible());
     }
@@ -455,21 +454,16 @@ private slots:
         QCOMPARE(f.alerts.size(), 2);
         QVERIFY(!window->isVisible());
         f.controller.shutdown(); // as main does once the event loop has ended
-        QProcess pgrep;
-        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
-        QVERIFY(pgrep.waitForFinished());
-        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        QVERIFY(!splitterStillRuns(splitter));
         QCOMPARE(entriesOf(work.path()), (QStringList{u"album.cue"_s, u"album.mp3"_s, u"splitter"_s}));
     }
 
-    // Quitting in the middle of a job stops the splitter at once: the tracks made stay, the one being made goes, and
-    // no work folder or splitter process is left.
+    // A quit mid-job stops the splitter: the tracks made stay, the one being made and the work folder go.
     void quittingDuringAJobStopsItsSplitter()
     {
         QTemporaryDir work, tools;
         const QString cue = prepareAlbum(work);
-        // The real splitter, its first piece announced at once and the second held back for longer than the test
-        // runs: the quit comes while the second track is being made, whatever the machine's speed.
+        // The second piece is held back, so the quit comes while it is being made, whatever the machine's speed.
         const QString splitter =
             standInSplitter(tools.path(), R"(EACH_PIECE [ -e "$0.first" ] && sleep 60; touch "$0.first" END_EACH)");
         const SplitterOverride held(splitter);
@@ -490,10 +484,7 @@ private slots:
         QCOMPARE(readFile(work.filePath(u"album.mp3"_s)), album);
         const QStringList left = QDir(work.path()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(','))));
-        QProcess pgrep;
-        pgrep.start(u"pgrep"_s, {u"-f"_s, splitter});
-        QVERIFY(pgrep.waitForFinished());
-        QCOMPARE(pgrep.readAllStandardOutput(), QByteArray());
+        QVERIFY(!splitterStillRuns(splitter));
     }
 };
 

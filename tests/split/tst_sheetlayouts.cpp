@@ -23,14 +23,6 @@ struct AudioFileLayout
     int firstTone;
 };
 
-QString cueTime(double seconds)
-{
-    const qint64 frames = qRound64(seconds * 75);
-    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
-        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
-        .arg(frames % 75, 2, 10, QChar(u'0'));
-}
-
 } // namespace
 
 // Sheets as rippers write them, cut with real audio: every track a piece, each from its own file and tagged as
@@ -121,7 +113,7 @@ private slots:
             allTones << album->tones;
             double start = 0;
             for (double duration : layout.durations) {
-                sheet.replace(u"%T"_s + QString::number(++track) + u'%', cueTime(start));
+                sheet.replace(u"%T"_s + QString::number(++track) + u'%', cueTime(qRound64(start * 75)));
                 start += duration;
             }
         }

@@ -4,6 +4,7 @@
 #include "installer/installer.h"
 #include "main/maininterface.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -17,10 +18,7 @@ using namespace velvane;
 
 namespace {
 
-QString incompleteSource()
-{
-    return u"Velvane's own files are incomplete: "_s;
-}
+const QString incompleteSource = u"Velvane's own files are incomplete: "_s;
 
 // Plays pkexec's part: records that the password was asked for, answers as told, and on a grant runs the
 // commands with every /usr path moved under a temporary root.
@@ -93,12 +91,9 @@ private slots:
         QTest::addColumn<QString>("folderName");
         QTest::addColumn<bool>("linked"); // the prepared folder's splitter is a link to a path of the same name
         for (const bool linked : {false, true}) {
-            const char *how = linked ? "link, " : "copy, ";
-            QTest::newRow(QByteArray(how).append("plain").constData()) << u"build-1.2"_s << linked;
-            QTest::newRow(QByteArray(how).append("quote").constData()) << u"it's"_s << linked;
-            QTest::newRow(QByteArray(how).append("quotes and spaces").constData()) << u"a 'b' \"c\""_s << linked;
-            QTest::newRow(QByteArray(how).append("shell syntax").constData())
-                << u"$(touch pwned) `x` ; & | > \\"_s << linked;
+            for (const QString &name :
+                 {u"build-1.2"_s, u"it's"_s, u"a 'b' \"c\""_s, u"$(touch pwned) `x` ; & | > \\"_s})
+                QTest::addRow("%s %s", linked ? "link" : "copy", qPrintable(name)) << name << linked;
         }
     }
     void pastedCommandKeepsThePath()
@@ -129,7 +124,7 @@ private slots:
         QTest::addColumn<bool>("started");
         QTest::addColumn<QString>("failure"); // the start of the alert that explains a failed install
         const QString whole = u"whole"_s;
-        const QString incomplete = incompleteSource();
+        const QString incomplete = incompleteSource;
         QTest::newRow("tools present") << u"folder"_s << 0 << whole << u"granted"_s << true << QString();
         QTest::newRow("install granted") << QString() << 0 << whole << u"granted"_s << true << QString();
         QTest::newRow("dead link, user quits") << u"dead link"_s << 1 << whole << u"granted"_s << false << QString();
@@ -197,9 +192,8 @@ private slots:
             expected << u"Attention"_s << u"Quit"_s;
         QCOMPARE(shown, expected);
         QVERIFY2(explanation.startsWith(failure), qPrintable(explanation));
-        // What to type instead names the splitter the install would have linked, and installs it first when the
-        // resources lack it.
-        const bool sourceLacks = failure.startsWith(incompleteSource());
+        // What to type instead names the splitter the install would have linked, installing it when missing.
+        const bool sourceLacks = failure.startsWith(incompleteSource);
         if (sourceLacks) {
             const QString target = resources == "none"_L1 ? u"/usr/bin/mp3splt"_s : linked;
             QVERIFY2(
@@ -225,8 +219,7 @@ private slots:
         QVERIFY(!started || offCentre.manhattanLength() <= 2);
     }
 
-    // A window that asks for more room than the screen has (a large scale factor on a small screen) is shrunk to
-    // it, content scrolling, and opens wholly on the screen.
+    // A window wanting more room than the screen has (a large scale factor) is shrunk to open wholly on it.
     void aWindowTooBigForTheScreenFitsOnIt()
     {
         QTemporaryDir root;
@@ -241,10 +234,7 @@ private slots:
         installer startup(window, [](const Alert &) { return 0; }, *privileges,
                           {root.path(), {u"/usr/local/bin/mp3splt"_s}, root.path(), {}});
         QVERIFY(startup.awakeFromNib());
-        QVERIFY2(area.contains(window->frameGeometry()), qPrintable(u"%1,%2 %3x%4"_s.arg(window->frameGeometry().x())
-                                                                        .arg(window->frameGeometry().y())
-                                                                        .arg(window->frameGeometry().width())
-                                                                        .arg(window->frameGeometry().height())));
+        QVERIFY2(area.contains(window->frameGeometry()), qPrintable(QDebug::toString(window->frameGeometry())));
         QVERIFY(window->minimumSize().height() <= area.height());
         QVERIFY(window->findChild<QWidget *>(u"splitButton"_s)->isVisibleTo(window));
     }

@@ -26,6 +26,31 @@ static std::optional<QByteArray> run(const QString &program, const QStringList &
     return process.readAllStandardOutput();
 }
 
+static QStringList quietFfmpeg(const QStringList &arguments)
+{
+    return QStringList{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s} + arguments;
+}
+
+// bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
+static QStringList plainWav(const QString &wav)
+{
+    return {u"-map_metadata"_s, u"-1"_s, u"-flags"_s, u"+bitexact"_s, u"-c:a"_s, u"pcm_s16le"_s, wav};
+}
+
+static QList<qint16> samplesOf(const QByteArray &raw)
+{
+    QList<qint16> samples(raw.size() / qsizetype(sizeof(qint16)));
+    std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(qint16));
+    return samples;
+}
+
+QString cueTime(qint64 frames)
+{
+    return u"%1:%2:%3"_s.arg(frames / 4500, 2, 10, QChar(u'0'))
+        .arg(frames / 75 % 60, 2, 10, QChar(u'0'))
+        .arg(frames % 75, 2, 10, QChar(u'0'));
+}
+
 double trackTone(int track)
 {
     // Steps of 230 Hz from 330 Hz keep every pair well apart for Goertzel over a second or two.
@@ -36,7 +61,7 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
                                const QString &baseName, int firstTone)
 {
     Album album;
-    QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s};
+    QStringList arguments = quietFfmpeg({});
     QString graph, labels;
     for (int i = 0; i < durations.size(); ++i) {
         const qint64 samples = qRound64(durations[i] * sampleRate);
@@ -63,10 +88,7 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
              u"volume='if(lt(mod(t,2.3),2.2),1,0)':eval=frame,aformat=channel_layouts=stereo"_s.arg(durations.size());
 
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
-    // bitexact and no metadata keep the WAV free of LIST chunks, which oggenc complains about.
-    arguments << u"-filter_complex"_s << graph << u"-map_metadata"_s << u"-1"_s << u"-flags"_s << u"+bitexact"_s
-              << u"-c:a"_s << u"pcm_s16le"_s << wav;
-    if (!run(u"ffmpeg"_s, arguments))
+    if (!run(u"ffmpeg"_s, arguments + QStringList{u"-filter_complex"_s, graph} + plainWav(wav)))
         return std::nullopt;
 
     const bool ogg = format == AlbumFormat::Ogg;
@@ -92,11 +114,9 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     }
     case AlbumFormat::Mp3FfmpegCbr:
     case AlbumFormat::Mp3FfmpegVbr:
-        encoded = run(u"ffmpeg"_s, QStringList{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-i"_s, wav,
-                                               u"-c:a"_s, u"libmp3lame"_s} +
-                                       (format == AlbumFormat::Mp3FfmpegCbr ? QStringList{u"-b:a"_s, u"128k"_s}
-                                                                            : QStringList{u"-q:a"_s, u"2"_s}) +
-                                       QStringList{album.path});
+        encoded = run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, wav, u"-c:a"_s, u"libmp3lame"_s,
+                                                format == AlbumFormat::Mp3FfmpegCbr ? u"-b:a"_s : u"-q:a"_s,
+                                                format == AlbumFormat::Mp3FfmpegCbr ? u"128k"_s : u"2"_s, album.path}));
         break;
     case AlbumFormat::Ogg:
         encoded = run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"5"_s, u"-o"_s, album.path, wav});
@@ -113,20 +133,15 @@ std::optional<QList<qint16>> decodePcm(const QString &path)
         const auto raw = run(u"oggdec"_s, {u"-Q"_s, u"-R"_s, u"-o"_s, u"-"_s, path});
         if (!raw)
             return std::nullopt;
-        QList<qint16> stereo(raw->size() / qsizetype(sizeof(qint16)));
-        std::memcpy(stereo.data(), raw->constData(), stereo.size() * sizeof(qint16));
+        const QList<qint16> stereo = samplesOf(*raw);
         QList<qint16> samples(stereo.size() / 2);
         for (qsizetype i = 0; i < samples.size(); ++i)
             samples[i] = qint16((int(stereo[2 * i]) + int(stereo[2 * i + 1])) / 2);
         return samples;
     }
-    const auto raw = run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-i"_s, path, u"-f"_s,
-                                       u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s, QString::number(sampleRate), u"-"_s});
-    if (!raw)
-        return std::nullopt;
-    QList<qint16> samples(raw->size() / qsizetype(sizeof(qint16)));
-    std::memcpy(samples.data(), raw->constData(), samples.size() * sizeof(qint16));
-    return samples;
+    const auto raw = run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, path, u"-f"_s, u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s,
+                                                   QString::number(sampleRate), u"-"_s}));
+    return raw ? std::optional(samplesOf(*raw)) : std::nullopt;
 }
 
 qint64 offsetIn(const QList<qint16> &whole, const QList<qint16> &piece, qint64 expected, qint64 reach)
@@ -176,37 +191,21 @@ std::optional<Album> makeMusicOgg(const QString &folder, OggEncoder encoder, con
     const QString left = u"0.3*"_s + note.arg(220), right = u"0.3*"_s + note.arg(110);
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
     const QString seconds = QString::number(double(album.totalSamples) / rate, 'f', 6);
-    const QStringList arguments{
-        u"-hide_banner"_s,
-        u"-loglevel"_s,
-        u"error"_s,
-        u"-y"_s,
-        u"-f"_s,
-        u"lavfi"_s,
-        u"-i"_s,
-        u"aevalsrc='%1|%2':s=%3:d=%4"_s.arg(left, right).arg(rate).arg(seconds),
-        u"-f"_s,
-        u"lavfi"_s,
-        u"-i"_s,
-        u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=11:duration=%2"_s.arg(rate).arg(seconds),
-        u"-filter_complex"_s,
-        u"[0][1]amix=inputs=2:duration=first:normalize=0,atrim=end_sample=%1,aformat=channel_layouts=%2"_s
-            .arg(album.totalSamples)
-            .arg(mono ? u"mono"_s : u"stereo"_s),
-        u"-map_metadata"_s,
-        u"-1"_s,
-        u"-flags"_s,
-        u"+bitexact"_s,
-        u"-c:a"_s,
-        u"pcm_s16le"_s,
-        wav};
-    if (!run(u"ffmpeg"_s, arguments))
+    const QStringList arguments = quietFfmpeg(
+        {u"-f"_s, u"lavfi"_s, u"-i"_s, u"aevalsrc='%1|%2':s=%3:d=%4"_s.arg(left, right).arg(rate).arg(seconds), u"-f"_s,
+         u"lavfi"_s, u"-i"_s,
+         u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=11:duration=%2"_s.arg(rate).arg(seconds),
+         u"-filter_complex"_s,
+         u"[0][1]amix=inputs=2:duration=first:normalize=0,atrim=end_sample=%1,aformat=channel_layouts=%2"_s
+             .arg(album.totalSamples)
+             .arg(mono ? u"mono"_s : u"stereo"_s)});
+    if (!run(u"ffmpeg"_s, arguments + plainWav(wav)))
         return std::nullopt;
     album.path = QDir(folder).filePath(baseName + u".ogg"_s);
-    const auto encoded = encoder == OggEncoder::FfmpegLibvorbis
-                             ? run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-i"_s, wav,
-                                                 u"-c:a"_s, u"libvorbis"_s, u"-q:a"_s, u"4"_s, album.path})
-                             : run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, mono ? u"3"_s : u"5"_s, u"-o"_s, album.path, wav});
+    const auto encoded =
+        encoder == OggEncoder::FfmpegLibvorbis
+            ? run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, wav, u"-c:a"_s, u"libvorbis"_s, u"-q:a"_s, u"4"_s, album.path}))
+            : run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, mono ? u"3"_s : u"5"_s, u"-o"_s, album.path, wav});
     QFile::remove(wav);
     return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
 }
@@ -226,8 +225,7 @@ std::optional<Pcm> decodeOgg(const QString &path)
     const auto raw = run(u"oggdec"_s, {u"-Q"_s, u"-R"_s, u"-o"_s, u"-"_s, path});
     if (!raw || pcm.channels == 0)
         return std::nullopt;
-    pcm.samples.resize(raw->size() / qsizetype(sizeof(qint16)));
-    std::memcpy(pcm.samples.data(), raw->constData(), pcm.samples.size() * sizeof(qint16));
+    pcm.samples = samplesOf(*raw);
     return pcm;
 }
 

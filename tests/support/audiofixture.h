@@ -21,6 +21,9 @@ enum class AlbumFormat
     Ogg           // oggenc -q 5
 };
 
+// A cue sheet's minutes:seconds:frames, at 75 frames a second.
+[[nodiscard]] QString cueTime(qint64 frames);
+
 // Everything is made and decoded at this rate.
 inline constexpr int sampleRate = 44100;
 

@@ -1,5 +1,6 @@
 #include "core/web/webconfig.h"
 #include "dialogs/browser.h"
+#include "gui/controllerfixture.h"
 #include "import_cue/import_cue.h"
 #include "main/maininterface.h"
 
@@ -14,11 +15,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,7 +47,6 @@ class tst_web : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_settingsFolder;
     QTcpServer m_server;
     QByteArray m_reply;    // empty: take the request and stay silent
     QStringList m_targets; // each request's path and query, as sent
@@ -72,9 +70,7 @@ public slots:
 private slots:
     void initTestCase()
     {
-        // Settings of this process alone: the same test of another build may run at the same time.
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsFolder.path());
+        useOwnSettings();
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *socket = m_server.nextPendingConnection();
@@ -245,8 +241,7 @@ private slots:
         QCOMPARE(during, (QStringList{u"Sending… 0 %1 1"_s.arg(idle), u"- 1 Checking… 0"_s, u"- 1 %1 1"_s.arg(idle)}));
     }
 
-    // A request the server never answers keeps its form or its wait modal, and Cancel ends it at once: no alert, the
-    // form as it was, and the window free again.
+    // Cancel ends an unanswered request at once: no alert, the form as it was, the window free again.
     void cancelEndsAWaitAtOnce()
     {
         m_reply = ""_ba;
