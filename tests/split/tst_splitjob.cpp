@@ -98,6 +98,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString e(1, QChar(0x00E9));
         QTest::newRow("9 of 12") << 9 << 12 << u"Band"_s << u"Song"_s << 1 << u"09 Band - Song.mp3"_s;
+        QTest::newRow("10 of 12") << 10 << 12 << u"Band"_s << u"Song"_s << 1 << u"10 Band - Song.mp3"_s;
         QTest::newRow("99 of 99") << 99 << 99 << u"Band"_s << u"Song"_s << 1 << u"99 Band - Song.mp3"_s;
         QTest::newRow("7 of 100") << 7 << 100 << u"Band"_s << u"Song"_s << 1 << u"007 Band - Song.mp3"_s;
         QTest::newRow("100 of 120") << 100 << 120 << u"Band"_s << u"Song"_s << 1 << u"100 Band - Song.mp3"_s;
