@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
 #include "core/split/outputname.h"
@@ -155,7 +156,7 @@ int runSplitCommand(const QStringList &args)
             return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
                           u" audio files; --audio can only stand in for a single one."_s);
         settings.audioFile = QFileInfo(parser.value(audioOption)).absoluteFilePath();
-        settings.isOgg = QFileInfo(settings.audioFile).suffix().compare(u"ogg"_s, Qt::CaseInsensitive) == 0;
+        settings.isOgg = isOggName(settings.audioFile);
     } else if (reading.audio) {
         settings.audioFile = reading.audio->path;
         settings.isOgg = reading.audio->isOgg;
