@@ -164,11 +164,8 @@ int runSplitCommand(const QStringList &args)
     // A sheet of several files is cut file by file; a missing one fails its own tracks, not the whole request.
     settings.filePerTrack = !parser.isSet(audioOption) && reading.audioFiles.size() > 1;
     QString checkedAudio = settings.audioFile;
-    if (settings.filePerTrack) {
-        const auto readable = std::find_if(reading.audioFiles.cbegin(), reading.audioFiles.cend(),
-                                           [](const QString &file) { return QFileInfo(file).isReadable(); });
-        checkedAudio = readable != reading.audioFiles.cend() ? *readable : reading.audioFiles.constFirst();
-    }
+    if (settings.filePerTrack)
+        checkedAudio = firstReadableAudioFile(reading.audioFiles);
     settings.destination =
         parser.isSet(destOption) ? QFileInfo(parser.value(destOption)).absoluteFilePath() : reading.destination;
     if (const std::optional<QString> problem = splitRequestProblem(cuePath, checkedAudio, settings.destination))
