@@ -1,5 +1,6 @@
 #include "components/mpegstream.h"
 
+#include "components/filebytes.h"
 #include "components/frontrewrite.h"
 #include "components/id3size.h"
 
@@ -315,14 +316,10 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
 
 std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const FileBytes file(path);
+    if (file.isEmpty())
         return std::nullopt;
-    if (file.size() == 0)
-        return std::nullopt;
-    if (const uchar *mapped = file.map(0, file.size()))
-        return scanMpegStream(QByteArrayView(mapped, file.size()), headerOnly);
-    return scanMpegStream(file.readAll(), headerOnly);
+    return scanMpegStream(file.data(), headerOnly);
 }
 
 bool setGaplessInfo(const QString &path, const MpegStream &piece, int delay, int padding)

@@ -1,6 +1,7 @@
 #include "components/oggstream.h"
 
-#include <QFile>
+#include "components/filebytes.h"
+
 #include <QHashFunctions>
 #include <QList>
 #include <QtEndian>
@@ -353,15 +354,9 @@ std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data, QList<OggPa
 OggVorbisAlbum indexOggVorbisFile(const QString &path)
 {
     OggVorbisAlbum album;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return album;
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    album.length =
-        measureOggVorbis(mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read), &album.packets);
+    const FileBytes file(path);
+    if (!file.isEmpty())
+        album.length = measureOggVorbis(file.data(), &album.packets);
     return album;
 }
 
@@ -380,14 +375,10 @@ OggVorbisPiece inspectOggVorbisPiece(QByteArrayView data)
 
 OggVorbisPiece inspectOggVorbisFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    const FileBytes file(path);
+    if (file.isEmpty())
         return {};
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    return inspectOggVorbisPiece(mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read));
+    return inspectOggVorbisPiece(file.data());
 }
 
 } // namespace velvane

@@ -1,5 +1,6 @@
 #include "components/vorbisfront.h"
 
+#include "components/filebytes.h"
 #include "components/oggpage.h"
 
 #include <QFile>
@@ -206,14 +207,10 @@ bool isOggVorbisFile(const QString &path)
 // page's body.
 std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &values)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    const FileBytes file(path);
+    if (file.isEmpty())
         return std::nullopt;
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    const QByteArrayView data = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+    const QByteArrayView data = file.data();
 
     const auto streams = streamsOf(data);
     if (!streams)
