@@ -1,5 +1,6 @@
 #include "MyTextField/mytextfield.h"
 
+#include "core/cue/cuepaths.h"
 #include "MyTextField/mytextfielddelegate.h"
 
 #include <QDragEnterEvent>
@@ -66,8 +67,7 @@ void MyTextField::takeDroppedPath(const QString &path)
         if (m_delegate)
             m_delegate->controlTextDidChange(QStringLiteral("newCue"));
     }
-    if (kind() == PathKind::AudioFile &&
-        (path.endsWith(QLatin1String(".mp3")) || path.endsWith(QLatin1String(".ogg")))) {
+    if (kind() == PathKind::AudioFile && (velvane::isMp3Name(path) || velvane::isOggName(path))) {
         setText(path);
         if (m_delegate)
             m_delegate->audioFileDropped(path);

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
 #include "core/split/outputname.h"
@@ -155,7 +156,7 @@ int runSplitCommand(const QStringList &args)
             return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
                           u" audio files; --audio can only stand in for a single one."_s);
         settings.audioFile = QFileInfo(parser.value(audioOption)).absoluteFilePath();
-        settings.isOgg = QFileInfo(settings.audioFile).suffix().compare(u"ogg"_s, Qt::CaseInsensitive) == 0;
+        settings.isOgg = isOggName(settings.audioFile);
     } else if (reading.audio) {
         settings.audioFile = reading.audio->path;
         settings.isOgg = reading.audio->isOgg;
@@ -163,11 +164,8 @@ int runSplitCommand(const QStringList &args)
     // A sheet of several files is cut file by file; a missing one fails its own tracks, not the whole request.
     settings.filePerTrack = !parser.isSet(audioOption) && reading.audioFiles.size() > 1;
     QString checkedAudio = settings.audioFile;
-    if (settings.filePerTrack) {
-        const auto readable = std::find_if(reading.audioFiles.cbegin(), reading.audioFiles.cend(),
-                                           [](const QString &file) { return QFileInfo(file).isReadable(); });
-        checkedAudio = readable != reading.audioFiles.cend() ? *readable : reading.audioFiles.constFirst();
-    }
+    if (settings.filePerTrack)
+        checkedAudio = firstReadableAudioFile(reading.audioFiles);
     settings.destination =
         parser.isSet(destOption) ? QFileInfo(parser.value(destOption)).absoluteFilePath() : reading.destination;
     if (const std::optional<QString> problem = splitRequestProblem(cuePath, checkedAudio, settings.destination))

@@ -2,7 +2,6 @@
 #include "cli/jsonwriter.h"
 
 #include "core/cue/cuereading.h"
-#include "core/cue/cuetextdecoder.h"
 
 #include <QFileInfo>
 
@@ -83,16 +82,11 @@ int runTracksCommand(const QStringList &args)
     }
 
     const QString path = QFileInfo(paths.constFirst()).absoluteFilePath();
-    // Read once and parse those bytes, so the reason for a failure and the reading describe the same file.
-    const velvane::CueFileBytes read = velvane::readCueFileBytes(path);
-    if (!read.ok()) {
-        printError(path + u": "_s + read.error);
+    const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
+    if (!reading.error.isEmpty()) {
+        printError(path + u": "_s + reading.error);
         return 2;
     }
-    const velvane::DecodedCueText text =
-        encoding ? velvane::decodeCueTextAs(read.bytes, *encoding) : velvane::decodeCueText(read.bytes);
-    velvane::CueReading reading = velvane::cueReadingFromLines(path, velvane::linesInText(text.text));
-    reading.encoding = text.encoding;
 
     const QByteArray json = readingJson(reading);
     if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()) ||

@@ -1,22 +1,17 @@
 #include "components/audiolength.h"
 
+#include "components/filebytes.h"
 #include "components/mpegstream.h"
 #include "components/oggstream.h"
-
-#include <QFile>
 
 namespace velvane {
 
 std::optional<AudioLength> measureAudio(const QString &path, bool isOgg)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    const FileBytes file(path);
+    if (file.isEmpty())
         return std::nullopt;
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    const QByteArrayView data = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+    const QByteArrayView data = file.data();
 
     if (isOgg) {
         const auto ogg = measureOggVorbis(data);

@@ -1,5 +1,7 @@
 #include "components/id3front.h"
 
+#include "components/id3size.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -14,8 +16,6 @@ using namespace Qt::StringLiterals;
 namespace velvane {
 
 namespace {
-
-constexpr qint64 id3HeaderSize = 10;
 
 TagLib::String toTString(const QString &text)
 {
@@ -66,23 +66,16 @@ void applyValues(TagLib::ID3v2::Tag &tag, const TagValues &values)
         setTextFrame(tag, "TCON", *values.genres);
 }
 
-quint32 syncsafe(const char *bytes)
-{
-    return quint32(uchar(bytes[0]) & 0x7f) << 21 | quint32(uchar(bytes[1]) & 0x7f) << 14 |
-           quint32(uchar(bytes[2]) & 0x7f) << 7 | quint32(uchar(bytes[3]) & 0x7f);
-}
-
 // Where the audio starts: after every ID3v2 tag at the very front.
 qint64 leadingTagsEnd(QFile &file)
 {
     qint64 at = 0;
     for (;;) {
         file.seek(at);
-        const QByteArray header = file.read(id3HeaderSize);
-        if (header.size() < id3HeaderSize || !header.startsWith("ID3") || uchar(header[3]) == 0xff)
+        const auto size = id3v2TagSize(file.read(id3v2HeaderSize));
+        if (!size)
             return at;
-        const bool footer = uchar(header[5]) & 0x10;
-        at += id3HeaderSize + syncsafe(header.constData() + 6) + (footer ? id3HeaderSize : 0);
+        at += *size;
     }
 }
 
@@ -107,9 +100,9 @@ qint64 trailingTagsStart(QFile &file)
 // The end of the last frame: TagLib adds padding of its own, which gives way to ours.
 qint64 framesEnd(const QByteArray &tag)
 {
-    qint64 at = id3HeaderSize;
-    while (at + id3HeaderSize <= tag.size() && tag[at] != 0)
-        at += id3HeaderSize + qFromBigEndian<quint32>(tag.constData() + at + 4);
+    qint64 at = id3v2HeaderSize;
+    while (at + id3v2HeaderSize <= tag.size() && tag[at] != 0)
+        at += id3v2HeaderSize + qFromBigEndian<quint32>(tag.constData() + at + 4);
     return std::min<qint64>(at, tag.size());
 }
 
@@ -117,14 +110,13 @@ std::optional<QByteArray> padded(const QByteArray &frames, qint64 size)
 {
     if (frames.isEmpty()) // no frames, no tag: as TagLib strips an empty one
         return size == 0 ? std::optional(QByteArray()) : std::nullopt;
-    const qint64 body = size - id3HeaderSize;
+    const qint64 body = size - id3v2HeaderSize;
     if (size < frames.size() || body >= (1 << 28))
         return std::nullopt;
     QByteArray tag = frames + QByteArray(size - frames.size(), '\0');
     // TagLib copies an old tag's flags; what it renders has no footer, extended header or unsynchronisation.
     tag[5] = 0;
-    for (int i = 0; i < 4; ++i)
-        tag[6 + i] = char((body >> (7 * (3 - i))) & 0x7f);
+    setId3v2BodySize(tag, body);
     return tag;
 }
 

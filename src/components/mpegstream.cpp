@@ -1,6 +1,8 @@
 #include "components/mpegstream.h"
 
+#include "components/filebytes.h"
 #include "components/frontrewrite.h"
+#include "components/id3size.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,22 +106,6 @@ std::optional<std::pair<qint64, FrameHeader>> findFrame(QByteArrayView data, qin
             return std::pair{at, *h};
     }
     return std::nullopt;
-}
-
-qint64 syncSafe(QByteArrayView data, qint64 at)
-{
-    qint64 value = 0;
-    for (qint64 i = at; i < at + 4; ++i)
-        value = value << 7 | (quint8(data[i]) & 0x7F);
-    return value;
-}
-
-qint64 afterId3v2(QByteArrayView data)
-{
-    qint64 at = 0;
-    while (at + 10 <= data.size() && data.sliced(at, 3) == QByteArrayView("ID3"))
-        at += 10 + syncSafe(data, at + 6) + ((quint8(data[at + 5]) & 0x10) ? 10 : 0);
-    return at;
 }
 
 // Tags that albums joined from several files carry between their parts; they are no damage.
@@ -269,7 +255,7 @@ qint64 MpegStream::playedSamples() const
 
 std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
 {
-    const auto first = findFrame(data, afterId3v2(data), nullptr);
+    const auto first = findFrame(data, id3v2TagsEnd(data), nullptr);
     if (!first)
         return std::nullopt;
     const FrameHeader kind = first->second;
@@ -330,14 +316,10 @@ std::optional<MpegStream> scanMpegStream(QByteArrayView data, bool headerOnly)
 
 std::optional<MpegStream> scanMpegFile(const QString &path, bool headerOnly)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const FileBytes file(path);
+    if (file.isEmpty())
         return std::nullopt;
-    if (file.size() == 0)
-        return std::nullopt;
-    if (const uchar *mapped = file.map(0, file.size()))
-        return scanMpegStream(QByteArrayView(mapped, file.size()), headerOnly);
-    return scanMpegStream(file.readAll(), headerOnly);
+    return scanMpegStream(file.data(), headerOnly);
 }
 
 bool setGaplessInfo(const QString &path, const MpegStream &piece, int delay, int padding)
@@ -372,8 +354,7 @@ bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, i
     writeInfo(info, piece, piece.audioFrames + 1, delay, padding);
 
     const qint64 frames = info.size() + silence.size();
-    const bool oneTag = tags.isEmpty() || (afterId3v2(tags) == tags.size() && tags.size() == 10 + syncSafe(tags, 6) &&
-                                           !(quint8(tags[5]) & 0x10));
+    const bool oneTag = tags.isEmpty() || (id3v2TagSize(tags) == tags.size() && !(quint8(tags[5]) & 0x10));
     FrontPlan plan;
     plan.audioBegin = piece.firstAudioOffset;
     plan.audioEnd = QFileInfo(path).size();
@@ -383,13 +364,11 @@ bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, i
         if (room == 0)
             return tags + info + silence;
         // Room left over widens the ID3v2 tag's padding, or makes an empty tag; the tags are written there later.
-        if (room < 0 || !oneTag || (tags.isEmpty() && room < 10))
+        if (room < 0 || !oneTag || (tags.isEmpty() && room < id3v2HeaderSize))
             return std::nullopt;
-        QByteArray tag = tags.isEmpty() ? QByteArray("ID3\x03\0\0\0\0\0\0", 10) : tags;
-        tag.resize(tag.size() + (tags.isEmpty() ? room - 10 : room), '\0');
-        const qint64 body = tag.size() - 10;
-        for (int i = 0; i < 4; ++i)
-            tag[6 + i] = char((body >> (21 - 7 * i)) & 0x7F);
+        QByteArray tag = tags.isEmpty() ? QByteArray("ID3\x03\0\0\0\0\0\0", id3v2HeaderSize) : tags;
+        tag.resize(tag.size() + (tags.isEmpty() ? room - id3v2HeaderSize : room), '\0');
+        setId3v2BodySize(tag, tag.size() - id3v2HeaderSize);
         return tag + info + silence;
     };
     return rewriteFront(path, *stamp, plan).ok;

@@ -1,7 +1,6 @@
 #include "components/oggpiece.h"
 
 #include <QList>
-#include <QtEndian>
 
 #include <bit>
 
@@ -9,7 +8,6 @@ namespace velvane {
 
 namespace {
 
-constexpr qint64 pageHeaderSize = 27;
 // Pages of about this much audio, as encoders write them.
 constexpr qint64 pageBodyTarget = 4096;
 
@@ -33,18 +31,16 @@ std::optional<ParsedPiece> parsePiece(QByteArrayView data)
     int shortBlock = 0, longBlock = 0, previousBlock = 0, modeBits = 0;
     QList<bool> longModes;
     for (qint64 at = 0; at < data.size();) {
-        if (at + pageHeaderSize > data.size() || data.sliced(at, 4) != QByteArrayView("OggS"))
+        const std::optional<OggPage> page = readOggPage(data, at);
+        if (!page)
             return std::nullopt;
-        const int segments = quint8(data[at + 26]);
-        const quint32 serial = qFromLittleEndian<quint32>(data.data() + at + 14);
-        if ((at == 0) != bool(data[at + 5] & 0x02) || (at > 0 && serial != piece.serial))
+        if ((at == 0) != bool(page->flags & oggFirstPage) || (at > 0 && page->serial != piece.serial))
             return std::nullopt; // one stream only
-        piece.serial = serial;
-        qint64 body = at + pageHeaderSize + segments;
+        piece.serial = page->serial;
+        const int segments = int(page->lacing.size());
+        qint64 body = page->bodyOffset();
         for (int i = 0; i < segments; ++i) {
-            const int lacing = quint8(data[at + pageHeaderSize + i]);
-            if (body + lacing > data.size())
-                return std::nullopt;
+            const int lacing = quint8(page->lacing[i]);
             if (partial.isEmpty() && packetBegin < 0)
                 packetBegin = body;
             else if (packetBegin < 0)
@@ -75,7 +71,7 @@ std::optional<ParsedPiece> parsePiece(QByteArrayView data)
                 longModes = *modes;
                 modeBits = int(std::bit_width(quint32(longModes.size() - 1)));
                 piece.headers = data.first(body);
-                piece.nextSequence = qFromLittleEndian<quint32>(data.data() + at + 18) + 1;
+                piece.nextSequence = page->sequence + 1;
                 continue;
             }
             if (packet.isEmpty() || (packet[0] & 1))
@@ -145,16 +141,8 @@ QByteArray pagesOf(const QList<Packet> &packets, const QList<bool> &breakAfter, 
     qint64 granule = -1;
     bool continued = false;
     const auto flush = [&](bool last) {
-        QByteArray page(pageHeaderSize, '\0');
-        page.replace(0, 4, "OggS");
-        page[5] = char((continued ? 0x01 : 0x00) | (last ? 0x04 : 0x00));
-        qToLittleEndian<qint64>(granule, page.data() + 6);
-        qToLittleEndian<quint32>(serial, page.data() + 14);
-        qToLittleEndian<quint32>(sequence++, page.data() + 18);
-        page[26] = char(lacing.size());
-        page += lacing + body;
-        qToLittleEndian<quint32>(oggPageCrc(page), page.data() + 22);
-        out += page;
+        const quint8 flags = (continued ? oggContinuedPacket : 0) | (last ? oggLastPage : 0);
+        out += makeOggPage(flags, granule, serial, sequence++, lacing, body);
         continued = !lacing.isEmpty() && quint8(lacing.back()) == 255;
         lacing.clear();
         body.clear();

@@ -1,81 +1,19 @@
 #include "components/oggstream.h"
 
-#include <QFile>
+#include "components/filebytes.h"
+
 #include <QHashFunctions>
 #include <QList>
+#include <QtEndian>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 
 namespace velvane {
 
-namespace {
-
-constexpr qint64 pageHeaderSize = 27;
-
-quint32 littleEndian32(QByteArrayView data, qint64 at)
-{
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | quint8(data[at + i]);
-    return value;
-}
-
-qint64 littleEndian64(QByteArrayView data, qint64 at)
-{
-    return qint64(quint64(littleEndian32(data, at + 4)) << 32 | littleEndian32(data, at));
-}
-
-// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its CRC field taken as zero. Every page of
-// an album and of each piece goes through it, so it runs over raw bytes, eight at a time.
-class PageCrc
-{
-public:
-    PageCrc()
-    {
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 r = i << 24;
-            for (int bit = 0; bit < 8; ++bit)
-                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            m_table[0][i] = r;
-        }
-        for (int k = 1; k < 8; ++k) {
-            for (quint32 i = 0; i < 256; ++i)
-                m_table[k][i] = (m_table[k - 1][i] << 8) ^ m_table[0][m_table[k - 1][i] >> 24];
-        }
-    }
-
-    [[nodiscard]] quint32 ofPage(QByteArrayView page) const
-    {
-        static constexpr uchar zeros[4] = {};
-        const auto *bytes = reinterpret_cast<const uchar *>(page.data());
-        quint32 crc = update(0, bytes, 22);
-        crc = update(crc, zeros, 4);
-        return update(crc, bytes + 26, page.size() - 26);
-    }
-
-private:
-    [[nodiscard]] quint32 update(quint32 crc, const uchar *p, qint64 n) const
-    {
-        for (; n >= 8; n -= 8, p += 8) {
-            const quint32 high = crc ^ (quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]);
-            crc = m_table[7][high >> 24] ^ m_table[6][(high >> 16) & 0xFF] ^ m_table[5][(high >> 8) & 0xFF] ^
-                  m_table[4][high & 0xFF] ^ m_table[3][p[4]] ^ m_table[2][p[5]] ^ m_table[1][p[6]] ^ m_table[0][p[7]];
-        }
-        for (; n > 0; --n, ++p)
-            crc = (crc << 8) ^ m_table[0][((crc >> 24) ^ *p) & 0xFF];
-        return crc;
-    }
-
-    std::array<std::array<quint32, 256>, 8> m_table;
-};
-
 // The block size of each packet comes from its mode, and the modes stand at the end of the setup header, after
 // codebooks, floors and residues that would take a decoder to read. Read backwards, they are recognisable: the
 // framing bit, before it each mode's 41 bits with 32 of them zero, and before those the count less one in 6 bits.
-} // namespace
-
 std::optional<QList<bool>> vorbisModeBlockFlags(QByteArrayView setup)
 {
     const auto bit = [&](qint64 at) {
@@ -237,7 +175,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
     if (marks)
         marks->clear();
     QList<LogicalStream> &streams = walk.streams;
-    QList<QByteArrayView> lastPages;
+    QList<std::optional<OggPage>> lastPages;
     const bool checkAll = check != PageCheck::Decisive;
     const bool stopAtBad = check == PageCheck::EveryStoppingAtBad;
     const auto damage = [&](qint64 at) {
@@ -245,8 +183,8 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
         return walk;
     };
     qint64 at = 0;
-    while (at + pageHeaderSize <= data.size()) {
-        if (data.sliced(at, 4) != QByteArrayView("OggS") || data[at + 4] != 0) {
+    while (at + oggPageHeaderSize <= data.size()) {
+        if (!oggPageBeginsAt(data, at)) {
             if (stopAtBad)
                 return damage(at);
             const qint64 next = data.indexOf(QByteArrayView("OggS"), at + 1);
@@ -255,27 +193,22 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             at = next;
             continue;
         }
-        const int segments = quint8(data[at + 26]);
-        if (at + pageHeaderSize + segments > data.size())
+        const std::optional<OggPage> read = readOggPage(data, at);
+        if (!read)
             break;
-        qint64 bodySize = 0;
+        const OggPage &page = *read;
+        const int segments = int(page.lacing.size());
         int lastPacketEnd = -1;
         for (int i = 0; i < segments; ++i) {
-            const int lacing = quint8(data[at + pageHeaderSize + i]);
-            bodySize += lacing;
-            if (lacing < 255)
+            if (quint8(page.lacing[i]) < 255)
                 lastPacketEnd = i;
         }
-        const qint64 pageSize = pageHeaderSize + segments + bodySize;
-        if (at + pageSize > data.size())
-            break;
-        const QByteArrayView page = data.sliced(at, pageSize);
-        const quint8 flags = quint8(page[5]);
-        const quint32 serial = littleEndian32(page, 14);
+        const quint8 flags = page.flags;
+        const quint32 serial = page.serial;
         auto stream =
             std::find_if(streams.rbegin(), streams.rend(), [&](const LogicalStream &s) { return s.serial == serial; });
-        const bool decisive = (flags & 0x02) || stream == streams.rend() || stream->position < 0;
-        if ((checkAll || decisive) && oggPageCrc(page) != littleEndian32(page, 22)) {
+        const bool decisive = (flags & oggFirstPage) || stream == streams.rend() || stream->position < 0;
+        if ((checkAll || decisive) && !page.crcHolds()) {
             if (stopAtBad)
                 return damage(at);
             if (!checkAll) {
@@ -286,19 +219,19 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             continue;
         }
         // A page missing from a piece leaves a hole the decoder plays over.
-        const quint32 sequence = littleEndian32(page, 18);
-        if (stopAtBad && !(flags & 0x02) && stream != streams.rend() && sequence != stream->nextSequence)
+        const quint32 sequence = page.sequence;
+        if (stopAtBad && !(flags & oggFirstPage) && stream != streams.rend() && sequence != stream->nextSequence)
             return damage(at);
-        at += pageSize;
+        at = page.end();
 
-        const qint64 granule = littleEndian64(page, 6);
-        const QByteArrayView body = page.sliced(pageHeaderSize + segments);
-        if (flags & 0x02) {
+        const qint64 granule = page.granule;
+        const QByteArrayView body = page.body;
+        if (flags & oggFirstPage) {
             LogicalStream fresh;
             fresh.serial = serial;
             if (body.size() >= 30 && body[0] == 1 && body.sliced(1, 6) == QByteArrayView("vorbis")) {
                 fresh.vorbis = true;
-                fresh.sampleRate = int(littleEndian32(body, 12));
+                fresh.sampleRate = int(qFromLittleEndian<quint32>(body.data() + 12));
                 fresh.shortBlock = 1 << (quint8(body[28]) & 0x0F);
                 fresh.longBlock = 1 << (quint8(body[28]) >> 4);
             }
@@ -307,7 +240,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
             fresh.marks = marks;
             fresh.number = int(streams.size());
             streams.append(fresh);
-            lastPages.append(QByteArrayView());
+            lastPages.append(std::nullopt);
             stream = streams.rbegin();
         }
         if (stream == streams.rend())
@@ -319,14 +252,14 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
         // The granule position and the end of the stream belong to the last packet that ends on the page. A packet
         // torn by a lost page is dropped, as libogg drops it.
         qint64 offset = 0;
-        bool skipping = (flags & 0x01) && !stream->inPacket;
-        if (!(flags & 0x01) && stream->inPacket) {
+        bool skipping = (flags & oggContinuedPacket) && !stream->inPacket;
+        if (!(flags & oggContinuedPacket) && stream->inPacket) {
             stream->inPacket = false;
             stream->setup.clear();
         }
         qint64 packetStart = 0;
         for (int i = 0; i < segments; ++i) {
-            const int lacing = quint8(page[pageHeaderSize + i]);
+            const int lacing = quint8(page.lacing[i]);
             if (skipping) {
                 offset += lacing;
                 skipping = lacing == 255;
@@ -336,7 +269,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
                 stream->inPacket = true;
                 stream->packetFirstByte = lacing > 0 ? quint8(body[offset]) : -1;
                 stream->packetStart = body.sliced(offset, std::min(lacing, 32));
-                stream->packetPage = at - pageSize;
+                stream->packetPage = page.offset;
                 stream->packetSegment = i;
                 stream->packetSize = 0;
                 packetStart = offset;
@@ -347,7 +280,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
                 continue;
             stream->inPacket = false;
             const bool last = i == lastPacketEnd;
-            stream->packetDone(body, packetStart, offset, last ? granule : -1, last && (flags & 0x04));
+            stream->packetDone(body, packetStart, offset, last ? granule : -1, last && (flags & oggLastPage));
         }
         if (stream->inPacket && stream->headerPackets == 2)
             stream->setup += body.sliced(packetStart, offset - packetStart);
@@ -358,9 +291,8 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
     if (stopAtBad && at < data.size())
         return damage(at);
     if (!checkAll) {
-        walk.trusted = std::all_of(lastPages.cbegin(), lastPages.cend(), [](QByteArrayView page) {
-            return page.isEmpty() || oggPageCrc(page) == littleEndian32(page, 22);
-        });
+        walk.trusted = std::all_of(lastPages.cbegin(), lastPages.cend(),
+                                   [](const std::optional<OggPage> &page) { return !page || page->crcHolds(); });
     }
     return walk;
 }
@@ -386,42 +318,29 @@ std::optional<QByteArray> oggPacketAt(QByteArrayView data, const OggPacketMark &
     QByteArray packet;
     quint32 serial = 0;
     int segment = mark.segment;
-    for (qint64 at = mark.page; at + pageHeaderSize <= data.size();) {
-        if (data.sliced(at, 4) != QByteArrayView("OggS"))
+    for (qint64 at = mark.page; at + oggPageHeaderSize <= data.size();) {
+        const std::optional<OggPage> page = readOggPage(data, at);
+        if (!page || !page->crcHolds())
             return std::nullopt;
-        const int segments = quint8(data[at + 26]);
-        qint64 body = at + pageHeaderSize + segments, size = 0;
-        for (int i = 0; i < segments && at + pageHeaderSize + segments <= data.size(); ++i)
-            size += quint8(data[at + pageHeaderSize + i]);
-        if (body + size > data.size() || oggPageCrc(data.sliced(at, body + size - at)) != littleEndian32(data, at + 22))
+        at = page->end();
+        if (page->offset != mark.page && page->serial != serial)
+            continue; // a page of another stream between the two halves
+        if (page->offset != mark.page && !(page->flags & oggContinuedPacket))
             return std::nullopt;
-        const quint32 pageSerial = littleEndian32(data, at + 14);
-        if (at != mark.page && pageSerial != serial) {
-            at = body + size; // a page of another stream between the two halves
-            continue;
-        }
-        if (at != mark.page && !(data[at + 5] & 0x01))
-            return std::nullopt;
-        serial = pageSerial;
-        for (int i = 0; i < segments; ++i) {
-            const int lacing = quint8(data[at + pageHeaderSize + i]);
+        serial = page->serial;
+        qint64 body = 0;
+        for (int i = 0; i < page->lacing.size(); ++i) {
+            const int lacing = quint8(page->lacing[i]);
             if (i >= segment) {
-                packet += data.sliced(body, lacing);
+                packet += page->body.sliced(body, lacing);
                 if (lacing < 255)
                     return packet;
             }
             body += lacing;
         }
         segment = 0;
-        at = body;
     }
     return std::nullopt;
-}
-
-quint32 oggPageCrc(QByteArrayView page)
-{
-    static const PageCrc crc;
-    return crc.ofPage(page);
 }
 
 std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data, QList<OggPacketMark> *marks)
@@ -435,15 +354,9 @@ std::optional<OggVorbisLength> measureOggVorbis(QByteArrayView data, QList<OggPa
 OggVorbisAlbum indexOggVorbisFile(const QString &path)
 {
     OggVorbisAlbum album;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return album;
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    album.length =
-        measureOggVorbis(mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read), &album.packets);
+    const FileBytes file(path);
+    if (!file.isEmpty())
+        album.length = measureOggVorbis(file.data(), &album.packets);
     return album;
 }
 
@@ -462,14 +375,10 @@ OggVorbisPiece inspectOggVorbisPiece(QByteArrayView data)
 
 OggVorbisPiece inspectOggVorbisFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    const FileBytes file(path);
+    if (file.isEmpty())
         return {};
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    return inspectOggVorbisPiece(mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read));
+    return inspectOggVorbisPiece(file.data());
 }
 
 } // namespace velvane

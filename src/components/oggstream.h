@@ -1,5 +1,7 @@
 #pragma once
 
+#include "components/oggpage.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -7,9 +9,6 @@
 #include <optional>
 
 namespace velvane {
-
-// Ogg's page checksum, over the page with its own CRC field taken as zero.
-[[nodiscard]] quint32 oggPageCrc(QByteArrayView page);
 
 // The modes' block flags (true: long) read from a Vorbis setup header; nothing when they cannot be found.
 [[nodiscard]] std::optional<QList<bool>> vorbisModeBlockFlags(QByteArrayView setup);

@@ -13,10 +13,6 @@ namespace velvane {
 // program.
 [[nodiscard]] QString splitterProgram();
 
-// A cue sheet time mm:ss:ff in the splitter's notation mm.ss.hh: frames of 1/75 s become hundredths,
-// always two digits. Nothing when the text is not minutes:seconds:frames (seconds 0-59, frames 0-74).
-[[nodiscard]] std::optional<QString> splitterTime(const QString &cueTime);
-
 // Cue frames (1/75 s) to the nearest hundredth, the splitter's resolution.
 [[nodiscard]] constexpr qint64 hundredthsOfFrames(qint64 cueFrames)
 {

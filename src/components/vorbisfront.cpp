@@ -1,6 +1,7 @@
 #include "components/vorbisfront.h"
 
-#include "components/oggstream.h"
+#include "components/filebytes.h"
+#include "components/oggpage.h"
 
 #include <QFile>
 #include <QList>
@@ -14,44 +15,8 @@ namespace velvane {
 
 namespace {
 
-constexpr qint64 pageHeaderSize = 27;
 constexpr int maxHeaderPages = 64;
 constexpr int maxLacingValues = 255;
-
-struct Page
-{
-    qint64 offset = 0;
-    quint8 flags = 0;
-    quint32 serial = 0;
-    quint32 sequence = 0;
-    QByteArrayView lacing;
-    QByteArrayView body;
-
-    [[nodiscard]] qint64 end() const { return offset + pageHeaderSize + lacing.size() + body.size(); }
-    [[nodiscard]] qint64 bodyOffset() const { return offset + pageHeaderSize + lacing.size(); }
-};
-
-std::optional<Page> readPage(QByteArrayView data, qint64 offset)
-{
-    if (offset + pageHeaderSize > data.size() || data.sliced(offset, 4) != QByteArrayView("OggS") ||
-        data[offset + 4] != 0)
-        return std::nullopt;
-    const int segments = quint8(data[offset + 26]);
-    if (offset + pageHeaderSize + segments > data.size())
-        return std::nullopt;
-    const QByteArrayView lacing = data.sliced(offset + pageHeaderSize, segments);
-    qint64 bodySize = 0;
-    for (const char value : lacing)
-        bodySize += quint8(value);
-    if (offset + pageHeaderSize + segments + bodySize > data.size())
-        return std::nullopt;
-    return Page{offset,
-                quint8(data[offset + 5]),
-                qFromLittleEndian<quint32>(data.data() + offset + 14),
-                qFromLittleEndian<quint32>(data.data() + offset + 18),
-                lacing,
-                data.sliced(offset + pageHeaderSize + segments, bodySize)};
-}
 
 // One logical stream of the file: its three header packets, and the pages that follow them.
 struct VorbisHeaders
@@ -62,18 +27,18 @@ struct VorbisHeaders
     QByteArray comment;
     QByteArray setup;
     int pages = 0; // after the identification page, up to the end of the setup packet
-    QList<Page> laterPages;
+    QList<OggPage> laterPages;
 };
 
-std::optional<VorbisHeaders> readHeaders(const QList<Page> &pages)
+std::optional<VorbisHeaders> readHeaders(const QList<OggPage> &pages)
 {
-    const Page &first = pages.front();
+    const OggPage &first = pages.front();
     // The identification header is alone on the first page, as Vorbis requires.
-    if (!(first.flags & 0x02) || first.lacing.isEmpty() || quint8(first.lacing.back()) == 255 ||
+    if (!(first.flags & oggFirstPage) || first.lacing.isEmpty() || quint8(first.lacing.back()) == 255 ||
         !first.body.startsWith("\x01vorbis"))
         return std::nullopt;
     VorbisHeaders headers;
-    headers.identificationPage = QByteArray(first.lacing.data() - pageHeaderSize, first.end() - first.offset);
+    headers.identificationPage = first.bytes().toByteArray();
     headers.serial = first.serial;
     headers.sequence = first.sequence;
 
@@ -83,8 +48,9 @@ std::optional<VorbisHeaders> readHeaders(const QList<Page> &pages)
     while (packets.size() < 2) {
         if (next >= pages.size() || ++headers.pages > maxHeaderPages)
             return std::nullopt;
-        const Page &page = pages[next++];
-        if (page.sequence != headers.sequence + quint32(headers.pages) || bool(page.flags & 0x01) != !partial.isEmpty())
+        const OggPage &page = pages[next++];
+        if (page.sequence != headers.sequence + quint32(headers.pages) ||
+            bool(page.flags & oggContinuedPacket) != !partial.isEmpty())
             return std::nullopt;
         qint64 at = 0;
         for (const char value : page.lacing) {
@@ -107,15 +73,15 @@ std::optional<VorbisHeaders> readHeaders(const QList<Page> &pages)
 }
 
 // The file's logical streams one after the other, as a chained file has them; nothing for streams that interleave.
-std::optional<QList<QList<Page>>> streamsOf(QByteArrayView data)
+std::optional<QList<QList<OggPage>>> streamsOf(QByteArrayView data)
 {
-    QList<QList<Page>> streams;
+    QList<QList<OggPage>> streams;
     for (qint64 at = 0; at < data.size();) {
-        const auto page = readPage(data, at);
+        const auto page = readOggPage(data, at);
         if (!page)
             return std::nullopt;
-        if (page->flags & 0x02)
-            streams.append(QList<Page>());
+        if (page->flags & oggFirstPage)
+            streams.append(QList<OggPage>());
         if (streams.isEmpty() || (!streams.back().isEmpty() && streams.back().front().serial != page->serial))
             return std::nullopt;
         streams.back().append(*page);
@@ -137,12 +103,6 @@ int pagesFor(const VorbisHeaders &headers, const QByteArray &comment)
 {
     const qint64 values = lacingValues(comment.size()) + lacingValues(headers.setup.size());
     return std::max<int>(headers.pages, int((values + maxLacingValues - 1) / maxLacingValues));
-}
-
-QByteArray withChecksum(QByteArray page)
-{
-    qToLittleEndian<quint32>(oggPageCrc(page), page.data() + 22);
-    return page;
 }
 
 // The comment and setup packets laced over exactly `pages` pages, numbered on from the identification page. A page
@@ -170,16 +130,9 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
             bodySize += uchar(value);
             packetEnds = packetEnds || uchar(value) < 255;
         }
-        QByteArray page(pageHeaderSize, '\0');
-        page.replace(0, 4, "OggS");
-        page[5] = continued ? 0x01 : 0x00;
         // Header pages carry granule 0; a page on which no packet ends carries -1.
-        qToLittleEndian<qint64>(packetEnds ? 0 : -1, page.data() + 6);
-        qToLittleEndian<quint32>(headers.serial, page.data() + 14);
-        qToLittleEndian<quint32>(headers.sequence + quint32(p + 1), page.data() + 18);
-        page[26] = char(count);
-        page += pageLacing + data.mid(at, bodySize);
-        out += withChecksum(page);
+        out += makeOggPage(continued ? oggContinuedPacket : 0, packetEnds ? 0 : -1, headers.serial,
+                           headers.sequence + quint32(p + 1), pageLacing, data.mid(at, bodySize));
         used += count;
         at += bodySize;
         continued = uchar(pageLacing.back()) == 255;
@@ -188,12 +141,12 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
 }
 
 // A page moved on by `shift` in its stream's numbering; only the header, when the body stays where it is.
-QByteArray renumbered(const Page &page, quint32 shift, bool withBody)
+QByteArray renumbered(const OggPage &page, quint32 shift, bool withBody)
 {
-    QByteArray whole(page.lacing.data() - pageHeaderSize, page.end() - page.offset);
+    QByteArray whole = page.bytes().toByteArray();
     qToLittleEndian<quint32>(page.sequence + shift, whole.data() + 18);
-    whole = withChecksum(whole);
-    return withBody ? whole : whole.first(pageHeaderSize + page.lacing.size());
+    whole = withOggPageCrc(std::move(whole));
+    return withBody ? whole : whole.first(oggPageHeaderSize + page.lacing.size());
 }
 
 void setField(TagLib::Ogg::XiphComment &comment, const char *key, const QStringList &values)
@@ -242,9 +195,9 @@ bool isOggVorbisFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray start = file.read(pageHeaderSize + 255 + 255 * 255);
-    const auto first = readPage(start, 0);
-    return first && (first->flags & 0x02) && first->body.startsWith("\x01vorbis");
+    const QByteArray start = file.read(oggPageHeaderSize + 255 + 255 * 255);
+    const auto first = readOggPage(start, 0);
+    return first && (first->flags & oggFirstPage) && first->body.startsWith("\x01vorbis");
 }
 
 // Every logical stream of a piece gets the comments: the splitter writes its own, room included, into each stream of
@@ -254,20 +207,16 @@ bool isOggVorbisFile(const QString &path)
 // page's body.
 std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &values)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    const FileBytes file(path);
+    if (file.isEmpty())
         return std::nullopt;
-    QByteArray read;
-    const uchar *mapped = file.map(0, file.size());
-    if (!mapped)
-        read = file.readAll();
-    const QByteArrayView data = mapped ? QByteArrayView(mapped, file.size()) : QByteArrayView(read);
+    const QByteArrayView data = file.data();
 
     const auto streams = streamsOf(data);
     if (!streams)
         return std::nullopt;
     QList<VorbisHeaders> headers;
-    for (const QList<Page> &pages : *streams) {
+    for (const QList<OggPage> &pages : *streams) {
         auto stream = readHeaders(pages);
         if (!stream)
             return std::nullopt;
@@ -300,7 +249,7 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
             break;
         }
         for (qsizetype p = 0; p < stream.laterPages.size(); ++p) {
-            const Page &page = stream.laterPages[p];
+            const OggPage &page = stream.laterPages[p];
             const bool lastPage = last && p + 1 == stream.laterPages.size();
             if (shift == 0)
                 middle += data.sliced(page.offset, page.end() - page.offset);
@@ -317,7 +266,7 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
 
     // Everything but the first comment packet has a fixed size; the packet may grow by zeros, so that the front fills
     // a given room exactly.
-    const qint64 fixed = first.identificationPage.size() + pageHeaderSize * firstPages + first.setup.size() +
+    const qint64 fixed = first.identificationPage.size() + oggPageHeaderSize * firstPages + first.setup.size() +
                          lacingValues(first.setup.size()) + middle.size();
     plan.smallestFront = fixed + comment.size() + lacingValues(comment.size());
     plan.render = [first, comment, firstPages, fixed, middle](qint64 size) -> std::optional<QByteArray> {

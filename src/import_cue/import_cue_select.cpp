@@ -1,5 +1,6 @@
 #include "import_cue/import_cue.h"
 
+#include "core/cue/cuepaths.h"
 #include "MyTextField/mytextfield.h"
 
 #include <QFileInfo>
@@ -91,10 +92,9 @@ void import_cue::audioFileDropped(const QString &path)
 // its name, so an Ogg file is never cut with MP3 options.
 void import_cue::takeAudioFromUser(const QString &path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("ogg"))
+    if (velvane::isOggName(path))
         _isOgg = true;
-    else if (suffix == QLatin1String("mp3"))
+    else if (velvane::isMp3Name(path))
         _isOgg = false;
     m_audioSource = AudioSource::User;
     showAudioSource();

@@ -92,12 +92,8 @@ bool import_cue::eventFilter(QObject *watched, QEvent *event)
 std::optional<QString> import_cue::splitProblem(bool filePerTrack) const
 {
     QString audio = mp3_file->text();
-    if (filePerTrack) {
-        const auto readable = std::find_if(m_sheetAudioFiles.cbegin(), m_sheetAudioFiles.cend(),
-                                           [](const QString &file) { return QFileInfo(file).isReadable(); });
-        if (readable != m_sheetAudioFiles.cend())
-            audio = *readable;
-    }
+    if (filePerTrack && !m_sheetAudioFiles.isEmpty())
+        audio = velvane::firstReadableAudioFile(m_sheetAudioFiles);
     if (const std::optional<QString> typedOver = velvane::sheetFieldProblem(_filePath, cue_file->text()))
         return typedOver;
     const std::optional<QString> problem =

@@ -1,7 +1,5 @@
 #include "import_cue/splitsession.h"
 
-#include "core/split/pieceplan.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
@@ -151,16 +149,8 @@ void SplitSession::trackFinished(const velvane::TrackOutcome &outcome)
         return;
     const QString which =
         outcome.number > 0 ? QStringLiteral("Track %1").arg(outcome.number) : QStringLiteral("Pregap");
-    // Named as the job names the piece: one run reports pieces as they come, not in the order they were shown.
-    if (m_pieceNames.isEmpty()) {
-        for (const velvane::SourcePlan &source : velvane::planPieces(m_settings)) {
-            for (const velvane::PiecePlan &piece : source.pieces)
-                m_pieceNames.insert(piece.number, piece.name.fileName(1, 0));
-        }
-    }
     // The reason says where a piece of a failed track was kept, if one was.
-    m_failures.append(which + QStringLiteral(", ") + m_pieceNames.value(outcome.number) + QStringLiteral(": ") +
-                      outcome.reason);
+    m_failures.append(which + QStringLiteral(", ") + outcome.name + QStringLiteral(": ") + outcome.reason);
 }
 
 void SplitSession::showProcessing(const QString &outputName)

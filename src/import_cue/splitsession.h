@@ -2,7 +2,6 @@
 
 #include "core/split/splitjob.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QStringList>
 
@@ -67,7 +66,6 @@ private:
     QPointer<QObject> m_context;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
-    // Worker thread only: each piece's name by track number, and a line per failed track with its name and reason.
-    QHash<int, QString> m_pieceNames;
+    // Worker thread only: a line per failed track with its name and reason.
     QStringList m_failures;
 };

@@ -46,8 +46,11 @@ CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
 CueReading readCueSheet(const QString &cuePath, const TextEncoding *encoding)
 {
     const CueFileBytes read = readCueFileBytes(cuePath);
-    if (!read.ok())
-        return cueReadingFromLines(cuePath, {});
+    if (!read.ok()) {
+        CueReading unread = cueReadingFromLines(cuePath, {});
+        unread.error = read.error;
+        return unread;
+    }
     const DecodedCueText decoded = encoding ? decodeCueTextAs(read.bytes, *encoding) : decodeCueText(read.bytes);
     CueReading reading = cueReadingFromLines(cuePath, linesInText(decoded.text));
     reading.encoding = decoded.encoding;

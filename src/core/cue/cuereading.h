@@ -36,6 +36,7 @@ struct CueReading
     TrackList tracks;
     QStringList audioFiles;         // the tracks' distinct "file" values, in sheet order
     QString encoding;               // what the sheet was read with; empty when it could not be read
+    QString error;                  // why the sheet could not be read; empty when it was
     QStringList encodingCandidates; // the plausible legacy readings, most likely first
     QList<FileFoundBeside> filesFoundBeside;
 };

@@ -1,5 +1,6 @@
 #include "core/split/pieceplan.h"
 
+#include "core/cue/cuepaths.h"
 #include "core/split/starttimes.h"
 
 #include <QFileInfo>
@@ -19,11 +20,6 @@ struct Source
     QList<qsizetype> tracks;
 };
 
-bool hasExtension(const QString &path, QStringView extension)
-{
-    return QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0;
-}
-
 // The tracks of one file make one source, even when other files' tracks stand between them. Without files per
 // track, the one audio file serves all.
 QList<Source> sourcesOf(const SplitSettings &settings)
@@ -34,7 +30,7 @@ QList<Source> sourcesOf(const SplitSettings &settings)
         auto source =
             std::find_if(sources.begin(), sources.end(), [&](const Source &s) { return s.audioFile == file; });
         if (source == sources.end()) {
-            const bool isOgg = settings.filePerTrack ? hasExtension(file, u"ogg") : settings.isOgg;
+            const bool isOgg = settings.filePerTrack ? isOggName(file) : settings.isOgg;
             source = sources.insert(sources.end(), {file, isOgg, {}});
         }
         source->tracks.append(i);
@@ -47,7 +43,7 @@ QString sourceProblem(const Source &source, const SplitSettings &settings)
     const QString shown = u'"' % QFileInfo(source.audioFile).fileName() % u'"';
     if (source.audioFile.isEmpty())
         return u"The cue sheet names no audio file for this track."_s;
-    if (settings.filePerTrack && !hasExtension(source.audioFile, u"mp3") && !hasExtension(source.audioFile, u"ogg"))
+    if (settings.filePerTrack && !isMp3Name(source.audioFile) && !isOggName(source.audioFile))
         return u"The audio file "_s % shown % u" is neither MP3 nor Ogg Vorbis."_s;
     const QFileInfo info(source.audioFile);
     if (!info.exists())

@@ -53,8 +53,9 @@ void show(Job &job, const PiecePlan &piece)
     job.progress.showProcessing(job.summary.lastOutputName);
 }
 
-void report(Job &job, const TrackOutcome &outcome)
+void report(Job &job, const PiecePlan &piece, TrackOutcome outcome)
 {
+    outcome.name = piece.name.fileName(1, 0);
     if (!outcome.ok)
         qCWarning(lcSplit) << "track" << outcome.number << "failed:" << outcome.reason;
     job.summary.tracks.append(outcome);
@@ -175,7 +176,8 @@ SplitterEvent cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finis
         const SplitterEvent event = run.next(stop);
         switch (event.kind) {
         case SplitterEvent::PieceReady:
-            report(job, finishPiece(job, source, source.pieces.at(event.piece), event.path));
+            report(job, source.pieces.at(event.piece),
+                   finishPiece(job, source, source.pieces.at(event.piece), event.path));
             finished[event.piece] = true;
             showNext(job, source, finished);
             break;
@@ -270,7 +272,7 @@ void cutSource(Job &job, const SourcePlan &source)
     if (!problem.isEmpty()) {
         for (const PiecePlan &piece : source.pieces) {
             show(job, piece);
-            report(job, failed(piece.number, problem));
+            report(job, piece, failed(piece.number, problem));
         }
         return;
     }
@@ -292,12 +294,12 @@ void cutSource(Job &job, const SourcePlan &source)
             continue;
         const PiecePlan &piece = source.pieces.at(i);
         if (job.progress.stopRequested()) {
-            report(job, failed(piece.number, u"The split was stopped before this track was made."_s));
+            report(job, piece, failed(piece.number, u"The split was stopped before this track was made."_s));
             continue;
         }
         show(job, piece);
         if (!job.splitterHangs.isEmpty()) {
-            report(job, failed(piece.number, job.splitterHangs));
+            report(job, piece, failed(piece.number, job.splitterHangs));
             continue;
         }
         if (onFramesProblem) {
@@ -307,7 +309,7 @@ void cutSource(Job &job, const SourcePlan &source)
             continue;
         }
         const auto started = early.find(i);
-        report(job, cutAlone(job, source, i, started != early.end() ? std::move(started->second) : nullptr));
+        report(job, piece, cutAlone(job, source, i, started != early.end() ? std::move(started->second) : nullptr));
     }
 }
 

@@ -35,6 +35,7 @@ struct TrackOutcome
     bool ok = false;
     QString outputPath; // where the piece ended up: always when ok, and when a failed track's piece was kept
     QString reason;     // why it failed, in the user's words, when not ok
+    QString name = {};  // the piece's name as showProcessing gives it
 };
 
 struct SplitSummary

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
@@ -59,6 +61,15 @@ std::optional<QString> sheetFieldProblem(const std::optional<QString> &readPath,
         return u"The cue sheet field is empty, so there is no sheet to split.\nPlease select one!"_s;
     return u"The cue sheet field names a sheet that has not been read:\n%1\nPress Enter in the field to read it, or "
            u"choose it again."_s.arg(QDir::toNativeSeparators(fieldText));
+}
+
+QString firstReadableAudioFile(const QStringList &files)
+{
+    const auto readable = std::find_if(files.cbegin(), files.cend(), [](const QString &file) {
+        const QFileInfo info(file);
+        return info.isFile() && info.isReadable();
+    });
+    return readable != files.cend() ? *readable : files.value(0);
 }
 
 } // namespace velvane

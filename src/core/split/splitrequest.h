@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -10,6 +11,11 @@ namespace velvane {
 // takes new files. The message for the first that fails; nothing when all pass.
 [[nodiscard]] std::optional<QString> splitRequestProblem(const QString &cuePath, const QString &audioFile,
                                                          const QString &destination);
+
+// The audio file to check before a split cut file by file: one readable file of the sheet is enough to start, and
+// the tracks whose file is missing fail with that reason. The first readable regular file, else the first file, so
+// the check names it; empty when there are none.
+[[nodiscard]] QString firstReadableAudioFile(const QStringList &files);
 
 [[nodiscard]] QString cueFileNotFoundMessage();
 [[nodiscard]] QString audioFileNotFoundMessage();

@@ -1,10 +1,10 @@
 #include "core/split/starttimes.h"
 
-#include "components/splittercommand.h"
 #include "core/split/splitjob.h"
+#include "core/text/intvalue.h"
 
 #include <QHash>
-#include <QRegularExpression>
+#include <QList>
 
 using namespace Qt::StringLiterals;
 
@@ -12,16 +12,15 @@ namespace velvane {
 
 std::optional<qint64> cueTimeInFrames(const QString &text)
 {
-    static const QRegularExpression form(u"^(\\d{1,6}):(\\d{1,2}):(\\d{1,2})$"_s);
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
+    const QList<QStringView> fields = QStringView(text).split(u':');
+    if (fields.size() != 3)
         return std::nullopt;
-    const qint64 minutes = match.captured(1).toLongLong();
-    const qint64 seconds = match.captured(2).toLongLong();
-    const qint64 frames = match.captured(3).toLongLong();
-    if (seconds > 59 || frames > 74)
+    const auto minutes = digitsValue(fields[0], 6);
+    const auto seconds = digitsValue(fields[1], 2);
+    const auto frames = digitsValue(fields[2], 2);
+    if (!minutes || !seconds || !frames || *seconds > 59 || *frames > 74)
         return std::nullopt;
-    return (minutes * 60 + seconds) * 75 + frames;
+    return (*minutes * 60 + *seconds) * 75 + *frames;
 }
 
 std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrack)
@@ -39,8 +38,7 @@ std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrac
         if (index == tracks.at(i).constEnd() || index->isEmpty())
             return u"Track "_s % number % u" has no start time."_s;
         const std::optional<qint64> frames = cueTimeInFrames(*index);
-        // The splitter's own reading has the last word, so a time accepted here is never refused by the run.
-        if (!frames || !splitterTime(*index))
+        if (!frames)
             return u"The start time of track "_s % number % u", \""_s % *index %
                    u"\", is not minutes:seconds:frames (seconds 0 to 59, frames 0 to 74)."_s;
         const QString file = filePerTrack ? tracks.at(i).value(u"file"_s) : QString();

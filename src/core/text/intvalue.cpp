@@ -22,20 +22,25 @@ int intValue(const QString &text)
     return int(value);
 }
 
-std::optional<int> wholeNumberIn(const QString &text, int lowest, int highest)
+std::optional<qint64> digitsValue(QStringView text, qsizetype maxLength)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 10)
+    if (text.isEmpty() || text.size() > maxLength)
         return std::nullopt;
     qint64 value = 0;
-    for (const QChar c : trimmed) {
+    for (const QChar c : text) {
         if (c < u'0' || c > u'9')
             return std::nullopt;
         value = value * 10 + (c.unicode() - u'0');
     }
-    if (value < lowest || value > highest)
+    return value;
+}
+
+std::optional<int> wholeNumberIn(const QString &text, int lowest, int highest)
+{
+    const std::optional<qint64> value = digitsValue(text.trimmed(), 10);
+    if (!value || *value < lowest || *value > highest)
         return std::nullopt;
-    return int(value);
+    return int(*value);
 }
 
 } // namespace velvane
