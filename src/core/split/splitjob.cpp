@@ -182,7 +182,8 @@ SplitterEvent cutInOneRun(Job &job, const SourcePlan &source, QList<bool> &finis
             showNext(job, source, finished);
             break;
         case SplitterEvent::PieceInexact:
-            report(job, keepInexact(job, source.pieces.at(event.piece), event.path, event.reason));
+            report(job, source.pieces.at(event.piece),
+                   keepInexact(job, source.pieces.at(event.piece), event.path, event.reason));
             finished[event.piece] = true;
             showNext(job, source, finished);
             break;
@@ -229,11 +230,11 @@ QString cutOnFrames(Job &job, const SourcePlan &source, QList<bool> &finished)
             continue;
         }
         if (event.kind == SplitterEvent::PieceInexact)
-            report(job, keepInexact(job, piece, event.path, event.reason));
+            report(job, piece, keepInexact(job, piece, event.path, event.reason));
         else if (event.kind == SplitterEvent::PieceReady)
-            report(job, finishPiece(job, source, piece, event.path));
+            report(job, piece, finishPiece(job, source, piece, event.path));
         else
-            report(job, failed(piece.number, event.reason));
+            report(job, piece, failed(piece.number, event.reason));
         finished[event.piece] = true;
         showNext(job, source, finished);
     }
@@ -303,7 +304,7 @@ void cutSource(Job &job, const SourcePlan &source)
             continue;
         }
         if (onFramesProblem) {
-            report(job,
+            report(job, piece,
                    failed(piece.number, onFramesProblem->isEmpty() ? u"The splitter made no piece for this track."_s
                                                                    : *onFramesProblem));
             continue;
