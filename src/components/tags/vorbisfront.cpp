@@ -1,6 +1,6 @@
-#include "components/vorbisfront.h"
+#include "components/tags/vorbisfront.h"
 
-#include "components/oggstream.h"
+#include "core/audio/oggstream.h"
 
 #include <QFile>
 #include <QList>

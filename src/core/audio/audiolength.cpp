@@ -1,7 +1,7 @@
-#include "components/audiolength.h"
+#include "core/audio/audiolength.h"
 
-#include "components/mpegstream.h"
-#include "components/oggstream.h"
+#include "core/audio/mpegstream.h"
+#include "core/audio/oggstream.h"
 
 #include <QFile>
 

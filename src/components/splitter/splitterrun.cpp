@@ -1,10 +1,10 @@
-#include "components/splitterrun.h"
+#include "components/splitter/splitterrun.h"
 
-#include "components/audiolength.h"
-#include "components/mpegstream.h"
-#include "components/oggpiece.h"
-#include "components/oggstream.h"
-#include "components/splittercommand.h"
+#include "components/splitter/splittercommand.h"
+#include "core/audio/audiolength.h"
+#include "core/audio/mpegstream.h"
+#include "core/audio/oggpiece.h"
+#include "core/audio/oggstream.h"
 #include "core/split/outputname.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "components/mpegstream.h"
+#include "core/audio/mpegstream.h"
 
-#include "components/frontrewrite.h"
+#include "components/tags/frontrewrite.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "components/id3front.h"
+#include "components/tags/id3front.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "components/oggstream.h"
+#include "core/audio/oggstream.h"
 
 #include <QFile>
 #include <QHashFunctions>
