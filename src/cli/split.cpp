@@ -2,9 +2,9 @@
 
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
-#include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
+#include "core/text/controlcharacters.h"
 #include "core/text/intvalue.h"
 
 #include <QCommandLineParser>

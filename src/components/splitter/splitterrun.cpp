@@ -6,7 +6,7 @@
 #include "core/audio/oggpiece.h"
 #include "core/audio/oggstream.h"
 #include "core/platform/processgroup.h"
-#include "core/split/outputname.h"
+#include "core/text/controlcharacters.h"
 
 #include <QDir>
 #include <QElapsedTimer>
