@@ -3,7 +3,7 @@
 #include "fuzzcheck.h"
 
 #include "core/cue/cuereading.h"
-#include "core/split/splitjob.h"
+#include "core/split/starttimes.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,6 +4,7 @@
 #include "core/platform/terminationsignals.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
+#include "core/split/starttimes.h"
 #include "core/text/controlcharacters.h"
 #include "core/text/intvalue.h"
 

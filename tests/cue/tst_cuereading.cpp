@@ -1,5 +1,5 @@
 #include "core/cue/cuereading.h"
-#include "core/split/splitjob.h"
+#include "core/split/starttimes.h"
 
 #include <QFile>
 #include <QStringEncoder>

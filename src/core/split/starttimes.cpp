@@ -1,7 +1,6 @@
 #include "core/split/starttimes.h"
 
 #include "components/splitter/splittercommand.h"
-#include "core/split/splitjob.h"
 
 #include <QHash>
 #include <QRegularExpression>
