@@ -3,6 +3,8 @@
 #include "fuzzcheck.h"
 
 #include "core/cue/cuereading.h"
+#include "core/cue/cuetextdecoder.h"
+#include "core/cue/linereader.h"
 #include "core/split/starttimes.h"
 
 #include <QDir>

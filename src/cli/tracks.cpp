@@ -3,6 +3,7 @@
 
 #include "core/cue/cuereading.h"
 #include "core/cue/cuetextdecoder.h"
+#include "core/cue/linereader.h"
 
 #include <QFileInfo>
 

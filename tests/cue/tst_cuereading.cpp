@@ -1,4 +1,5 @@
 #include "core/cue/cuereading.h"
+#include "core/cue/linereader.h"
 #include "core/split/starttimes.h"
 
 #include <QFile>
