@@ -1,8 +1,8 @@
 // Tags pieces as the split job does and prints the seconds it took, for bench/tagbench.sh.
 // usage: velvane-tagbench [--copy] PIECE...   (--copy: write each piece anew even where the new tags fit the room
 // the old ones took)
-#include "components/frontrewrite.h"
-#include "components/tagapi.h"
+#include "components/tags/frontrewrite.h"
+#include "components/tags/tagapi.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

@@ -3,7 +3,9 @@
 #include "fuzzcheck.h"
 
 #include "core/cue/cuereading.h"
-#include "core/split/splitjob.h"
+#include "core/cue/cuetextdecoder.h"
+#include "core/cue/linereader.h"
+#include "core/split/starttimes.h"
 
 #include <QDir>
 #include <QFile>

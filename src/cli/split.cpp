@@ -3,9 +3,10 @@
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
-#include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
+#include "core/split/starttimes.h"
+#include "core/text/controlcharacters.h"
 #include "core/text/intvalue.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "import_cue/import_cue.h"
 
-#include "components/tagapi.h"
+#include "components/tags/tagapi.h"
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"

@@ -3,6 +3,7 @@
 #include "core/split/albumfields.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
+#include "core/split/starttimes.h"
 #include "import_cue/preferences.h"
 #include "import_cue/sheetguard.h"
 #include "import_cue/splitsession.h"

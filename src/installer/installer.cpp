@@ -1,7 +1,7 @@
 #include "installer/installer.h"
 
+#include "core/platform/privileges.h"
 #include "core/startup/installplan.h"
-#include "core/startup/privileges.h"
 #include "core/startup/requiredfiles.h"
 #include "core/startup/resourcefolder.h"
 #include "core/startup/startuplog.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/startup/versiongate.h"
+#include "core/platform/versiongate.h"
 #include "dialogs/alert.h"
 
 #include <QObject>

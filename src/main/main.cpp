@@ -1,4 +1,4 @@
-#include "core/startup/privileges.h"
+#include "core/platform/privileges.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
 #include "dialogs/openpanel.h"

@@ -1,4 +1,5 @@
 #include "core/cue/cuereading.h"
+#include "core/cue/linereader.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
 #include "support/splitters.h"

@@ -1,6 +1,6 @@
-#include "components/filebytes.h"
-#include "components/id3size.h"
-#include "components/oggpage.h"
+#include "core/audio/filebytes.h"
+#include "core/audio/id3size.h"
+#include "core/audio/oggpage.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
 

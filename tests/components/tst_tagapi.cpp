@@ -1,6 +1,6 @@
-#include "components/frontrewrite.h"
-#include "components/oggstream.h"
-#include "components/tagapi.h"
+#include "components/tags/frontrewrite.h"
+#include "components/tags/tagapi.h"
+#include "core/audio/oggstream.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
 

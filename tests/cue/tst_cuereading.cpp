@@ -1,5 +1,6 @@
 #include "core/cue/cuereading.h"
-#include "core/split/splitjob.h"
+#include "core/cue/linereader.h"
+#include "core/split/starttimes.h"
 
 #include <QFile>
 #include <QStringEncoder>

@@ -1,6 +1,8 @@
 #include "corpus.h"
 
+#include "core/cue/cueparser.h"
 #include "core/cue/cuereading.h"
+#include "core/cue/linereader.h"
 #include "core/encoding/bytedecoding.h"
 #include "core/encoding/encodingcatalog.h"
 #include "support/files.h"

@@ -1,5 +1,6 @@
+#include "core/cue/audiolookup.h"
+#include "core/cue/cleanedstring.h"
 #include "core/cue/cuepaths.h"
-#include "core/cue/cuereading.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "core/cue/cuereading.h"
+#include "core/cue/cleanedstring.h"
 
 namespace velvane {
 

@@ -1,5 +1,7 @@
+#include "core/cue/cueparser.h"
+#include "core/cue/audiolookup.h"
+#include "core/cue/cleanedstring.h"
 #include "core/cue/cuepaths.h"
-#include "core/cue/cuereading.h"
 
 using namespace Qt::StringLiterals;
 

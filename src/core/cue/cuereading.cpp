@@ -1,7 +1,9 @@
 #include "core/cue/cuereading.h"
 
+#include "core/cue/cueparser.h"
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuetextdecoder.h"
+#include "core/cue/linereader.h"
 
 #include <QSet>
 

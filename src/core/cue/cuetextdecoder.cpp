@@ -1,7 +1,6 @@
 #include "core/cue/cuetextdecoder.h"
 
 #include "core/cue/cuelogging.h"
-#include "core/cue/cuereading.h"
 #include "core/encoding/bytedecoding.h"
 #include "core/encoding/encodingdecision.h"
 

@@ -20,4 +20,7 @@ struct DecodedCueText
 // Exactly the encoding asked for; bytes it cannot convert become U+FFFD.
 [[nodiscard]] DecodedCueText decodeCueTextAs(const QByteArray &bytes, const TextEncoding &encoding);
 
+// Decodes a cue sheet's bytes: UTF-16 by BOM, UTF-8 (BOM dropped), else the detected legacy encoding.
+[[nodiscard]] QString decodeCueSheet(const QByteArray &bytes);
+
 } // namespace velvane

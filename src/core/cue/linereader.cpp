@@ -1,4 +1,6 @@
-#include "core/cue/cuereading.h"
+#include "core/cue/linereader.h"
+
+#include "core/cue/cuetextdecoder.h"
 
 #include <QFile>
 #include <QFileInfo>

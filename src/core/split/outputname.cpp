@@ -64,16 +64,6 @@ QString cleanedFilename(const QString &text)
     return name;
 }
 
-QString withoutControlCharacters(const QString &text)
-{
-    QString shown = text;
-    for (QChar &c : shown) {
-        if (isControlCharacter(c.unicode()))
-            c = u'_';
-    }
-    return shown;
-}
-
 QString OutputName::fileName(int attempt, int maxBytes) const
 {
     const QString mark = attempt > 1 ? u" ("_s % QString::number(attempt) % u')' : QString();

@@ -10,10 +10,6 @@ namespace velvane {
 // tabs are halved (an existing "*" counts as one of them), everything else passes unchanged.
 [[nodiscard]] QString cleanedFilename(const QString &text);
 
-// Sheet text as it may be shown or printed: every control character (C0, DEL, C1, bidirectional overrides and
-// isolates) becomes "_", so a NUL can never cut a name short and an escape sequence can never reach a terminal.
-[[nodiscard]] QString withoutControlCharacters(const QString &text);
-
 // The parts of a piece's file name, kept apart so that a name too long for its folder is shortened where it
 // hurts least: the title first, then the performer; the number and the extension always stay.
 struct OutputName

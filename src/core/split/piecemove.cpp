@@ -1,6 +1,6 @@
 #include "core/split/piecemove.h"
 
-#include "core/split/filemoves.h"
+#include "core/platform/filemoves.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "core/split/splitjob.h"
 
-#include "components/splitterrun.h"
-#include "components/tagapi.h"
+#include "components/splitter/splitterrun.h"
+#include "components/tags/tagapi.h"
 #include "core/split/piecemove.h"
 #include "core/split/pieceplan.h"
 #include "core/split/workfolder.h"

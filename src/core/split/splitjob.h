@@ -1,33 +1,11 @@
 #pragma once
 
-#include "core/cue/trackentry.h"
+#include "core/split/splitsettings.h"
 
 #include <QList>
 #include <QString>
 
-#include <chrono>
-#include <optional>
-
 namespace velvane {
-
-// Everything a job needs, read once when it starts, so the job never touches a widget.
-struct SplitSettings
-{
-    TrackList tracks;
-    QString destination;
-    QString audioFile;
-    bool isOgg = false;
-    bool numbered = false;  // "numberFiles"
-    bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
-    int year = 0;
-    QString album;
-    std::optional<QString> genre; // none: no genre is written
-    // Cut each track from the audio file of its own "file" key rather than from audioFile: a sheet that names
-    // several files, when nobody chose one file for all of it.
-    bool filePerTrack = false;
-    // A splitter whose pieces stop growing for this long is taken for hung and stopped.
-    std::chrono::milliseconds stallTimeout{60000};
-};
 
 struct TrackOutcome
 {
@@ -64,10 +42,6 @@ public:
     // is quitting, or the command line was interrupted). Tracks already made stay.
     [[nodiscard]] virtual bool stopRequested() const { return false; }
 };
-
-// The first track whose "index" is missing, malformed or not after the one before; a message naming it. With
-// filePerTrack, each track is measured against the tracks before it that share its "file".
-[[nodiscard]] std::optional<QString> checkStartTimes(const TrackList &tracks, bool filePerTrack = false);
 
 // Cuts, tags and names every track. Blocks until done.
 [[nodiscard]] SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress);

@@ -1,6 +1,5 @@
 #include "core/split/starttimes.h"
 
-#include "core/split/splitjob.h"
 #include "core/text/intvalue.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/startup/privileges.h"
+#include "core/platform/privileges.h"
 
 namespace velvane {
 

@@ -1,4 +1,4 @@
-#include "components/id3size.h"
+#include "core/audio/id3size.h"
 
 namespace velvane {
 

@@ -1,8 +1,8 @@
-#include "components/mpegstream.h"
+#include "core/audio/mpegstream.h"
 
-#include "components/filebytes.h"
-#include "components/frontrewrite.h"
-#include "components/id3size.h"
+#include "components/tags/frontrewrite.h"
+#include "core/audio/filebytes.h"
+#include "core/audio/id3size.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "components/oggpiece.h"
+#include "core/audio/oggpiece.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "core/startup/versiongate.h"
+#include "core/platform/versiongate.h"
 
 #include <cmath>
 

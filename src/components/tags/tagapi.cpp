@@ -1,9 +1,9 @@
-#include "components/tagapi.h"
+#include "components/tags/tagapi.h"
 
-#include "components/frontrewrite.h"
-#include "components/id3front.h"
-#include "components/tagvalues.h"
-#include "components/vorbisfront.h"
+#include "components/tags/frontrewrite.h"
+#include "components/tags/id3front.h"
+#include "components/tags/tagvalues.h"
+#include "components/tags/vorbisfront.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/oggpage.h"
+#include "core/audio/oggpage.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,11 +1,12 @@
-#include "components/splitterrun.h"
+#include "components/splitter/splitterrun.h"
 
-#include "components/audiolength.h"
-#include "components/mpegstream.h"
-#include "components/oggpiece.h"
-#include "components/oggstream.h"
-#include "components/splittercommand.h"
-#include "core/split/outputname.h"
+#include "components/splitter/splittercommand.h"
+#include "core/audio/audiolength.h"
+#include "core/audio/mpegstream.h"
+#include "core/audio/oggpiece.h"
+#include "core/audio/oggstream.h"
+#include "core/platform/processgroup.h"
+#include "core/text/controlcharacters.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,9 +21,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -331,7 +330,7 @@ void SplitterRun::State::startSplitter()
     process->setWorkingDirectory(work);
     process->setProcessChannelMode(QProcess::MergedChannels);
     // A group of its own, so that a kill also reaches whatever the splitter started.
-    process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    startInOwnGroup(*process);
     qCDebug(lcSplitter) << "running" << splitterProgram() << words;
     process->start(splitterProgram(), words, QIODevice::ReadOnly);
     if (!process->waitForStarted(-1)) {
@@ -655,11 +654,7 @@ void SplitterRun::State::kill()
 {
     if (!process || process->state() == QProcess::NotRunning)
         return;
-    // Still unreaped, so the group id cannot belong to anyone else.
-    const qint64 pid = process->processId();
-    if (pid > 0)
-        ::kill(pid_t(-pid), SIGKILL);
-    process->kill();
+    killGroup(*process);
     process->waitForFinished(killWaitMilliseconds);
 }
 

@@ -1,4 +1,4 @@
-#include "components/oggpage.h"
+#include "core/audio/oggpage.h"
 
 #include <QtEndian>
 

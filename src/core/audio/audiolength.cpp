@@ -1,8 +1,8 @@
-#include "components/audiolength.h"
+#include "core/audio/audiolength.h"
 
-#include "components/filebytes.h"
-#include "components/mpegstream.h"
-#include "components/oggstream.h"
+#include "core/audio/filebytes.h"
+#include "core/audio/mpegstream.h"
+#include "core/audio/oggstream.h"
 
 namespace velvane {
 

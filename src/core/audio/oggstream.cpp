@@ -1,6 +1,6 @@
-#include "components/oggstream.h"
+#include "core/audio/oggstream.h"
 
-#include "components/filebytes.h"
+#include "core/audio/filebytes.h"
 
 #include <QHashFunctions>
 #include <QList>

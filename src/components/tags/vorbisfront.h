@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/frontrewrite.h"
-#include "components/tagvalues.h"
+#include "components/tags/frontrewrite.h"
+#include "components/tags/tagvalues.h"
 
 namespace velvane {
 

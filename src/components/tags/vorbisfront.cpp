@@ -1,7 +1,7 @@
-#include "components/vorbisfront.h"
+#include "components/tags/vorbisfront.h"
 
-#include "components/filebytes.h"
-#include "components/oggpage.h"
+#include "core/audio/filebytes.h"
+#include "core/audio/oggpage.h"
 
 #include <QFile>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "core/startup/versiongate.h"
+#include "core/platform/versiongate.h"
 
 // AppKit exports its version as a plain C double, so no Objective-C is needed to read it.
 extern "C" const double NSAppKitVersionNumber;

@@ -1,4 +1,4 @@
-#include "core/startup/privileges.h"
+#include "core/platform/privileges.h"
 
 namespace velvane {
 

@@ -1,4 +1,4 @@
-#include "core/split/filemoves.h"
+#include "core/platform/filemoves.h"
 
 #include <QFile>
 

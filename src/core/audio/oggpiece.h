@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/oggstream.h"
+#include "core/audio/oggstream.h"
 
 #include <QByteArray>
 

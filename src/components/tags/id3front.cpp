@@ -1,6 +1,6 @@
-#include "components/id3front.h"
+#include "components/tags/id3front.h"
 
-#include "components/id3size.h"
+#include "core/audio/id3size.h"
 
 #include <QFile>
 #include <QtEndian>

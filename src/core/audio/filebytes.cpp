@@ -1,4 +1,4 @@
-#include "components/filebytes.h"
+#include "core/audio/filebytes.h"
 
 namespace velvane {
 

@@ -1,4 +1,4 @@
-#include "components/frontrewrite.h"
+#include "components/tags/frontrewrite.h"
 
 #include "core/platform/filereplace.h"
 

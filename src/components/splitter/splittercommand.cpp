@@ -1,4 +1,4 @@
-#include "components/splittercommand.h"
+#include "components/splitter/splittercommand.h"
 
 #include "core/platform/splitterlocation.h"
 
