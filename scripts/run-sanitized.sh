@@ -8,8 +8,13 @@ build_dir=${VELVANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VELVANE_FUZZ_SECONDS:-60}
 
 # -O1 with line tables: quick to build, and enough for the sanitizers' reports to name file and line.
+options=()
+if command -v ccache >/dev/null; then
+    options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+fi
 cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE= "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" \
-    -DVELVANE_FUZZ=ON >/dev/null
+    -DVELVANE_FUZZ=ON "${options[@]}" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)" --target velvane-core-tests velvane-fuzzers
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
