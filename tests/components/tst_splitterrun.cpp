@@ -105,6 +105,9 @@ void TestSplitterRun::piecesMakeTheAlbum_data()
     QTest::newRow("mp3 without Info frame, 12 pieces") << AlbumFormat::Mp3NoInfo << 12 << false;
     // The splitter refuses the bit reservoir for a Xing frame without a LAME tag: pieces cut on frames, not joining.
     QTest::newRow("mp3 vbr, Xing frame without LAME tag") << AlbumFormat::Mp3XingOnly << 3 << false;
+    // Mono MPEG-1 keeps its Info frame 15 bytes nearer the header than stereo does.
+    QTest::newRow("mp3 mono") << AlbumFormat::Mp3Mono << 3 << false;
+    QTest::newRow("mp3 mono, 12 pieces") << AlbumFormat::Mp3Mono << 12 << false;
 }
 
 void TestSplitterRun::piecesMakeTheAlbum()

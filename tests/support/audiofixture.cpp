@@ -98,11 +98,13 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     case AlbumFormat::Mp3Cbr:
     case AlbumFormat::Mp3Vbr:
     case AlbumFormat::Mp3NoInfo:
-    case AlbumFormat::Mp3XingOnly: {
-        const QStringList mode = format == AlbumFormat::Mp3Cbr ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
-                                 : format == AlbumFormat::Mp3NoInfo
-                                     ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
-                                     : QStringList{u"-V"_s, u"2"_s};
+    case AlbumFormat::Mp3XingOnly:
+    case AlbumFormat::Mp3Mono: {
+        const QStringList mode =
+            format == AlbumFormat::Mp3Cbr      ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
+            : format == AlbumFormat::Mp3NoInfo ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
+            : format == AlbumFormat::Mp3Mono   ? QStringList{u"-m"_s, u"m"_s, u"--cbr"_s, u"-b"_s, u"96"_s}
+                                               : QStringList{u"-V"_s, u"2"_s};
         encoded = run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
         if (encoded && format == AlbumFormat::Mp3XingOnly) {
             QFile file(album.path);

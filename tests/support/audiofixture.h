@@ -18,6 +18,7 @@ enum class AlbumFormat
     Mp3FfmpegVbr, // ffmpeg's libmp3lame -q:a 2
     Mp3NoInfo,    // lame -t --cbr -b 128: no Info frame, so no delay or padding told
     Mp3XingOnly,  // lame -V 2 with its LAME tag blanked: a Xing frame that tells no delay, as older encoders wrote
+    Mp3Mono,      // lame -m m --cbr -b 96: MPEG-1 mono, whose Info frame sits nearer the header
     Ogg           // oggenc -q 5
 };
 
@@ -39,8 +40,8 @@ struct Album
 [[nodiscard]] double trackTone(int track);
 
 // Writes an album of consecutive tracks of notes over a faint noise floor, all of it silent for a moment now and then,
-// track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz stereo. Nothing when a tool fails. Track i
-// plays trackTone(firstTone + i), so albums made with different firstTone can be told apart.
+// track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz stereo (mono for Mp3Mono). Nothing when a
+// tool fails. Track i plays trackTone(firstTone + i), so albums made with different firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                              const QString &baseName = QStringLiteral("album"), int firstTone = 0);
 
