@@ -83,6 +83,17 @@ private slots:
             << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s, u"03 Band - Three.mp3"_s}
             << QList<int>{0, 1, 2};
 
+        // Only the sheet's first track can hide a track before it: a later file's lead-in, however long, joins that
+        // file's first track.
+        const AudioFileLayout leadIn{u"Side 2.mp3"_s, AlbumFormat::Mp3Cbr, {12.0, 1.6, 1.6}, 4};
+        QTest::newRow("long lead-in of a later file")
+            << QList<AudioFileLayout>{sideA, leadIn}
+            << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
+               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
+               u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T4%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T5%\n"_s
+            << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
+            << QList<int>{0, 1, 4, 6};
+
         // Up to ten seconds before track 1 is its lead-in; more is a hidden track, a piece of its own.
         const QString pregapSheet = u"PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n"
                                     u" INDEX 00 00:00:00\n INDEX 01 %T2%\nTRACK 02 AUDIO\n TITLE \"Two\"\n"
