@@ -61,8 +61,9 @@ public:
 
     void awakeFromNib();
 
-    // Cue sheet import. The sheet's text operations (linesInFileAtPath, cleanedString, searchAudioInLines) and the
-    // file-name cleaning (cleanedFilename) live in the core under those names, where the command line shares them.
+    // Cue sheet import. The sheet's text operations (cleanedString, searchAudioInLines) and the file-name cleaning
+    // (cleanedFilename) live in the core under those names, where the command line shares them. The sheet's lines
+    // come from readCueFileBytes and linesInText: a call from path to lines alone would drop the read error.
     void readCueFile();
 
     // Splitting

@@ -1,6 +1,7 @@
 #include "components/splitter/splitterrun.h"
 
 #include "components/splitter/splittercommand.h"
+#include "components/tags/frontrewrite.h"
 #include "core/audio/audiolength.h"
 #include "core/audio/mpegstream.h"
 #include "core/audio/oggpiece.h"
@@ -396,6 +397,20 @@ qint64 SplitterRun::State::streamSample(qint64 hundredths) const
         lost += stretch.from < sample ? stretch.lostSamples : 0;
     return sample - lost;
 }
+
+namespace {
+
+// The stamp is taken before the piece is read, so that a piece changed meanwhile is left alone.
+bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, int padding)
+{
+    const auto stamp = stampOf(path);
+    if (!stamp)
+        return false;
+    const auto plan = silencePrimedFront(path, piece, delay, padding);
+    return plan && rewriteFront(path, *stamp, *plan).ok;
+}
+
+} // namespace
 
 // The splitter's LAME header of an MP3 piece, made right for gapless players. The last piece would keep the
 // encoder's padding of the album at its end, unless told; a joined album's header speaks for its first part only, so

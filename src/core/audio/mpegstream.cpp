@@ -1,6 +1,5 @@
 #include "core/audio/mpegstream.h"
 
-#include "components/tags/frontrewrite.h"
 #include "core/audio/filebytes.h"
 #include "core/audio/id3size.h"
 
@@ -336,16 +335,15 @@ bool setGaplessInfo(const QString &path, const MpegStream &piece, int delay, int
     return file.seek(piece.infoFrameOffset) && file.write(frame) == frame.size() && file.flush();
 }
 
-bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, int padding)
+std::optional<FrontPlan> silencePrimedFront(const QString &path, const MpegStream &piece, int delay, int padding)
 {
-    const auto stamp = stampOf(path);
     QFile file(path);
-    if (!stamp || !fitsInfoFrame(piece, delay, padding) || !file.open(QIODevice::ReadOnly))
-        return false;
+    if (!fitsInfoFrame(piece, delay, padding) || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
     const QByteArray tags = file.read(piece.infoFrameOffset);
     QByteArray info = file.read(piece.infoFrameSize);
     if (tags.size() != piece.infoFrameOffset || info.size() != piece.infoFrameSize || !(quint8(info[1]) & 1))
-        return false;
+        return std::nullopt;
     file.close();
     // A frame of its header and zeros (one without a checksum, as checked above) takes nothing from the reservoir
     // and holds no spectrum.
@@ -371,7 +369,7 @@ bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, i
         setId3v2BodySize(tag, tag.size() - id3v2HeaderSize);
         return tag + info + silence;
     };
-    return rewriteFront(path, *stamp, plan).ok;
+    return plan;
 }
 
 } // namespace velvane

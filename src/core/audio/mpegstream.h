@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/audio/frontplan.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -72,7 +74,10 @@ struct MpegStream
 [[nodiscard]] bool setGaplessInfo(const QString &path, const MpegStream &piece, int delay, int padding);
 // The same, with a silent frame put in behind the Info frame, for a piece that must play from its first frame's
 // first sample: a gapless decoder skips its own delay in any case, and now skips it in the silence. That frame
-// leaves the decoder as it was at the start of the album, so the piece decodes as the album does.
-[[nodiscard]] bool primeWithSilence(const QString &path, const MpegStream &piece, int delay, int padding);
+// leaves the decoder as it was at the start of the album, so the piece decodes as the album does. This only plans
+// the piece's new front; writing it is the caller's. Nothing when the piece has no LAME tag, the values do not fit,
+// or it cannot be read.
+[[nodiscard]] std::optional<FrontPlan> silencePrimedFront(const QString &path, const MpegStream &piece, int delay,
+                                                          int padding);
 
 } // namespace velvane

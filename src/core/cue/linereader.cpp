@@ -1,7 +1,5 @@
 #include "core/cue/linereader.h"
 
-#include "core/cue/cuetextdecoder.h"
-
 #include <QFile>
 #include <QFileInfo>
 
@@ -81,14 +79,6 @@ CueFileBytes readCueFileBytes(const QString &path)
     if (bytes.size() > cueSheetSizeLimit)
         return {{}, u"Too large for a cue sheet (over %1 MB)"_s.arg(cueSheetSizeLimit >> 20)};
     return {bytes, {}};
-}
-
-QStringList linesInFileAtPath(const QString &path)
-{
-    const CueFileBytes read = readCueFileBytes(path);
-    if (!read.ok())
-        return {};
-    return linesInText(decodeCueSheet(read.bytes));
 }
 
 } // namespace velvane

@@ -15,11 +15,10 @@ struct CueFileBytes
     [[nodiscard]] bool ok() const { return error.isEmpty(); }
 };
 
-// The sheet's non-blank lines, each without leading white space; empty when unreadable.
-[[nodiscard]] QStringList linesInFileAtPath(const QString &path);
 // Sheets run to kilobytes; what is larger, or is no regular file, is refused unread.
 inline constexpr qint64 cueSheetSizeLimit = 16 << 20;
 [[nodiscard]] CueFileBytes readCueFileBytes(const QString &path);
+// The sheet's non-blank lines, each without leading white space.
 [[nodiscard]] QStringList linesInText(const QString &text);
 
 } // namespace velvane

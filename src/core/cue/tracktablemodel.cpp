@@ -32,11 +32,6 @@ TrackTableModel::TrackTableModel(TrackList &tracks, QObject *parent)
     , m_tracks(tracks)
 {}
 
-QStringList TrackTableModel::columnIdentifiers()
-{
-    return identifiers();
-}
-
 QString TrackTableModel::identifier(int column) const
 {
     return identifiers().value(column);

@@ -18,7 +18,6 @@ public:
     // The audio file each track is cut from, by name; worth showing only for a sheet of several files.
     static constexpr int kFileColumn = 5;
 
-    [[nodiscard]] static QStringList columnIdentifiers();
     [[nodiscard]] QString identifier(int column) const;
 
     [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;

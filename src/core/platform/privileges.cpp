@@ -1,6 +1,6 @@
 #include "core/platform/privileges.h"
 
-#include "core/startup/startuplog.h"
+#include "core/platform/platformlog.h"
 
 #include <QProcess>
 
@@ -49,7 +49,7 @@ public:
         process.setStandardInputFile(QProcess::nullDevice());
         process.start(m_program, call.arguments);
         if (!process.waitForStarted(-1)) {
-            qCWarning(lcStartup) << "cannot run" << m_program << process.errorString();
+            qCWarning(lcPlatform) << "cannot run" << m_program << process.errorString();
             return pkexecResult(false, -1, {}, commands.size());
         }
         // Waits through the password prompt and the commands; the user interface is meant to be held meanwhile.
@@ -57,7 +57,7 @@ public:
         const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         const QByteArray errors = process.readAllStandardError().trimmed();
         if (!errors.isEmpty())
-            qCWarning(lcStartup).noquote() << QString::fromLocal8Bit(errors);
+            qCWarning(lcPlatform).noquote() << QString::fromLocal8Bit(errors);
         return pkexecResult(true, exitCode, process.readAllStandardOutput(), commands.size());
     }
 
@@ -83,7 +83,7 @@ PrivilegedRun runDirectly(const QList<PrivilegedCommand> &commands)
             process.waitForFinished(-1);
             outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         } else {
-            qCWarning(lcStartup) << "cannot run" << command.program << process.errorString();
+            qCWarning(lcPlatform) << "cannot run" << command.program << process.errorString();
         }
         run.outcomes.append(outcome);
     }

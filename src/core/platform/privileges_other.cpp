@@ -1,6 +1,6 @@
 #include "core/platform/privileges.h"
 
-#include "core/startup/startuplog.h"
+#include "core/platform/platformlog.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -20,7 +20,7 @@ public:
         if (geteuid() == 0)
             return runDirectly(commands);
 #endif
-        qCWarning(lcStartup) << "no way to obtain administrator rights here; start velvane as root to install";
+        qCWarning(lcPlatform) << "no way to obtain administrator rights here; start velvane as root to install";
         return {Authorisation::Unavailable, {}};
     }
 };

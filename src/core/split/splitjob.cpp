@@ -49,8 +49,7 @@ void show(Job &job, const PiecePlan &piece)
     if (job.shown == &piece)
         return;
     job.shown = &piece;
-    job.summary.lastOutputName = piece.name.fileName(1, 0);
-    job.progress.showProcessing(job.summary.lastOutputName);
+    job.progress.showProcessing(piece.name.fileName(1, 0));
 }
 
 void report(Job &job, const PiecePlan &piece, TrackOutcome outcome)

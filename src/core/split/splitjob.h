@@ -19,7 +19,6 @@ struct TrackOutcome
 struct SplitSummary
 {
     QList<TrackOutcome> tracks;
-    QString lastOutputName; // the last track's output name as shown by showProcessing
 
     [[nodiscard]] QList<int> failedNumbers() const;
     [[nodiscard]] bool allSucceeded() const { return failedNumbers().isEmpty(); }

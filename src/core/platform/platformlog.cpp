@@ -1,0 +1,3 @@
+#include "core/platform/platformlog.h"
+
+Q_LOGGING_CATEGORY(lcPlatform, "velvane.platform")
