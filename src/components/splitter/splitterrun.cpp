@@ -3,6 +3,7 @@
 #include "components/splitter/splittercommand.h"
 #include "components/tags/frontrewrite.h"
 #include "core/audio/audiolength.h"
+#include "core/audio/filebytes.h"
 #include "core/audio/mpegstream.h"
 #include "core/audio/oggpiece.h"
 #include "core/audio/oggstream.h"
@@ -521,11 +522,10 @@ QString SplitterRun::State::finishPiece(int index, const QString &path)
 SplitterRun::State::OggCheck SplitterRun::State::checkOggPiece(int index, const QString &path) const
 {
     OggCheck check;
-    QFile file(path);
-    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
-    if (!mapped)
+    const FileBytes bytes(path);
+    if (bytes.isEmpty())
         return check;
-    const QByteArrayView data(mapped, file.size());
+    const QByteArrayView data = bytes.data();
     check.piece = inspectOggVorbisPiece(data);
     if (check.piece.damagedAt < 0 && check.piece.length)
         check.place = placeOggPiece(data, albumOgg, pieceSpan(index).first);
@@ -541,15 +541,11 @@ void SplitterRun::State::fitOggPiece(int index, const QString &path)
     const auto [from, to] = pieceSpan(index);
     if (!place || (!piece.holes && place->start + piece.startTrim == from && piece.length->samples == to - from))
         return;
-    QFile file(path);
-    const uchar *mapped = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
-    if (!mapped)
+    const FileBytes bytes(path);
+    if (bytes.isEmpty())
         return;
-    const QByteArrayView data(mapped, file.size());
-    QFile albumFile(audio);
-    const uchar *albumMapped = albumFile.open(QIODevice::ReadOnly) ? albumFile.map(0, albumFile.size()) : nullptr;
-    const QByteArrayView albumData = albumMapped ? QByteArrayView(albumMapped, albumFile.size()) : QByteArrayView();
-    const auto rebuilt = rebuildOggPiece(data, albumData, albumOgg, *place, from, to);
+    const FileBytes albumBytes(audio);
+    const auto rebuilt = rebuildOggPiece(bytes.data(), albumBytes.data(), albumOgg, *place, from, to);
     if (!rebuilt)
         return;
     // Written beside it under a name no piece has, then put in its place; not synced, as nothing in the work folder
