@@ -69,6 +69,13 @@ void checkReading(const velvane::CueReading &reading, const QString &cuePath, qs
     require(files.size() == reading.audioFiles.size(), "the sheet's files are the tracks' files, each once",
             reading.audioFiles.join(u'|'));
 
+    const velvane::SheetAlbum &album = reading.sheetAlbum;
+    for (const QString &value : {album.title, album.performer, album.songwriter, album.date, album.genre, album.catalog,
+                                 album.comment, album.replayGainGain, album.replayGainPeak})
+        require(isCleaned(value), "the album's values are cleaned at both ends", value);
+    require(album.discNumber >= 0 && album.discNumber <= 999 && album.totalDiscs >= 0 && album.totalDiscs <= 999,
+            "a disc number is none or a plausible count");
+
     // Neither check may crash or overflow, whatever the times say.
     (void)velvane::checkStartTimes(reading.tracks, false);
     (void)velvane::checkStartTimes(reading.tracks, true);
@@ -98,7 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     file.close();
     const velvane::CueReading fromFile = velvane::readCueSheet(path);
     require(fromFile.tracks == fromBytes.tracks && fromFile.audioFiles == fromBytes.audioFiles &&
-                fromFile.destination == fromBytes.destination && fromFile.album == fromBytes.album,
+                fromFile.destination == fromBytes.destination && fromFile.album == fromBytes.album &&
+                fromFile.sheetAlbum.title == fromBytes.sheetAlbum.title &&
+                fromFile.sheetAlbum.discNumber == fromBytes.sheetAlbum.discNumber,
             "a file reads as its bytes do");
     require(fromFile.audio.has_value() == fromBytes.audio.has_value() &&
                 (!fromFile.audio ||

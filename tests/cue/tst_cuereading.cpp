@@ -30,6 +30,8 @@ private slots:
     void lines();
     void sheets_data();
     void sheets();
+    void albumHeader_data();
+    void albumHeader();
     void startTimes_data();
     void startTimes();
     void unicodeForms_data();
@@ -98,6 +100,64 @@ void CueReadingTest::sheets_data()
         << QStringList{u"performer=Band|index=00:00:00|file=/m/01 One.mp3"_s,
                        u"performer=Band|index=00:01:20|file=/m/02 Two.flac"_s}
         << u"01 One.mp3"_s << false;
+    QTest::newRow("a track's songwriter, ISRC and ReplayGain; the album's lines are not a track's")
+        << u"SONGWRITER Al\nREM REPLAYGAIN_TRACK_GAIN -1 dB\nTRACK 01\nSONGWRITER \"Bo\"\nisrc GBAYE0000351\n"
+           u"rem  replaygain_track_gain\t-7.20 dB\nREM REPLAYGAIN_TRACK_PEAK 0.98\nREM\nREM DATE 1978\nTRACK 02"_s
+        << QStringList{u"performer=|songwriter=Bo|isrc=GBAYE0000351|replaygain_track_gain=-7.20 dB|"
+                       u"replaygain_track_peak=0.98"_s}
+        << QString() << false;
+}
+
+// The album as "key=value|...": title, performer, songwriter, date, genre, catalog, comment, disc ("n/total"),
+// gain ("gain/peak"); keys not given are empty.
+void CueReadingTest::albumHeader_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("album");
+
+    QTest::newRow("every field, quoted or not, any case")
+        << u"REM GENRE \"Hard Rock\"\nrem date 1978\nREM  COMMENT \"ExactAudioCopy v1.6\"\nCATALOG 0077774600125\n"
+           u"PERFORMER \"Queen\"\nSONGWRITER Mercury\nTITLE \"Jazz\"\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
+           u"REM REPLAYGAIN_ALBUM_GAIN -8.12 dB\nREM REPLAYGAIN_ALBUM_PEAK 1.000000\nFILE \"a.mp3\" MP3\nTRACK 01 "
+           u"AUDIO\n"
+           u"TITLE Mustapha\nPERFORMER Freddie\nREM DATE 1979\nREM DISCNUMBER 2\nCATALOG 1"_s
+        << u"title=Jazz|performer=Queen|songwriter=Mercury|date=1978|genre=Hard Rock|catalog=0077774600125|"
+           u"comment=ExactAudioCopy v1.6|disc=1/2|gain=-8.12 dB/1.000000"_s;
+    QTest::newRow("disc number with its total; a later total wins")
+        << u"REM DISCNUMBER 2/3\nREM TOTALDISCS 4"_s << u"disc=2/4"_s;
+    QTest::newRow("disc number with its total, an earlier total kept")
+        << u"REM TOTALDISCS 4\nREM DISCNUMBER \"2 / 3\""_s << u"disc=2/4"_s;
+    QTest::newRow("bad numbers are none") << u"REM DISCNUMBER abc\nREM TOTALDISCS 99999999999"_s << u"disc=0/0"_s;
+    QTest::newRow("more bad numbers") << u"REM DISCNUMBER 1000\nREM TOTALDISCS -2"_s << u"disc=0/0"_s;
+    QTest::newRow("a half-bad pair is none") << u"REM DISCNUMBER 2/x\nREM TOTALDISCS \u0663"_s << u"disc=0/0"_s;
+    QTest::newRow("REM glued to its key, keys that only begin alike, bare keywords")
+        << u"REMDATE 1978\nREM DATES 1979\nREM GENRE\nTITLE\nPERFORMER\nREM"_s << QString();
+    const QString longValue(300, u'x');
+    QTest::newRow("long, NUL and markup values kept as written")
+        << u"TITLE \""_s + longValue + u"\"\nPERFORMER <b>A</b>&amp;\nREM COMMENT a\u0000b"_s
+        << u"title="_s + longValue + u"|performer=<b>A</b>&amp;|comment=a\u0000b"_s;
+}
+
+void CueReadingTest::albumHeader()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QString, album);
+    const velvane::SheetAlbum read =
+        velvane::cueReadingFromLines(u"/m/live.cue"_s, velvane::linesInText(sheet)).sheetAlbum;
+    const velvane::TrackEntry expected = tracksFrom({album}).constFirst();
+    const auto value = [&](const char16_t *key) {
+        return expected.value(QString::fromUtf16(key));
+    };
+    QCOMPARE(read.title, value(u"title"));
+    QCOMPARE(read.performer, value(u"performer"));
+    QCOMPARE(read.songwriter, value(u"songwriter"));
+    QCOMPARE(read.date, value(u"date"));
+    QCOMPARE(read.genre, value(u"genre"));
+    QCOMPARE(read.catalog, value(u"catalog"));
+    QCOMPARE(read.comment, value(u"comment"));
+    QCOMPARE(u"%1/%2"_s.arg(read.discNumber).arg(read.totalDiscs),
+             value(u"disc").isEmpty() ? u"0/0"_s : value(u"disc"));
+    QCOMPARE(read.replayGainGain + u'/' + read.replayGainPeak, value(u"gain").isEmpty() ? u"/"_s : value(u"gain"));
 }
 
 void CueReadingTest::sheets()

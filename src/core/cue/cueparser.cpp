@@ -2,6 +2,7 @@
 #include "core/cue/audiolookup.h"
 #include "core/cue/cleanedstring.h"
 #include "core/cue/cuepaths.h"
+#include "core/cue/remfield.h"
 
 using namespace Qt::StringLiterals;
 
@@ -42,6 +43,12 @@ public:
             startTrack();
         else if (startsWithKeyword(line, u"FILE"))
             m_file = fileOnFileLine(line, m_folder);
+        else if (startsWithKeyword(line, u"SONGWRITER"))
+            takeTrackValue(u"songwriter"_s, valueFrom(line, 11));
+        else if (startsWithKeyword(line, u"ISRC"))
+            takeTrackValue(u"isrc"_s, valueFrom(line, 5));
+        else if (const std::optional<RemField> field = remField(line))
+            takeRemField(*field);
     }
 
     [[nodiscard]] TrackList finish()
@@ -62,6 +69,14 @@ private:
     {
         if (m_inTrack)
             m_pending.insert(key, value);
+    }
+
+    void takeRemField(const RemField &field)
+    {
+        if (field.key == u"REPLAYGAIN_TRACK_GAIN")
+            takeTrackValue(u"replaygain_track_gain"_s, field.value);
+        else if (field.key == u"REPLAYGAIN_TRACK_PEAK")
+            takeTrackValue(u"replaygain_track_peak"_s, field.value);
     }
 
     void takePerformer(const QString &value)

@@ -4,6 +4,7 @@
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuetextdecoder.h"
 #include "core/cue/linereader.h"
+#include "core/cue/sheetalbumreading.h"
 
 #include <QSet>
 
@@ -24,6 +25,7 @@ CueReading cueReadingFromLines(const QString &cuePath, const QStringList &lines)
     reading.album = lastPathComponent(destination);
     reading.audio = searchAudioInLines(lines, cuePath);
     reading.tracks = parseTrackLines(lines, cuePath);
+    reading.sheetAlbum = sheetAlbumFromLines(lines);
     QSet<QString> seen;
     for (const TrackEntry &track : std::as_const(reading.tracks)) {
         const auto file = track.constFind(u"file"_s);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/cue/audiolookup.h"
+#include "core/cue/sheetalbum.h"
 #include "core/cue/trackentry.h"
 #include "core/encoding/encodingcatalog.h"
 
@@ -28,6 +29,7 @@ struct CueReading
     QString album;                  // the last component of destination
     std::optional<AudioFile> audio; // the first usable MP3 or Ogg FILE line
     TrackList tracks;
+    SheetAlbum sheetAlbum;
     QStringList audioFiles;         // the tracks' distinct "file" values, in sheet order
     QString encoding;               // what the sheet was read with; empty when it could not be read
     QString error;                  // why the sheet could not be read; empty when it was
