@@ -1,9 +1,11 @@
 #include "import_cue/import_cue.h"
 
 #include "components/tags/tagapi.h"
+#include "core/cover/coversearch.h"
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"
+#include "import_cue/coverpanel.h"
 #include "import_cue/encodingpicker.h"
 #include "import_cue/preferences.h"
 #include "import_cue/splitsession.h"
@@ -75,6 +77,9 @@ import_cue::import_cue(QMainWindow *mainWindow, QDialog *statusSheet, QDialog *f
         field->setDelegate(this);
     m_encoding = new EncodingPicker(
         m_main->encoding, [this](const velvane::TextEncoding &encoding) { return readAgainWith(encoding); }, this);
+    m_cover = new CoverPanel(m_main->albumLayout, m_main->mainLayout,
+                             m_main->mainLayout->indexOf(m_main->albumGroup) + 1, m_services.openPanel, this);
+    m_cover->placeInTabOrderAfter(genre);
     setUpTable();
     connectMainActions();
     connectSplitActions();
@@ -96,6 +101,17 @@ void import_cue::setUpTable()
     table->setWordWrap(false);
     table->setTextElideMode(Qt::ElideRight);
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, true);
+    setUpSheetColumns();
+}
+
+void import_cue::setUpSheetColumns()
+{
+    // A column hidden until now has no width of its own yet.
+    for (const int column : {velvane::TrackTableModel::kComposerColumn, velvane::TrackTableModel::kIsrcColumn}) {
+        table->setColumnHidden(column, !m_model->isFilled(column));
+        if (!table->isColumnHidden(column))
+            table->resizeColumnToContents(column);
+    }
 }
 
 void import_cue::connectMainActions()
@@ -154,16 +170,46 @@ void import_cue::awakeFromNib()
     genre->addItem(QStringLiteral("(none)"), QString());
     for (const QString &name : std::as_const(genres))
         genre->addItem(name, name);
-    showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate()));
+    const velvane::AlbumFields start = velvane::albumFieldsForSheet(QDate::currentDate());
+    album_year->setText(start.year);
+    selectGenre(start.genre);
 }
 
-void import_cue::showAlbumFields(const velvane::AlbumFields &fields)
+void import_cue::showAlbumFields(const velvane::AlbumFields &fields, bool keepEdits)
 {
-    album_year->setText(fields.year);
-    const int index = fields.genre.isEmpty()
-                          ? 0
-                          : genre->findData(fields.genre, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    genre->setCurrentIndex(qMax(0, index));
+    const bool titleKept = keepEdits && album_title->text() != m_shownAlbum.title;
+    const bool yearKept = keepEdits && album_year->text() != m_shownAlbum.year;
+    const bool genreKept = keepEdits && genre->currentData().toString() != m_shownAlbum.genre;
+    if (!titleKept)
+        album_title->setText(fields.title);
+    if (!yearKept)
+        album_year->setText(fields.year);
+    if (!genreKept)
+        selectGenre(fields.genre);
+    m_shownAlbum = {album_title->text(), album_year->text(), genre->currentData().toString()};
+}
+
+void import_cue::selectGenre(const QString &name)
+{
+    constexpr int addedForAlbum = Qt::UserRole + 1;
+    for (int i = genre->count() - 1; i > 0; --i) {
+        if (genre->itemData(i, addedForAlbum).toBool() && genre->itemData(i).toString() != name)
+            genre->removeItem(i);
+    }
+    if (name.isEmpty()) {
+        genre->setCurrentIndex(0);
+        return;
+    }
+    int index = genre->findData(name, Qt::UserRole, Qt::MatchFixedString);
+    if (index < 0) {
+        // In its place in the sorted list, after the entry that writes no genre.
+        index = 1;
+        while (index < genre->count() && QString::compare(genre->itemText(index), name, Qt::CaseSensitive) < 0)
+            ++index;
+        genre->insertItem(index, name, name);
+        genre->setItemData(index, true, addedForAlbum);
+    }
+    genre->setCurrentIndex(index);
 }
 
 QString import_cue::yearHint()
@@ -215,13 +261,12 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
     _tabData = reading.tracks;
     _filePath = path;
-    // The destination and the album come from the sheet's place, which no encoding changes; they may be
-    // the user's by now, as may an audio file chosen by hand.
-    if (!encoding) {
+    // The destination comes from the sheet's place, which no encoding changes; it may be the user's by now, as may
+    // an audio file chosen by hand. The sheet's own title and genre are its text, which another encoding reads
+    // differently, so they follow it unless the user changed them.
+    if (!encoding)
         home_dir->setText(reading.destination);
-        album_title->setText(reading.album);
-        showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate()));
-    }
+    showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate(), reading.album, reading.sheetAlbum), encoding);
     const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
     if (reading.audio && !audioChosenByHand) {
         mp3_file->setText(reading.audio->path);
@@ -239,6 +284,9 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     m_model->reload();
     table->resizeColumnsToContents();
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
+    setUpSheetColumns();
+    if (!encoding)
+        m_cover->showFound(velvane::findAlbumCover(reading.audio ? reading.audio->path : path));
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
     m_readTracks = reading.tracks;
     m_encoding->show(reading, !encoding);

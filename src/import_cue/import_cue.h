@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/cue/trackentry.h"
+#include "core/split/albumfields.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
 #include "dialogs/openpanel.h"
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class CoverPanel;
 class EncodingPicker;
 class MyTextField;
 class QComboBox;
@@ -33,7 +35,6 @@ class statusFenster;
 } // namespace Ui
 
 namespace velvane {
-struct AlbumFields;
 struct CueReading;
 struct TextEncoding;
 class TrackTableModel;
@@ -132,7 +133,11 @@ private:
     // With an encoding, the current sheet is read again with it: only what its text says changes.
     void applyCueReading(const QString &path, const velvane::TextEncoding *encoding = nullptr);
     void readTypedCue();
-    void showAlbumFields(const velvane::AlbumFields &fields);
+    // Read again in another encoding, a field the user changed since keeps the change.
+    void showAlbumFields(const velvane::AlbumFields &fields, bool keepEdits);
+    // Selects the genre by name in any case; one the list lacks is added to it until the next sheet is read.
+    void selectGenre(const QString &name);
+    void setUpSheetColumns();
     [[nodiscard]] static QString yearHint();
     [[nodiscard]] bool readAgainWith(const velvane::TextEncoding &encoding);
     void commitOpenEdit();
@@ -157,7 +162,9 @@ private:
     AudioSource m_audioSource = AudioSource::Earlier;
     QStringList m_sheetAudioFiles; // every audio file the current sheet names, in its order
     EncodingPicker *m_encoding = nullptr;
-    velvane::TrackList m_readTracks; // the tracks as read, to tell whether the table was edited since
+    CoverPanel *m_cover = nullptr;
+    velvane::AlbumFields m_shownAlbum; // as the last sheet read put them, the genre by its item's data
+    velvane::TrackList m_readTracks;   // the tracks as read, to tell whether the table was edited since
     bool m_quitConfirmed = false;
 
     ControllerServices m_services;

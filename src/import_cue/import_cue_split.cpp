@@ -4,6 +4,7 @@
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
 #include "core/split/starttimes.h"
+#include "import_cue/coverpanel.h"
 #include "import_cue/preferences.h"
 #include "import_cue/sheetguard.h"
 #include "import_cue/splitsession.h"
@@ -155,6 +156,8 @@ void import_cue::startSplit()
     settings.album = album_title->text();
     if (const QString chosenGenre = genre->currentData().toString(); !chosenGenre.isEmpty())
         settings.genre = chosenGenre;
+    if (settings.writeTags)
+        settings.cover = m_cover->cover();
 
     const int count = int(_tabData.size());
     statusBar->setValue(0);

@@ -1,6 +1,8 @@
 #include "controllerfixture.h"
 
+#include "coverview/coverview.h"
 #include "MyTextField/mytextfield.h"
+#include "support/pictures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,12 +10,14 @@
 #include <QDate>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -37,6 +41,25 @@ bool uniqueMnemonics(const QStringList &texts)
         }
     }
     return true;
+}
+
+void dropFile(QWidget *target, const QString &path)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPointF centre = QRectF(target->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+QByteArray sheetWith(const QString &header, const QString &secondTrackLine = {})
+{
+    return (header + QStringLiteral("FILE \"album.mp3\" MP3\nTRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                                    "TRACK 02 AUDIO\nTITLE \"Two\"\n%1\nINDEX 01 01:00:00\n")
+                         .arg(secondTrackLine))
+        .toUtf8();
 }
 
 } // namespace
@@ -70,7 +93,7 @@ private slots:
         f.readCue(cue); // a second read replaces, never doubles
 
         QCOMPARE(f.controller.home_dir->text(), folder);
-        QCOMPARE(f.controller.album_title->text(), u"Live 1999"_s);
+        QCOMPARE(f.controller.album_title->text(), u"Live Album"_s);
         QCOMPARE(f.interface.mainWindow()->windowTitle(), u"live.cue – Velvane"_s);
         QCOMPARE(f.controller.mp3_file->text(), folder + u"/Live Album.mp3"_s);
         QAbstractItemModel *model = f.controller.table->model();
@@ -79,7 +102,7 @@ private slots:
         for (int column = 0; column < model->columnCount(); ++column)
             row << model->index(1, column).data().toString();
         QCOMPARE(row, (QStringList{u"2"_s, u"The Band feat. Guest"_s, u" - "_s, u"Second Song"_s, u"04:00:12"_s,
-                                   u"Live Album.mp3"_s}));
+                                   u"Live Album.mp3"_s, QString(), QString()}));
         QVERIFY(f.controller.table->isColumnHidden(5)); // one audio file: no File column
 
         // Performer, title and start time take edits; the number and the file do not, and the separator between
@@ -92,8 +115,8 @@ private slots:
             if (flags & Qt::ItemIsEnabled)
                 reachable << column;
         }
-        QCOMPARE(editable, (QList<int>{1, 3, 4}));
-        QCOMPARE(reachable, (QList<int>{0, 1, 3, 4, 5}));
+        QCOMPARE(editable, (QList<int>{1, 3, 4, 6, 7}));
+        QCOMPARE(reachable, (QList<int>{0, 1, 3, 4, 5, 6, 7}));
         QVERIFY(model->setData(model->index(0, 3), u"  New: Title \""_s));
         QCOMPARE(f.controller._tabData.at(0).value(u"title"_s), u"  New: Title \""_s);
 
@@ -110,7 +133,8 @@ private slots:
         QVERIFY(notice->isHidden());
     }
 
-    // Each sheet read starts from this year and Techno; the year field takes a year or nothing, and says so.
+    // Each sheet read starts again from its own genre and this year; the year field takes a year or nothing, and
+    // says so.
     void yearAndGenreStartAfreshAndTheYearIsAYear()
     {
         QTemporaryDir dir;
@@ -124,7 +148,7 @@ private slots:
         f.controller.genre->setCurrentText(u"Jazz"_s);
         f.controller.album_year->setText(u"1998"_s);
         f.readCue(second);
-        QCOMPARE(f.controller.genre->currentText(), u"Techno"_s);
+        QCOMPARE(f.controller.genre->currentText(), u"Electronic"_s);
         QCOMPARE(f.controller.album_year->text(), QString::number(QDate::currentDate().year()));
 
         QLineEdit *year = f.controller.album_year;
@@ -224,6 +248,136 @@ private slots:
         table->setCurrentIndex(table->model()->index(0, 1));
         QTest::keyClick(table, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), window->findChild<QWidget *>(u"numberFiles"_s));
+    }
+
+    // The sheet's TITLE, REM DATE and REM GENRE fill the album fields, the genre matched in any case; one the list
+    // lacks joins it for that album alone. What the sheet leaves out starts from the folder's name, this year and
+    // Techno.
+    void albumFieldsFromTheSheet_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<QString>("genre");
+        QTest::addColumn<bool>("added");
+        const QString folder = u"Queen - Jazz (1978) [MP3]"_s;
+        const QString thisYear = QString::number(QDate::currentDate().year());
+        QTest::newRow("all three") << u"TITLE \"Jazz\"\nREM DATE 1978\nREM GENRE Rock\n"_s << u"Jazz"_s << u"1978"_s
+                                   << u"Rock"_s << false;
+        QTest::newRow("genre in another case, a whole date")
+            << u"REM GENRE \"hip-HOP\"\nREM DATE 1978-11-10\n"_s << folder << u"1978"_s << u"Hip-Hop"_s << false;
+        QTest::newRow("a genre the list lacks")
+            << u"REM GENRE \"Dream Pop\"\n"_s << folder << thisYear << u"Dream Pop"_s << true;
+        QTest::newRow("none of them") << QString() << folder << thisYear << u"Techno"_s << false;
+    }
+
+    void albumFieldsFromTheSheet()
+    {
+        QFETCH(QString, header);
+        QFETCH(QString, title);
+        QFETCH(QString, year);
+        QFETCH(QString, genre);
+        QFETCH(bool, added);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"Queen - Jazz (1978) [MP3]"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QString cue = folder + u"/jazz.cue"_s;
+        const QString plain = dir.filePath(u"plain.cue"_s);
+        QVERIFY(writeFile(cue, sheetWith(header)) && writeFile(plain, sheetWith({})));
+        ControllerFixture f;
+        const int genres = f.controller.genre->count();
+        f.controller.album_year->setText(u"2001"_s);
+        f.controller.genre->setCurrentText(u"Jazz"_s);
+
+        f.readCue(cue);
+        QCOMPARE(f.controller.album_title->text(), title);
+        QCOMPARE(f.controller.album_year->text(), year);
+        QCOMPARE(f.controller.genre->currentText(), genre);
+        QCOMPARE(f.controller.genre->currentData().toString(), genre);
+        QCOMPARE(f.controller.genre->count(), genres + int(added));
+        for (int i = 2; i < f.controller.genre->count(); ++i)
+            QVERIFY(QString::compare(f.controller.genre->itemText(i - 1), f.controller.genre->itemText(i)) < 0);
+
+        f.readCue(plain);
+        QCOMPARE(f.controller.genre->count(), genres);
+        QCOMPARE(f.controller.genre->currentText(), u"Techno"_s);
+    }
+
+    // Composer and ISRC columns show only for a sheet that fills them, and hide again for one that does not.
+    void composerAndIsrcColumns_data()
+    {
+        QTest::addColumn<QString>("trackLine");
+        QTest::addColumn<bool>("composer");
+        QTest::addColumn<bool>("isrc");
+        QTest::newRow("neither") << QString() << false << false;
+        QTest::newRow("a songwriter") << u"SONGWRITER \"Freddie Mercury\""_s << true << false;
+        QTest::newRow("an ISRC") << u"ISRC GBUM71029604"_s << false << true;
+    }
+
+    void composerAndIsrcColumns()
+    {
+        QFETCH(QString, trackLine);
+        QFETCH(bool, composer);
+        QFETCH(bool, isrc);
+        QTemporaryDir dir;
+        const QString cue = dir.filePath(u"jazz.cue"_s);
+        const QString plain = dir.filePath(u"plain.cue"_s);
+        QVERIFY(writeFile(cue, sheetWith({}, trackLine)) && writeFile(plain, sheetWith({})));
+        ControllerFixture f;
+        f.readCue(cue);
+        QTableView *table = f.controller.table;
+        QMap<QString, int> columns;
+        for (int column = 0; column < table->model()->columnCount(); ++column)
+            columns.insert(table->model()->headerData(column, Qt::Horizontal).toString(), column);
+        QCOMPARE(!table->isColumnHidden(columns.value(u"Composer"_s)), composer);
+        QCOMPARE(!table->isColumnHidden(columns.value(u"ISRC"_s)), isrc);
+        if (!trackLine.isEmpty()) {
+            const int column = columns.value(composer ? u"Composer"_s : u"ISRC"_s);
+            QCOMPARE(table->model()->index(1, column).data().toString(), trackLine.section(u' ', 1).remove(u'"'));
+            QVERIFY(table->model()->index(0, column).data().toString().isEmpty());
+        }
+        f.readCue(plain);
+        QVERIFY(table->isColumnHidden(columns.value(u"Composer"_s)));
+        QVERIFY(table->isColumnHidden(columns.value(u"ISRC"_s)));
+    }
+
+    // The cover found beside the album shows beside its fields, and what was found but is no image is told. A
+    // dropped file that is no image is told and leaves the cover as it was; the keys choose and clear it.
+    void coverBesideTheAlbumFields()
+    {
+        QTemporaryDir dir;
+        const QString cue = dir.filePath(u"jazz.cue"_s);
+        QVERIFY(writeFile(cue, sheetWith({})));
+        QVERIFY(writeFile(dir.filePath(u"Cover.jpg"_s), velvane::test::pictureBytes("JPG").first(400)));
+        QVERIFY(writeFile(dir.filePath(u"folder.png"_s), velvane::test::pictureBytes("PNG")));
+        QVERIFY(writeFile(dir.filePath(u"drawing.bmp"_s), velvane::test::pictureBytes("BMP")));
+        QVERIFY(writeFile(dir.filePath(u"other.jpg"_s), velvane::test::pictureBytes("JPG", 90, 30)));
+        ControllerFixture f;
+        auto *view = f.interface.mainWindow()->findChild<CoverView *>(u"coverView"_s);
+        auto *notice = f.interface.mainWindow()->findChild<QLabel *>(u"coverNotice"_s);
+        QVERIFY(view && notice);
+        QVERIFY(view->picture().isNull());
+
+        f.readCue(cue);
+        QCOMPARE(view->picture().size(), QSize(64, 48));
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(), u"The cover “Cover.jpg” is not embedded: it is a JPEG image cut short."_s);
+
+        dropFile(view, dir.filePath(u"drawing.bmp"_s));
+        QVERIFY2(notice->text().contains(u"“drawing.bmp”"_s), qPrintable(notice->text()));
+        QCOMPARE(view->picture().size(), QSize(64, 48));
+        dropFile(view, dir.filePath(u"other.jpg"_s));
+        QVERIFY(notice->isHidden());
+        QCOMPARE(view->picture().size(), QSize(90, 30));
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QVERIFY(view->picture().isNull());
+        f.panelChoice = dir.filePath(u"folder.png"_s);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(f.panelRequests.size(), 1);
+        QVERIFY(f.panelRequests.constFirst().types.contains(u"png"_s));
+        QCOMPARE(view->picture().size(), QSize(64, 48));
     }
 };
 

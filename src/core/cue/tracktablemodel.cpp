@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velvane {
@@ -10,7 +12,8 @@ namespace {
 
 const QStringList &identifiers()
 {
-    static const QStringList ids{u"nr"_s, u"performer"_s, u"-"_s, u"title"_s, u"index"_s, u"file"_s};
+    static const QStringList ids{u"nr"_s,    u"performer"_s, u"-"_s,          u"title"_s,
+                                 u"index"_s, u"file"_s,      u"songwriter"_s, u"isrc"_s};
     return ids;
 }
 
@@ -91,8 +94,16 @@ QVariant TrackTableModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QStringList headings{u"#"_s, u"Performer"_s, QString(), u"Title"_s, u"Start"_s, u"File"_s};
+    static const QStringList headings{u"#"_s,     u"Performer"_s, QString(),     u"Title"_s,
+                                      u"Start"_s, u"File"_s,      u"Composer"_s, u"ISRC"_s};
     return headings.value(section);
+}
+
+bool TrackTableModel::isFilled(int column) const
+{
+    const QString id = identifier(column);
+    return std::any_of(m_tracks.cbegin(), m_tracks.cend(),
+                       [&id](const TrackEntry &track) { return !track.value(id).isEmpty(); });
 }
 
 void TrackTableModel::reload()

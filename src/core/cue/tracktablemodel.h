@@ -17,6 +17,9 @@ public:
 
     // The audio file each track is cut from, by name; worth showing only for a sheet of several files.
     static constexpr int kFileColumn = 5;
+    // What the sheet's SONGWRITER and ISRC lines give each track; worth showing only when some track has one.
+    static constexpr int kComposerColumn = 6;
+    static constexpr int kIsrcColumn = 7;
 
     [[nodiscard]] QString identifier(int column) const;
 
@@ -27,6 +30,9 @@ public:
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex &index) const override;
     [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
                                       int role = Qt::DisplayRole) const override;
+
+    // True when some track holds a value under the column's identifier.
+    [[nodiscard]] bool isFilled(int column) const;
 
     // The list was replaced wholesale: views ask for every row again.
     void reload();

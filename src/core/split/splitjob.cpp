@@ -124,13 +124,18 @@ TrackOutcome keepInexact(Job &job, const PiecePlan &piece, const QString &path, 
 
 // Room enough for a piece's tags in either format: a UTF-16 ID3v2 frame or a UTF-8 Vorbis comment per text, and
 // the numbers. Room left over is padding.
-int tagRoom(const Job &job, const PiecePlan &piece)
+int tagRoom(const Job &job, const PiecePlan &piece, bool ogg)
 {
     int room = 128;
     for (const QString *text : {&piece.title, &piece.performer, &job.settings.album})
         room += 24 + 3 * int(std::min<qsizetype>(text->size(), 1 << 20));
     if (job.settings.genre)
         room += 24 + 3 * int(std::min<qsizetype>(job.settings.genre->size(), 1 << 20));
+    if (const std::optional<CoverImage> &cover = job.settings.cover) {
+        // An APIC frame holds the picture as it is; a Vorbis comment holds a whole FLAC picture block in base64.
+        const qsizetype block = 64 + cover->mimeType.size() + cover->data.size();
+        room += int(ogg ? 4 * ((block + 2) / 3) + 32 : block);
+    }
     return room;
 }
 
@@ -142,7 +147,7 @@ SplitterRunRequest runRequest(Job &job, const SourcePlan &source, const QList<co
     for (const PiecePlan *piece : pieces) {
         request.starts.append(piece->start);
         if (job.tagger)
-            request.tagRoom.append(tagRoom(job, *piece));
+            request.tagRoom.append(tagRoom(job, *piece, source.isOgg));
     }
     return request;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/cover/coverimage.h"
 #include "core/cue/trackentry.h"
 
 #include <QString>
@@ -20,7 +21,8 @@ struct SplitSettings
     bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
     int year = 0;
     QString album;
-    std::optional<QString> genre; // none: no genre is written
+    std::optional<QString> genre;    // none: no genre is written
+    std::optional<CoverImage> cover; // with tags: every piece's front cover
     // Cut each track from the audio file of its own "file" key rather than from audioFile: a sheet that names
     // several files, when nobody chose one file for all of it.
     bool filePerTrack = false;
