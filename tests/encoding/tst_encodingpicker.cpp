@@ -17,9 +17,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A Russian sheet as an old Windows ripper wrote it; its audio file's name is Cyrillic too.
-const QString russianSheet = u"PERFORMER \"Ольга Смирнова\"\r\nFILE \"Зимняя сказка.mp3\" MP3\r\n"
-                             u"TRACK 01 AUDIO\r\nTITLE \"Снегопад\"\r\nINDEX 01 00:00:00\r\n"
-                             u"TRACK 02 AUDIO\r\nTITLE \"Вальс на Неве\"\r\nINDEX 01 03:20:00\r\n"_s;
+const QString russianSheet =
+    u"PERFORMER \"Ольга Смирнова\"\r\nREM GENRE \"Шансон\"\r\nFILE \"Зимняя сказка.mp3\" MP3\r\n"
+    u"TRACK 01 AUDIO\r\nTITLE \"Снегопад\"\r\nINDEX 01 00:00:00\r\n"
+    u"TRACK 02 AUDIO\r\nTITLE \"Вальс на Неве\"\r\nINDEX 01 03:20:00\r\n"_s;
 
 QString title(const ControllerFixture &f, int row)
 {
@@ -37,7 +38,8 @@ private slots:
 };
 
 // The box lists every encoding once under its language. Picking one reads the sheet again: the user's destination,
-// album and chosen audio stay, and edits in the table go only when the user agrees.
+// album and chosen audio stay, the sheet's genre the user left alone follows, and edits in the table go only when
+// the user agrees.
 void EncodingPickerTest::pickingReadsTheSheetAgain()
 {
     QTemporaryDir dir;
@@ -80,6 +82,7 @@ void EncodingPickerTest::pickingReadsTheSheetAgain()
              dir.filePath(QString::fromLatin1(encodedWithIconv(u"Зимняя сказка.mp3"_s, u"KOI8-R"_s))));
     QCOMPARE(f.controller.home_dir->text(), u"/somewhere/else"_s);
     QCOMPARE(f.controller.album_title->text(), u"Зима"_s);
+    QCOMPARE(f.controller.genre->currentText(), QString::fromLatin1(encodedWithIconv(u"Шансон"_s, u"KOI8-R"_s)));
     QVERIFY(f.alerts.isEmpty());
 
     // An edit in the table: asked first; Cancel keeps the edit and the encoding.
