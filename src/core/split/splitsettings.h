@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cover/coverimage.h"
+#include "core/cue/sheetalbum.h"
 #include "core/cue/trackentry.h"
 
 #include <QString>
@@ -21,6 +23,9 @@ struct SplitSettings
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written
+    // What the sheet says of the album beyond the fields above: album artist, catalog, comment, discs, ReplayGain.
+    SheetAlbum sheet;
+    std::optional<CoverImage> cover; // carried into every track as its front cover
     // Cut each track from the audio file of its own "file" key rather than from audioFile: a sheet that names
     // several files, when nobody chose one file for all of it.
     bool filePerTrack = false;
