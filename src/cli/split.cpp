@@ -3,6 +3,7 @@
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
+#include "core/split/librarytags.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
 #include "core/split/starttimes.h"
@@ -125,13 +126,13 @@ int runSplitCommand(const QStringList &args)
 
     SplitSettings settings;
     // A value that means nothing is refused before the sheet is looked at, never quietly dropped or clamped.
-    settings.year = QDate::currentDate().year();
+    std::optional<int> givenYear;
     if (parser.isSet(yearOption)) {
         const std::optional<int> year = wholeNumberIn(parser.value(yearOption), 0, 9999);
         if (!year)
             return refuse(u"--year takes a year from 0 to 9999 (0 writes none), not \""_s % parser.value(yearOption) %
                           u"\"."_s);
-        settings.year = *year;
+        givenYear = *year;
     }
     if (parser.isSet(stallOption)) {
         bool ok = false;
@@ -183,9 +184,17 @@ int runSplitCommand(const QStringList &args)
 
     settings.numbered = parser.isSet(numberedOption);
     settings.writeTags = parser.isSet(tagsOption);
-    settings.album = parser.isSet(albumOption) ? parser.value(albumOption) : reading.album;
-    if (parser.isSet(genreOption) && !parser.value(genreOption).isEmpty())
-        settings.genre = parser.value(genreOption);
+    // The sheet knows its album better than its folder's name does; what is given still wins.
+    const SheetAlbum &sheetAlbum = reading.sheetAlbum;
+    settings.sheet = sheetAlbum;
+    if (parser.isSet(albumOption))
+        settings.album = parser.value(albumOption);
+    else
+        settings.album = sheetAlbum.title.isEmpty() ? reading.album : sheetAlbum.title;
+    settings.year = givenYear.value_or(yearFromSheetDate(sheetAlbum.date).value_or(QDate::currentDate().year()));
+    const QString genre = parser.isSet(genreOption) ? parser.value(genreOption) : sheetAlbum.genre;
+    if (!genre.isEmpty())
+        settings.genre = genre;
 
     TerminationSignals::install();
     StderrProgress progress;

@@ -27,6 +27,22 @@ QByteArray trackJson(const velvane::TrackEntry &track)
     return '{' + members.join(", ") + '}';
 }
 
+QByteArray countJson(int count)
+{
+    return count > 0 ? QByteArray::number(count) : QByteArrayLiteral("null");
+}
+
+QByteArray sheetAlbumJson(const velvane::SheetAlbum &album)
+{
+    return "{\"title\": " + jsonString(album.title) + ", \"albumArtist\": " + jsonString(album.performer) +
+           ", \"songwriter\": " + jsonString(album.songwriter) + ", \"date\": " + jsonString(album.date) +
+           ", \"genre\": " + jsonString(album.genre) + ", \"catalog\": " + jsonString(album.catalog) +
+           ", \"comment\": " + jsonString(album.comment) + ", \"disc\": " + countJson(album.discNumber) +
+           ", \"totalDiscs\": " + countJson(album.totalDiscs) +
+           ", \"replayGainAlbumGain\": " + jsonString(album.replayGainGain) +
+           ", \"replayGainAlbumPeak\": " + jsonString(album.replayGainPeak) + '}';
+}
+
 QByteArray readingJson(const velvane::CueReading &reading)
 {
     QByteArrayList tracks;
@@ -39,7 +55,8 @@ QByteArray readingJson(const velvane::CueReading &reading)
     const bool isOgg = reading.audio && reading.audio->isOgg;
     return "{\"destination\": " + jsonString(reading.destination) + ", \"album\": " + jsonString(reading.album) +
            ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) +
-           ", \"encoding\": " + jsonString(reading.encoding) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
+           ", \"encoding\": " + jsonString(reading.encoding) +
+           ",\n \"sheetAlbum\": " + sheetAlbumJson(reading.sheetAlbum) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
            "],\n \"foundBesideSheet\": [" + found.join(", ") + "]}\n";
 }
 

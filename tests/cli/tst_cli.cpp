@@ -51,8 +51,22 @@ private slots:
         QTest::newRow("every option, audio named relatively")
             << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 |--album|Given|--audio|-s.mp3|--dest|OUT"_s << good
             << 0
-            << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Given\nARTIST=Some Band\n"
-               u"DATE=1999\nGENRE=Techno\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
+            << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Given\nALBUMARTIST=Some Band\n"
+               u"ARTIST=Some Band\nDATE=1999\nGENRE=Techno\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
+        // Without --album, --year and --genre the sheet's own album, year and genre are taken.
+        QTest::newRow("the sheet's album data")
+            << u"CUE|--numbered|--tags|--dest|OUT"_s
+            << QByteArray("TITLE Jazz\nREM DATE 1978-11-10\nREM GENRE \"Hard Rock\"\nREM DISCNUMBER 2/3\nCATALOG 0077\n"
+                          "REM COMMENT EAC\nREM REPLAYGAIN_ALBUM_GAIN -6.5 dB\n" +
+                          good)
+                   .replace("INDEX 01 00:00:00", "SONGWRITER Ann\nISRC GBAYE0000351\nINDEX 01 00:00:00\n"
+                                                 "REM REPLAYGAIN_TRACK_PEAK 0.9")
+            << 0
+            << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Jazz\nALBUMARTIST=Some Band\n"
+               u"ARTIST=Some Band\nBARCODE=0077\nCOMMENT=EAC\nCOMPOSER=Ann\nDATE=1978\nDISCNUMBER=2/3\nGENRE=Hard "
+               u"Rock\n"
+               u"ISRC=GBAYE0000351\nREPLAYGAIN_ALBUM_GAIN=-6.5 dB\nREPLAYGAIN_TRACK_PEAK=0.9\nTITLE=Take: 1/3\n"
+               u"TRACKNUMBER=1/3\n"_s;
         QTest::newRow("splitter missing, sheet named relatively") // run in the sheet's folder
             << u"album.cue|--tags"_s << good << 1
             << u"1 of 3: Some Band - Take. 1.3.mp3 FAILED: The splitter /nonexistent/mp3splt could not be started.\n"
@@ -241,8 +255,9 @@ private slots:
         const QString folder = QDir(dir.path()).canonicalPath() + u"/Music/Live 1999"_s;
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(writeFile(folder + u"/live.cue"_s,
-                          "REM GENRE Electronic\nPERFORMER \"The Band\"\nTITLE \"Live Album\"\nFILE \"Live Album.mp3\" "
-                          "MP3\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                          "REM GENRE Electronic\nREM DATE 1999\nREM DISCNUMBER 1\nPERFORMER \"The Band\"\n"
+                          "TITLE \"Live Album\"\nFILE \"Live Album.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n"
+                          "    SONGWRITER \"A. Writer\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
                           "    TITLE \"Second Song\"\n    PERFORMER \"The Band feat. Guest\"\n    INDEX 00 03:58:40\n"
                           "    INDEX 01 04:00:12\nFILE \"Bonus.ogg\" OGG\n  TRACK 03 AUDIO\n    TITLE \"Outro\"\n"
                           "    INDEX 01 00:31:05\n"));
@@ -252,7 +267,8 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         // clang-format off
         QCOMPARE(QString::fromUtf8(run.out), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/Live Album.mp3", "isOgg": false, "encoding": "UTF-8",
- "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00", "file": "%1/Live Album.mp3"},
+ "sheetAlbum": {"title": "Live Album", "albumArtist": "The Band", "songwriter": "", "date": "1999", "genre": "Electronic", "catalog": "", "comment": "", "disc": 1, "totalDiscs": null, "replayGainAlbumGain": "", "replayGainAlbumPeak": ""},
+ "tracks": [{"title": "Intro", "performer": "The Band", "index": "00:00:00", "file": "%1/Live Album.mp3", "songwriter": "A. Writer"},
   {"title": "Second Song", "performer": "The Band feat. Guest", "index": "04:00:12", "file": "%1/Live Album.mp3"},
   {"title": "Outro", "performer": "The Band", "index": "00:31:05", "file": "%1/Bonus.ogg"}],
  "foundBesideSheet": []}

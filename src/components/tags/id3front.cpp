@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
@@ -22,48 +24,91 @@ TagLib::String toTString(const QString &text)
     return TagLib::String(text.toStdString(), TagLib::String::UTF8);
 }
 
+// v2.3 knows no UTF-8, so text outside Latin-1 goes as UTF-16 with a byte-order mark.
+TagLib::String::Type encodingFor(const TagLib::StringList &texts)
+{
+    for (const TagLib::String &text : texts) {
+        if (!text.isLatin1())
+            return TagLib::String::UTF16;
+    }
+    return TagLib::String::Latin1;
+}
+
+TagLib::StringList nonEmpty(const QStringList &values)
+{
+    TagLib::StringList texts;
+    for (const QString &value : values) {
+        if (!value.isEmpty())
+            texts.append(toTString(value));
+    }
+    return texts;
+}
+
 // An empty value removes the frame rather than leaving an empty one behind.
 void setTextFrame(TagLib::ID3v2::Tag &tag, const char *id, const QStringList &values)
 {
     tag.removeFrames(id);
-    TagLib::StringList texts;
-    bool latin1 = true;
-    for (const QString &value : values) {
-        if (value.isEmpty())
-            continue;
-        texts.append(toTString(value));
-        latin1 = latin1 && texts.back().isLatin1();
-    }
+    const TagLib::StringList texts = nonEmpty(values);
     if (texts.isEmpty())
         return;
-    // v2.3 knows no UTF-8, so text outside Latin-1 goes as UTF-16 with a byte-order mark.
-    auto *frame =
-        new TagLib::ID3v2::TextIdentificationFrame(id, latin1 ? TagLib::String::Latin1 : TagLib::String::UTF16);
+    auto *frame = new TagLib::ID3v2::TextIdentificationFrame(id, encodingFor(texts));
     frame->setText(texts);
     tag.addFrame(frame);
 }
 
-void applyValues(TagLib::ID3v2::Tag &tag, const TagValues &values)
+// A TXXX frame, as players look up what ID3 has no frame of its own for (ReplayGain, the barcode).
+void addUserText(TagLib::ID3v2::Tag &tag, const char *description, const QString &value)
 {
-    if (values.title)
-        setTextFrame(tag, "TIT2", {*values.title});
-    if (values.artist)
-        setTextFrame(tag, "TPE1", {*values.artist});
-    if (values.album)
-        setTextFrame(tag, "TALB", {*values.album});
-    if (values.year) {
-        // TagLib keeps the year as TDRC and writes TYER for v2.3; 0 removes it.
-        tag.setYear(*values.year > 0 ? unsigned(*values.year) : 0);
-    }
-    if (values.track) {
-        const auto [track, total] = *values.track;
-        QString text;
-        if (track >= 0)
-            text = total > 0 ? QString::number(track) + u'/' + QString::number(total) : QString::number(track);
-        setTextFrame(tag, "TRCK", {text});
-    }
-    if (values.genres)
-        setTextFrame(tag, "TCON", *values.genres);
+    const TagLib::StringList texts = nonEmpty({value});
+    if (!texts.isEmpty())
+        tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(description, texts, encodingFor(texts)));
+}
+
+void addComment(TagLib::ID3v2::Tag &tag, const QString &value)
+{
+    const TagLib::StringList texts = nonEmpty({value});
+    if (texts.isEmpty())
+        return;
+    auto *frame = new TagLib::ID3v2::CommentsFrame(encodingFor(texts));
+    frame->setLanguage("eng");
+    frame->setText(texts.front());
+    tag.addFrame(frame);
+}
+
+void addFrontCover(TagLib::ID3v2::Tag &tag, const CoverImage &cover)
+{
+    auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+    frame->setTextEncoding(TagLib::String::Latin1);
+    frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    frame->setMimeType(toTString(cover.mimeType));
+    frame->setPicture(TagLib::ByteVector(cover.data.constData(), uint(cover.data.size())));
+    tag.addFrame(frame);
+}
+
+QString numberOfTotal(int number, int total)
+{
+    if (number < 0)
+        return {};
+    return total > 0 ? QString::number(number) + u'/' + QString::number(total) : QString::number(number);
+}
+
+void applyLibraryValues(TagLib::ID3v2::Tag &tag, const TagValues &values)
+{
+    setTextFrame(tag, "TPE2", {values.albumArtist});
+    // iTunes' own frame, which most libraries read as the compilation flag.
+    setTextFrame(tag, "TCMP", {values.compilation ? u"1"_s : QString()});
+    setTextFrame(tag, "TCOM", {values.composer});
+    setTextFrame(tag, "TSRC", {values.isrc});
+    setTextFrame(tag, "TPOS",
+                 {values.disc.first > 0 ? numberOfTotal(values.disc.first, values.disc.second) : QString()});
+    addUserText(tag, "BARCODE", values.barcode);
+    addComment(tag, values.comment);
+    addUserText(tag, "REPLAYGAIN_TRACK_GAIN", values.replayGain.trackGain);
+    addUserText(tag, "REPLAYGAIN_TRACK_PEAK", values.replayGain.trackPeak);
+    addUserText(tag, "REPLAYGAIN_ALBUM_GAIN", values.replayGain.albumGain);
+    addUserText(tag, "REPLAYGAIN_ALBUM_PEAK", values.replayGain.albumPeak);
+    if (values.cover)
+        addFrontCover(tag, *values.cover);
 }
 
 // Where the audio starts: after every ID3v2 tag at the very front.
@@ -122,6 +167,25 @@ std::optional<QByteArray> padded(const QByteArray &frames, qint64 size)
 
 } // namespace
 
+void applyId3Values(TagLib::ID3v2::Tag &tag, const TagValues &values)
+{
+    if (values.title)
+        setTextFrame(tag, "TIT2", {*values.title});
+    if (values.artist)
+        setTextFrame(tag, "TPE1", {*values.artist});
+    if (values.album)
+        setTextFrame(tag, "TALB", {*values.album});
+    if (values.year) {
+        // TagLib keeps the year as TDRC and writes TYER for v2.3; 0 removes it.
+        tag.setYear(*values.year > 0 ? unsigned(*values.year) : 0);
+    }
+    if (values.track)
+        setTextFrame(tag, "TRCK", {numberOfTotal(values.track->first, values.track->second)});
+    if (values.genres)
+        setTextFrame(tag, "TCON", *values.genres);
+    applyLibraryValues(tag, values);
+}
+
 bool isMpegFile(const QString &path)
 {
     TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
@@ -143,7 +207,7 @@ std::optional<FrontPlan> planId3Front(const QString &path, const TagValues &valu
         return std::nullopt;
     // The piece's tag is wholly ours: what stood in front (the room the splitter kept for it) is replaced.
     const auto tag = std::make_unique<TagLib::ID3v2::Tag>();
-    applyValues(*tag, values);
+    applyId3Values(*tag, values);
     QByteArray frames;
     if (!tag->isEmpty()) {
         const TagLib::ByteVector rendered = tag->render(TagLib::ID3v2::v3);

@@ -3,7 +3,14 @@
 #include "components/tags/frontrewrite.h"
 #include "components/tags/tagvalues.h"
 
+namespace TagLib::ID3v2 {
+class Tag;
+}
+
 namespace velvane {
+
+// Sets the values into a tag, replacing the frames they stand for.
+void applyId3Values(TagLib::ID3v2::Tag &tag, const TagValues &values);
 
 // True when the file holds MPEG audio: a frame sync that TagLib takes for a real frame.
 [[nodiscard]] bool isMpegFile(const QString &path);

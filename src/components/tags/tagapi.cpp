@@ -1,9 +1,11 @@
 #include "components/tags/tagapi.h"
 
+#include "components/tags/flacfront.h"
 #include "components/tags/frontrewrite.h"
 #include "components/tags/id3front.h"
 #include "components/tags/tagvalues.h"
 #include "components/tags/vorbisfront.h"
+#include "components/tags/wavtags.h"
 
 #include <QLoggingCategory>
 
@@ -14,11 +16,56 @@ using namespace velvane;
 
 Q_LOGGING_CATEGORY(lcTags, "velvane.tags")
 
+namespace {
+
+enum class PieceFormat
+{
+    Mp3,
+    OggVorbis,
+    Flac,
+    Wav
+};
+
+// Told by content: a piece's name may say anything.
+std::optional<PieceFormat> formatOf(const QString &path)
+{
+    if (isOggVorbisFile(path))
+        return PieceFormat::OggVorbis;
+    if (isFlacFile(path))
+        return PieceFormat::Flac;
+    if (isWavFile(path))
+        return PieceFormat::Wav;
+    if (isMpegFile(path))
+        return PieceFormat::Mp3;
+    return std::nullopt;
+}
+
+RewriteResult writeTags(const QString &path, const FileStamp &stamp, PieceFormat format, const TagValues &values)
+{
+    std::optional<FrontPlan> plan;
+    switch (format) {
+    case PieceFormat::Wav:
+        return writeWavTags(path, stamp, values);
+    case PieceFormat::Mp3:
+        plan = planId3Front(path, values);
+        break;
+    case PieceFormat::OggVorbis:
+        plan = planVorbisFront(path, values);
+        break;
+    case PieceFormat::Flac:
+        plan = planFlacFront(path, values);
+        break;
+    }
+    return plan ? rewriteFront(path, stamp, *plan) : RewriteResult{false, u"Its headers could not be read."_s};
+}
+
+} // namespace
+
 struct TagAPI::Pending
 {
     QString path;
     FileStamp stamp;
-    bool ogg = false;
+    PieceFormat format = PieceFormat::Mp3;
     TagValues values;
 };
 
@@ -43,12 +90,12 @@ bool TagAPI::examineFile(const QString &path)
         m_error = u"The piece is missing or is not a plain file."_s;
         return false;
     }
-    const bool ogg = isOggVorbisFile(path);
-    if (!ogg && !isMpegFile(path)) {
-        m_error = u"The piece holds neither MP3 nor Ogg Vorbis audio."_s;
+    const auto format = formatOf(path);
+    if (!format) {
+        m_error = u"The piece holds neither MP3, Ogg Vorbis, FLAC nor WAV audio."_s;
         return false;
     }
-    m_pending = std::make_unique<Pending>(Pending{path, *stamp, ogg, {}});
+    m_pending = std::make_unique<Pending>(Pending{path, *stamp, *format, {}});
     return true;
 }
 
@@ -88,6 +135,60 @@ void TagAPI::setGenreName(const QStringList &genres)
         m_pending->values.genres = genres;
 }
 
+void TagAPI::setAlbumArtist(const QString &albumArtist)
+{
+    if (m_pending)
+        m_pending->values.albumArtist = albumArtist;
+}
+
+void TagAPI::setCompilation(bool compilation)
+{
+    if (m_pending)
+        m_pending->values.compilation = compilation;
+}
+
+void TagAPI::setComposer(const QString &composer)
+{
+    if (m_pending)
+        m_pending->values.composer = composer;
+}
+
+void TagAPI::setIsrc(const QString &isrc)
+{
+    if (m_pending)
+        m_pending->values.isrc = isrc;
+}
+
+void TagAPI::setBarcode(const QString &barcode)
+{
+    if (m_pending)
+        m_pending->values.barcode = barcode;
+}
+
+void TagAPI::setDisc(int disc, int totalDiscs)
+{
+    if (m_pending)
+        m_pending->values.disc = {disc, totalDiscs};
+}
+
+void TagAPI::setComment(const QString &comment)
+{
+    if (m_pending)
+        m_pending->values.comment = comment;
+}
+
+void TagAPI::setReplayGain(const ReplayGainValues &replayGain)
+{
+    if (m_pending)
+        m_pending->values.replayGain = replayGain;
+}
+
+void TagAPI::setCover(const CoverImage &cover)
+{
+    if (m_pending)
+        m_pending->values.cover = cover;
+}
+
 bool TagAPI::updateFile()
 {
     m_error.clear();
@@ -96,9 +197,7 @@ bool TagAPI::updateFile()
         return false;
     }
     const Pending &piece = *m_pending;
-    const auto plan = piece.ogg ? planVorbisFront(piece.path, piece.values) : planId3Front(piece.path, piece.values);
-    const RewriteResult result =
-        plan ? rewriteFront(piece.path, piece.stamp, *plan) : RewriteResult{false, u"Its headers could not be read."_s};
+    const RewriteResult result = writeTags(piece.path, piece.stamp, piece.format, piece.values);
     if (!result.ok) {
         m_error = result.error;
         qCWarning(lcTags) << "could not write the tags of" << piece.path << ":" << m_error;

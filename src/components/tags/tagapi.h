@@ -1,11 +1,14 @@
 #pragma once
 
+#include "components/tags/tagvalues.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
-// Writes tags into MP3 pieces (ID3v2.3) and Ogg Vorbis pieces (Vorbis comments). One object serves a whole job:
+// Writes tags into MP3 pieces (ID3v2.3), Ogg Vorbis and FLAC pieces (Vorbis comments) and WAV pieces (an ID3v2.3
+// chunk and RIFF INFO). One object serves a whole job:
 // examineFile() starts afresh for each piece, the setters collect values, and updateFile() writes them.
 class TagAPI
 {
@@ -18,8 +21,8 @@ public:
     // The ID3v1 genre names.
     [[nodiscard]] QStringList getGenreList() const;
 
-    // True when path is a regular file holding MP3 or Ogg Vorbis audio, told by its content; it becomes the file
-    // that the setters and updateFile() act on.
+    // True when path is a regular file holding MP3, Ogg Vorbis, FLAC or WAV audio, told by its content; it becomes the
+    // file that the setters and updateFile() act on.
     [[nodiscard]] bool examineFile(const QString &path);
 
     void setTitle(const QString &title);
@@ -28,6 +31,16 @@ public:
     void setYear(int year);                    // 0: no year
     void setTrack(int track, int totalTracks); // track 0 is a pregap piece
     void setGenreName(const QStringList &genres);
+    // What music libraries file albums by; empty texts, 0 and false write nothing.
+    void setAlbumArtist(const QString &albumArtist);
+    void setCompilation(bool compilation);
+    void setComposer(const QString &composer);
+    void setIsrc(const QString &isrc);
+    void setBarcode(const QString &barcode);
+    void setDisc(int disc, int totalDiscs);
+    void setComment(const QString &comment);
+    void setReplayGain(const velvane::ReplayGainValues &replayGain);
+    void setCover(const velvane::CoverImage &cover); // the front cover
 
     // Writes what the setters set into the examined file, passing over its audio once at most (a copy beside it
     // that then takes its name), never twice. True only when the tags stand in the file and the audio behind them

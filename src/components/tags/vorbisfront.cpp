@@ -1,13 +1,12 @@
 #include "components/tags/vorbisfront.h"
 
+#include "components/tags/vorbiscomment.h"
 #include "core/audio/filebytes.h"
 #include "core/audio/oggpage.h"
 
 #include <QFile>
 #include <QList>
 #include <QtEndian>
-
-#include <taglib/xiphcomment.h>
 
 using namespace Qt::StringLiterals;
 
@@ -149,37 +148,10 @@ QByteArray renumbered(const OggPage &page, quint32 shift, bool withBody)
     return withBody ? whole : whole.first(oggPageHeaderSize + page.lacing.size());
 }
 
-void setField(TagLib::Ogg::XiphComment &comment, const char *key, const QStringList &values)
-{
-    comment.removeFields(key);
-    for (const QString &value : values) {
-        if (!value.isEmpty())
-            comment.addField(key, TagLib::String(value.toStdString(), TagLib::String::UTF8), false);
-    }
-}
-
 QByteArray commentPacket(const QByteArray &old, const TagValues &values)
 {
     // The vendor stays; the comments are wholly ours, replacing the ones the splitter kept room with.
-    TagLib::Ogg::XiphComment comment(TagLib::ByteVector(old.constData() + 7, uint(old.size() - 7)));
-    comment.removeAllFields();
-    if (values.title)
-        setField(comment, "TITLE", {*values.title});
-    if (values.artist)
-        setField(comment, "ARTIST", {*values.artist});
-    if (values.album)
-        setField(comment, "ALBUM", {*values.album});
-    if (values.year)
-        setField(comment, "DATE", {*values.year > 0 ? QString::number(*values.year) : QString()});
-    if (values.track) {
-        const auto [track, total] = *values.track;
-        setField(comment, "TRACKNUMBER", {track >= 0 ? QString::number(track) : QString()});
-        setField(comment, "TRACKTOTAL", {total > 0 ? QString::number(total) : QString()});
-    }
-    if (values.genres)
-        setField(comment, "GENRE", *values.genres);
-    const TagLib::ByteVector rendered = comment.render(true);
-    return QByteArray("\x03vorbis", 7) + QByteArray(rendered.data(), rendered.size());
+    return QByteArray("\x03vorbis", 7) + vorbisCommentWith(old.sliced(7), values, true);
 }
 
 // A comment packet grown by zeros after its framing bit, which every reader skips.

@@ -2,6 +2,7 @@
 
 #include "components/splitter/splitterrun.h"
 #include "components/tags/tagapi.h"
+#include "core/split/librarytags.h"
 #include "core/split/piecemove.h"
 #include "core/split/pieceplan.h"
 #include "core/split/workfolder.h"
@@ -12,6 +13,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -29,6 +31,7 @@ struct Job
     SplitProgress &progress;
     WorkFolder work;
     std::unique_ptr<TagAPI> tagger; // with tags only
+    AlbumGrouping grouping;
     SplitSummary summary;
     int total = 0;
     int done = 0; // the sheet's tracks finished, failed or not
@@ -65,6 +68,25 @@ void report(Job &job, const PiecePlan &piece, TrackOutcome outcome)
     job.progress.advanceBar();
 }
 
+// The audio before track 1 is no recording of its own: it takes the album's values only.
+void setLibraryTags(const Job &job, const PiecePlan &piece, TagAPI &tagger)
+{
+    const SheetAlbum &sheet = job.settings.sheet;
+    const bool ownTrack = piece.number > 0 && piece.track >= 0 && piece.track < job.settings.tracks.size();
+    const TrackEntry track = ownTrack ? job.settings.tracks.at(piece.track) : TrackEntry();
+    tagger.setAlbumArtist(job.grouping.albumArtist);
+    tagger.setCompilation(job.grouping.compilation);
+    tagger.setDisc(job.grouping.disc, job.grouping.totalDiscs);
+    tagger.setComposer(track.value(u"songwriter"_s, sheet.songwriter));
+    tagger.setIsrc(track.value(u"isrc"_s));
+    tagger.setBarcode(sheet.catalog);
+    tagger.setComment(sheet.comment);
+    tagger.setReplayGain({track.value(u"replaygain_track_gain"_s), track.value(u"replaygain_track_peak"_s),
+                          sheet.replayGainGain, sheet.replayGainPeak});
+    if (job.settings.cover)
+        tagger.setCover(*job.settings.cover);
+}
+
 // Empty when the tags stand in the piece; otherwise why not. A piece whose tags failed is left as it was.
 QString writeTags(Job &job, const PiecePlan &piece, const QString &path)
 {
@@ -79,6 +101,7 @@ QString writeTags(Job &job, const PiecePlan &piece, const QString &path)
     // Without a chosen genre nothing is set, so the piece carries none rather than an empty one.
     if (job.settings.genre && !job.settings.genre->isEmpty())
         tagger.setGenreName({*job.settings.genre});
+    setLibraryTags(job, piece, tagger);
     if (tagger.updateFile())
         return {};
     const QString why = tagger.errorString();
@@ -122,21 +145,37 @@ TrackOutcome keepInexact(Job &job, const PiecePlan &piece, const QString &path, 
     return keepUnnamed(job, piece, path, u"mp3"_s, why);
 }
 
-// Room enough for a piece's tags in either format: a UTF-16 ID3v2 frame or a UTF-8 Vorbis comment per text, and
-// the numbers. Room left over is padding.
-int tagRoom(const Job &job, const PiecePlan &piece, bool ogg)
+// Room enough for a piece's tags in either format: a UTF-16 ID3v2 frame (a TXXX frame with its name) or a UTF-8
+// Vorbis comment per text, the numbers and flags, and the cover, which Vorbis comments carry in base64. Room left
+// over is padding.
+int tagRoom(const Job &job, const SourcePlan &source, const PiecePlan &piece)
 {
-    int room = 128;
-    for (const QString *text : {&piece.title, &piece.performer, &job.settings.album})
-        room += 24 + 3 * int(std::min<qsizetype>(text->size(), 1 << 20));
-    if (job.settings.genre)
-        room += 24 + 3 * int(std::min<qsizetype>(job.settings.genre->size(), 1 << 20));
-    if (const std::optional<CoverImage> &cover = job.settings.cover) {
-        // An APIC frame holds the picture as it is; a Vorbis comment holds a whole FLAC picture block in base64.
-        const qsizetype block = 64 + cover->mimeType.size() + cover->data.size();
-        room += int(ogg ? 4 * ((block + 2) / 3) + 32 : block);
+    const SheetAlbum &sheet = job.settings.sheet;
+    const TrackEntry track = piece.track >= 0 && piece.track < job.settings.tracks.size()
+                                 ? job.settings.tracks.at(piece.track)
+                                 : TrackEntry();
+    const QString genre = job.settings.genre.value_or(QString());
+    const QString texts[] = {piece.title,
+                             piece.performer,
+                             job.settings.album,
+                             genre,
+                             sheet.performer,
+                             track.value(u"songwriter"_s, sheet.songwriter),
+                             track.value(u"isrc"_s),
+                             sheet.catalog,
+                             sheet.comment,
+                             track.value(u"replaygain_track_gain"_s),
+                             track.value(u"replaygain_track_peak"_s),
+                             sheet.replayGainGain,
+                             sheet.replayGainPeak};
+    qint64 room = 256;
+    for (const QString &text : texts)
+        room += 48 + 3 * std::min<qsizetype>(text.size(), 1 << 20);
+    if (const auto &cover = job.settings.cover) {
+        const qint64 picture = 64 + cover->mimeType.size() + cover->data.size();
+        room += source.isOgg ? 32 + (picture + 2) / 3 * 4 : picture;
     }
-    return room;
+    return int(std::min<qint64>(room, std::numeric_limits<int>::max()));
 }
 
 SplitterRunRequest runRequest(Job &job, const SourcePlan &source, const QList<const PiecePlan *> &pieces)
@@ -147,7 +186,7 @@ SplitterRunRequest runRequest(Job &job, const SourcePlan &source, const QList<co
     for (const PiecePlan *piece : pieces) {
         request.starts.append(piece->start);
         if (job.tagger)
-            request.tagRoom.append(tagRoom(job, *piece, source.isOgg));
+            request.tagRoom.append(tagRoom(job, source, *piece));
     }
     return request;
 }
@@ -318,6 +357,15 @@ void cutSource(Job &job, const SourcePlan &source)
     }
 }
 
+// The folder the album lies in, which may name its disc ("CD2"); the sheet lies beside the audio.
+QString albumFolderName(const SplitSettings &settings)
+{
+    QString audio = settings.audioFile;
+    if (settings.filePerTrack || audio.isEmpty())
+        audio = settings.tracks.constFirst().value(u"file"_s, audio);
+    return QFileInfo(audio).absoluteDir().dirName();
+}
+
 } // namespace
 
 QList<int> SplitSummary::failedNumbers() const
@@ -334,9 +382,11 @@ SplitSummary runSplitJob(const SplitSettings &settings, SplitProgress &progress)
 {
     if (settings.tracks.isEmpty())
         return {};
-    Job job{settings, progress, WorkFolder(settings.destination), {}, {}, int(settings.tracks.size()), 0};
-    if (settings.writeTags)
+    Job job{settings, progress, WorkFolder(settings.destination), {}, {}, {}, int(settings.tracks.size()), 0};
+    if (settings.writeTags) {
         job.tagger = std::make_unique<TagAPI>();
+        job.grouping = albumGrouping(settings.sheet, settings.tracks, albumFolderName(settings));
+    }
 
     for (const SourcePlan &source : planPieces(settings))
         cutSource(job, source);

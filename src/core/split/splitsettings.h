@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/cover/coverimage.h"
+#include "core/cue/sheetalbum.h"
 #include "core/cue/trackentry.h"
 
 #include <QString>
@@ -21,8 +22,10 @@ struct SplitSettings
     bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
     int year = 0;
     QString album;
-    std::optional<QString> genre;    // none: no genre is written
-    std::optional<CoverImage> cover; // with tags: every piece's front cover
+    std::optional<QString> genre; // none: no genre is written
+    // What the sheet says of the album beyond the fields above: album artist, catalog, comment, discs, ReplayGain.
+    SheetAlbum sheet;
+    std::optional<CoverImage> cover; // carried into every track as its front cover
     // Cut each track from the audio file of its own "file" key rather than from audioFile: a sheet that names
     // several files, when nobody chose one file for all of it.
     bool filePerTrack = false;
