@@ -266,6 +266,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     // differently, so they follow it unless the user changed them.
     if (!encoding)
         home_dir->setText(reading.destination);
+    m_sheetAlbum = reading.sheetAlbum;
     showAlbumFields(velvane::albumFieldsForSheet(QDate::currentDate(), reading.album, reading.sheetAlbum), encoding);
     const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
     if (reading.audio && !audioChosenByHand) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/cue/sheetalbum.h"
 #include "core/cue/trackentry.h"
 #include "core/split/albumfields.h"
 #include "dialogs/alert.h"
@@ -163,6 +164,7 @@ private:
     QStringList m_sheetAudioFiles; // every audio file the current sheet names, in its order
     EncodingPicker *m_encoding = nullptr;
     CoverPanel *m_cover = nullptr;
+    velvane::SheetAlbum m_sheetAlbum;  // what the current sheet says of its album, for the tags
     velvane::AlbumFields m_shownAlbum; // as the last sheet read put them, the genre by its item's data
     velvane::TrackList m_readTracks;   // the tracks as read, to tell whether the table was edited since
     bool m_quitConfirmed = false;
