@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "core/cover/coverfile.h"
+#include "core/cover/coversearch.h"
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
 #include "core/platform/terminationsignals.h"
@@ -99,9 +101,11 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption albumOption(u"album"_s, {}, u"TEXT"_s);
     const QCommandLineOption stallOption(u"stall-timeout"_s, {}, u"SECONDS"_s);
     const QCommandLineOption encodingOption(u"encoding"_s, {}, u"NAME"_s);
+    const QCommandLineOption coverOption(u"cover"_s, {}, u"FILE"_s);
+    const QCommandLineOption noCoverOption(u"no-cover"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
     parser.addOptions({destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption,
-                       stallOption, encodingOption, helpOption});
+                       stallOption, encodingOption, coverOption, noCoverOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
     QLoggingCategory::setFilterRules(u"velvane.*.debug=false\nvelvane.*.info=false\nvelvane.*.warning=false"_s);
@@ -141,6 +145,14 @@ int runSplitCommand(const QStringList &args)
         if (!ok || !(seconds >= 1) || seconds > 86400)
             return refuse(u"--stall-timeout takes a number of seconds from 1 to 86400."_s);
         settings.stallTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
+    }
+    if (parser.isSet(coverOption) && parser.isSet(noCoverOption))
+        return refuse(u"--cover and --no-cover cannot be given together."_s);
+    if (parser.isSet(coverOption)) {
+        CoverReading cover = readCoverFile(parser.value(coverOption));
+        if (!cover.image)
+            return refuse(coverRefusal(parser.value(coverOption), cover.problem));
+        settings.cover = std::move(cover.image);
     }
 
     // The same checks, in the same order and with the same words, as a split started from the window.
@@ -195,6 +207,14 @@ int runSplitCommand(const QStringList &args)
     const QString genre = parser.isSet(genreOption) ? parser.value(genreOption) : sheetAlbum.genre;
     if (!genre.isEmpty())
         settings.genre = genre;
+    if (!settings.writeTags) {
+        settings.cover.reset();
+    } else if (!parser.isSet(coverOption) && !parser.isSet(noCoverOption)) {
+        const CoverSearch found = findAlbumCover(settings.audioFile.isEmpty() ? cuePath : settings.audioFile);
+        if (!found.refusal.isEmpty())
+            printLine(stderr, u"Warning: "_s % found.refusal);
+        settings.cover = found.image;
+    }
 
     TerminationSignals::install();
     StderrProgress progress;

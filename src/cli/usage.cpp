@@ -9,7 +9,7 @@ void printUsage(FILE *stream)
     std::fputs("usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"
                "       velvane-split FILE.cue [--dest DIR] [--audio FILE] [--numbered] [--tags]\n"
                "                     [--genre NAME] [--year N] [--album TEXT] [--stall-timeout SECONDS]\n"
-               "                     [--encoding NAME]\n"
+               "                     [--encoding NAME] [--cover FILE | --no-cover]\n"
                "       velvane-split -h | --help\n",
                stream);
 }

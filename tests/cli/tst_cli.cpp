@@ -2,6 +2,7 @@
 #include "core/cue/linereader.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
+#include "support/pictures.h"
 #include "support/splitters.h"
 
 #include <QDir>
@@ -9,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
 
 #include <sys/stat.h>
@@ -30,6 +34,20 @@ QByteArray sheet(const QStringList &times, bool secondFile = false)
         text += u"TRACK %1 AUDIO\nTITLE \"Take: %1/3\"\nINDEX 01 %2\n"_s.arg(i + 1).arg(times[i]).toUtf8();
     }
     return text;
+}
+
+// The front cover of an MP3 piece as its tags hold it; empty when it has none.
+QByteArray frontCover(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    if (!file.ID3v2Tag())
+        return {};
+    for (const TagLib::ID3v2::Frame *frame : file.ID3v2Tag()->frameList("APIC")) {
+        const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame);
+        if (picture && picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover)
+            return QByteArray(picture->picture().data(), picture->picture().size());
+    }
+    return {};
 }
 
 } // namespace
@@ -288,6 +306,68 @@ private slots:
                          refused.err.indexOf('\n') == refused.err.size() - 1,
                      refused.err);
         }
+    }
+
+    // With --tags, the cover found beside the album goes into every piece, --cover gives another and --no-cover
+    // none; a --cover that is no image is bad input, and a found one that is no image is a warning. Run without a
+    // display, as on a server.
+    void cover_data()
+    {
+        QTest::addColumn<QString>("arguments"); // split at "|"; DIR: the sheet's folder
+        QTest::addColumn<bool>("brokenCoverFound");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("firstError");
+        QTest::addColumn<QString>("embedded"); // the picture file each piece holds; empty: none
+        QTest::newRow("found") << u"--tags"_s << false << 0 << u"1 of 2: Some Band - Take. 1.3.mp3"_s << u"cover.jpg"_s;
+        QTest::newRow("found, without tags")
+            << QString() << false << 0 << u"1 of 2: Some Band - Take. 1.3.mp3"_s << QString();
+        QTest::newRow("--no-cover") << u"--tags|--no-cover"_s << false << 0 << u"1 of 2: Some Band - Take. 1.3.mp3"_s
+                                    << QString();
+        QTest::newRow("--cover") << u"--tags|--cover|DIR/Scans/back.png"_s << false << 0
+                                 << u"1 of 2: Some Band - Take. 1.3.mp3"_s << u"Scans/back.png"_s;
+        QTest::newRow("--cover, no image")
+            << u"--tags|--cover|DIR/-s.mp3"_s << false << 2
+            << u"The cover “DIR/-s.mp3” is not embedded: it is not a JPEG or PNG image."_s << QString();
+        QTest::newRow("--cover and --no-cover") << u"--tags|--cover|DIR/Scans/back.png|--no-cover"_s << false << 2
+                                                << u"--cover and --no-cover cannot be given together."_s << QString();
+        QTest::newRow("found, no image") << u"--tags"_s << true << 0
+                                         << u"Warning: The cover “cover.jpg” is not embedded: it is a JPEG image cut "
+                                            u"short."_s
+                                         << QString();
+    }
+    void cover()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(bool, brokenCoverFound);
+        QFETCH(int, exitCode);
+        QFETCH(QString, firstError);
+        QFETCH(QString, embedded);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet({u"00:00:00"_s, u"00:01:45"_s})));
+        QVERIFY(makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {1.6, 1.6}, u"-s"_s));
+        const QByteArray found = pictureBytes("JPG", 120, 120);
+        QVERIFY(writeFile(dir.filePath(u"cover.jpg"_s), brokenCoverFound ? found.first(found.size() / 2) : found));
+        QVERIFY(QDir(dir.path()).mkdir(u"Scans"_s) &&
+                writeFile(dir.filePath(u"Scans/back.png"_s), pictureBytes("PNG")));
+        arguments.replace(u"DIR"_s, dir.path());
+        firstError.replace(u"DIR"_s, dir.path());
+
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM"), display = qgetenv("DISPLAY");
+        qunsetenv("QT_QPA_PLATFORM");
+        qunsetenv("DISPLAY");
+        const ToolRun run =
+            runSplit(QStringList{dir.filePath(u"album.cue"_s)} + arguments.split(u'|', Qt::SkipEmptyParts));
+        qputenv("QT_QPA_PLATFORM", platform);
+        if (!display.isEmpty())
+            qputenv("DISPLAY", display);
+
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(QString::fromUtf8(run.err).section(u'\n', 0, 0), firstError);
+        if (exitCode)
+            return;
+        const QByteArray picture = embedded.isEmpty() ? QByteArray() : readFile(dir.filePath(embedded));
+        for (const QString &piece : {u"Some Band - Take. 1.3.mp3"_s, u"Some Band - Take. 2.3.mp3"_s})
+            QVERIFY2(frontCover(dir.filePath(piece)) == picture, qPrintable(piece));
     }
 };
 
