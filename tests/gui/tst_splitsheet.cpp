@@ -4,6 +4,7 @@
 #include "MyTextField/mytextfield.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
+#include "support/pictures.h"
 #include "support/splitters.h"
 
 #include <QAction>
@@ -57,6 +58,15 @@ QStringList tagNames(const QString &path)
         names << key.toLower();
     names.sort();
     return names;
+}
+
+// The codec of the picture a piece carries, as ffprobe reads it; empty for none.
+QString pictureCodec(const QString &path)
+{
+    QProcess probe;
+    probe.start(u"ffprobe"_s, {u"-v"_s, u"quiet"_s, u"-select_streams"_s, u"v"_s, u"-show_entries"_s,
+                               u"stream=codec_name"_s, u"-of"_s, u"csv=p=0"_s, path});
+    return probe.waitForFinished() ? QString::fromUtf8(probe.readAllStandardOutput()).trimmed() : u"(failed)"_s;
 }
 
 bool closeButtonShown(const ControllerFixture &f)
@@ -200,6 +210,7 @@ private slots:
         QTemporaryDir work;
         const QString cue = prepareAlbum(work);
         writeFile(work.filePath(u"out.mp3"_s), "mine");
+        writeFile(work.filePath(u"cover.png"_s), pictureBytes("PNG"));
         const QByteArray album = readFile(work.filePath(u"album.mp3"_s));
         velvane::setPreference(QLatin1String(velvane::kNumberFilesKey), true);
         velvane::setPreference(QLatin1String(velvane::kSetID3Key), true);
@@ -227,7 +238,7 @@ private slots:
                          u"Track %1, 0%1 Tones - %2.mp3: The splitter /nonexistent/mp3splt"_s.arg(i + 1).arg(name)),
                      qPrintable(lines.at(i)));
         }
-        QCOMPARE(entriesOf(work.path()).size(), 3);
+        QCOMPARE(entriesOf(work.path()).size(), 4);
         f.controller.close();
 
         const QModelIndex firstTitle = f.controller.table->model()->index(0, 3);
@@ -252,10 +263,11 @@ private slots:
         QVERIFY(failures->isHidden());
         QCOMPARE(entriesOf(work.path()),
                  (QStringList{u"01 Tones - Edited.mp3"_s, u"02 Tones - Two. 2.3.mp3"_s, u"03 Tones - Three.mp3"_s,
-                              u"album.cue"_s, u"album.mp3"_s, u"out.mp3"_s}));
+                              u"album.cue"_s, u"album.mp3"_s, u"cover.png"_s, u"out.mp3"_s}));
         QCOMPARE(readFile(work.filePath(u"album.mp3"_s)), album);
         QCOMPARE(tagNames(work.filePath(u"01 Tones - Edited.mp3"_s)),
-                 (QStringList{u"album"_s, u"artist"_s, u"title"_s, u"track"_s}));
+                 (QStringList{u"album"_s, u"album_artist"_s, u"artist"_s, u"title"_s, u"track"_s}));
+        QCOMPARE(pictureCodec(work.filePath(u"03 Tones - Three.mp3"_s)), u"png"_s); // the cover found beside the album
         f.controller.close();
         QVERIFY(!f.controller.statusFenster->isVisible());
         QSettings().clear();
