@@ -1,3 +1,4 @@
+#include "core/split/librarytags.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "support/audiofixture.h"
@@ -148,6 +149,72 @@ private slots:
         const QString tight = name.fileName(attempt, 40);
         QVERIFY2(tight.toUtf8().size() <= 40, qPrintable(tight));
         QVERIFY2(tight.endsWith(u".mp3"_s) && tight.first(3) == expected.first(3), qPrintable(tight));
+    }
+
+    // How libraries will group the album: its artist, whether it is a compilation, which disc of how many.
+    void grouping_data()
+    {
+        QTest::addColumn<QString>("albumPerformer");
+        QTest::addColumn<QStringList>("performers"); // one per track
+        QTest::addColumn<QString>("disc");           // the sheet's "n/total"; empty: none
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("expected"); // "compilation" or "album", disc "n/total"
+        const QStringList mixed{u"Ann"_s, u"Bob"_s, u"Ann"_s};
+        QTest::newRow("various artists") << u"Various Artists"_s << mixed << QString() << u"Hits"_s
+                                         << u"compilation 0/0"_s;
+        QTest::newRow("VA, disc from the folder")
+            << u" va "_s << mixed << QString() << u"Hits CD2"_s << u"compilation 2/0"_s;
+        QTest::newRow("no album artist, disc 2 of 3 in the folder")
+            << QString() << mixed << QString() << u"Hits (disc 2 of 3)"_s << u"compilation 2/3"_s;
+        QTest::newRow("the sheet's disc wins over the folder's")
+            << u"various"_s << mixed << u"1/2"_s << u"CD 2"_s << u"compilation 1/2"_s;
+        QTest::newRow("an artist's album with guests")
+            << u"Queen"_s << mixed << QString() << u"Disk3"_s << u"album 3/0"_s;
+        QTest::newRow("one performer, differing in case and blanks")
+            << QString() << QStringList{u"Ann"_s, u"ANN "_s, QString()} << QString() << u"Discovery 2"_s
+            << u"album 0/0"_s;
+        QTest::newRow("a total below the number") << u"Band"_s << mixed << u"3/2"_s << QString() << u"album 3/0"_s;
+        QTest::newRow("names that only contain a disc word")
+            << u"Various Artists Band"_s << mixed << QString() << u"ABCD2, CD22x, CD 0"_s << u"album 0/0"_s;
+    }
+    void grouping()
+    {
+        QFETCH(QString, albumPerformer);
+        QFETCH(QStringList, performers);
+        QFETCH(QString, disc);
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        SheetAlbum sheet;
+        sheet.performer = albumPerformer;
+        sheet.discNumber = disc.section(u'/', 0, 0).toInt();
+        sheet.totalDiscs = disc.section(u'/', 1).toInt();
+        TrackList tracks;
+        for (const QString &performer : performers)
+            tracks.append({{u"performer"_s, performer}});
+        const AlbumGrouping grouping = albumGrouping(sheet, tracks, folder);
+        QCOMPARE(grouping.albumArtist, albumPerformer);
+        QCOMPARE(u"%1 %2/%3"_s.arg(grouping.compilation ? u"compilation"_s : u"album"_s)
+                     .arg(grouping.disc)
+                     .arg(grouping.totalDiscs),
+                 expected);
+    }
+
+    void sheetYear_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<int>("year"); // -1: none
+        QTest::newRow("year") << u"1978"_s << 1978;
+        QTest::newRow("full date") << u"1978-11-10"_s << 1978;
+        QTest::newRow("year and month") << u" 1978/11"_s << 1978;
+        QTest::newRow("five digits") << u"19781"_s << -1;
+        QTest::newRow("two digits") << u"78"_s << -1;
+        QTest::newRow("words first") << u"Nov 1978"_s << -1;
+    }
+    void sheetYear()
+    {
+        QFETCH(QString, date);
+        QFETCH(int, year);
+        QCOMPARE(yearFromSheetDate(date).value_or(-1), year);
     }
 
     // Each track is shown, then counted and stepped on the bar once, failed or not; a hidden track is not counted.
