@@ -5,11 +5,13 @@
 #include "support/files.h"
 #include "support/splitters.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
 
+#include <taglib/flacpicture.h>
 #include <taglib/tstring.h>
 #include <taglib/xiphcomment.h>
 
@@ -46,7 +48,8 @@ SplitSettings oggJob(const QString &album, const QString &destination, const QLi
     return settings;
 }
 
-// The comments of every logical stream of an Ogg Vorbis file, as "KEY=value" lines, one list per stream.
+// The comments of every logical stream of an Ogg Vorbis file, as "KEY=value" lines, one list per stream; a picture
+// as "PICTURE=type md5".
 QList<QStringList> commentsOfEveryStream(const QByteArray &file)
 {
     QList<QStringList> streams;
@@ -65,8 +68,13 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
             const QByteArray packet = std::exchange(partial[serial], QByteArray());
             if (packets[serial]++ != 1 || !packet.startsWith("\x03vorbis"))
                 continue;
-            const TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
+            TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
             QStringList fields;
+            for (const TagLib::FLAC::Picture *picture : comment.pictureList())
+                fields << u"PICTURE=%1 "_s.arg(picture->type()) +
+                              QCryptographicHash::hash(QByteArrayView(picture->data().data(), picture->data().size()),
+                                                       QCryptographicHash::Md5)
+                                  .toHex();
             for (const auto &[key, values] : comment.fieldListMap()) {
                 for (const TagLib::String &value : values)
                     fields << QString::fromStdString(key.to8Bit(true)) + u'=' +
@@ -335,8 +343,8 @@ private slots:
         }
     }
 
-    // Each stream of a piece that spans the join of a chained file gets the track's comments, and none of the
-    // splitter's.
+    // Each stream of a piece that spans the join of a chained file gets the track's comments, the album's and its
+    // cover, and none of the splitter's.
     void chainedOggPieceIsTaggedInEveryStream()
     {
         QTemporaryDir dir;
@@ -349,11 +357,26 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
 
         RecordingProgress progress;
-        const SplitSummary summary = runSplitJob(oggJob(album, out, {0, 150, 300}, true), progress);
+        SplitSettings settings = oggJob(album, out, {0, 150, 300}, true);
+        settings.sheet.performer = u"Band"_s;
+        settings.sheet.discNumber = 2;
+        settings.tracks[1].insert(u"isrc"_s, u"GBAYE0000351"_s);
+        QByteArray picture("\x89PNG\r\n\x1a\n", 8);
+        for (int i = 0; picture.size() < 90000; ++i)
+            picture += char(i * 31 % 253);
+        settings.cover = CoverImage{picture, u"image/png"_s, 300, 300};
+        const SplitSummary summary = runSplitJob(settings, progress);
         QCOMPARE(failureSentence(summary), QString());
         const QList<QStringList> streams = commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath));
         QCOMPARE(streams.size(), 2);
-        const QStringList expected{u"ALBUM=Record"_s, u"ARTIST=Band"_s, u"TITLE=Track 2"_s, u"TRACKNUMBER=2"_s,
+        const QStringList expected{u"ALBUM=Record"_s,
+                                   u"ALBUMARTIST=Band"_s,
+                                   u"ARTIST=Band"_s,
+                                   u"DISCNUMBER=2"_s,
+                                   u"ISRC=GBAYE0000351"_s,
+                                   u"PICTURE=3 "_s + QCryptographicHash::hash(picture, QCryptographicHash::Md5).toHex(),
+                                   u"TITLE=Track 2"_s,
+                                   u"TRACKNUMBER=2"_s,
                                    u"TRACKTOTAL=3"_s};
         for (QStringList fields : streams) {
             fields.sort();
