@@ -3,6 +3,7 @@
 #include "core/audio/oggstream.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
+#include "support/splitters.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +11,17 @@
 #include <QtEndian>
 #include <QTest>
 
+#include <taglib/attachedpictureframe.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
 
 #include <cstdio>
 
@@ -82,6 +89,47 @@ void tag(TagAPI &tags, const QString &title, int year, int track, int total)
     tags.setGenreName({u"Techno"_s});
 }
 
+// The audio of a FLAC or WAV file: what follows the metadata blocks, or the data chunk.
+QByteArray losslessAudioOf(const QByteArray &file)
+{
+    if (file.startsWith("fLaC")) {
+        qsizetype at = 4;
+        for (bool last = false; !last && at + 4 <= file.size();) {
+            last = uchar(file[at]) & 0x80;
+            at += 4 + (uchar(file[at + 1]) << 16 | uchar(file[at + 2]) << 8 | uchar(file[at + 3]));
+        }
+        return at <= file.size() ? file.sliced(at) : QByteArray();
+    }
+    const qsizetype data = file.indexOf("data", 12);
+    return data < 0 ? QByteArray() : file.sliced(data + 8, qFromLittleEndian<quint32>(file.constData() + data + 4));
+}
+
+// The front cover's bytes, whichever way the format carries it.
+QByteArray coverOf(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const auto fromId3 = [](TagLib::ID3v2::Tag *tag) {
+        const TagLib::ID3v2::FrameList frames = tag ? tag->frameList("APIC") : TagLib::ID3v2::FrameList();
+        const auto *picture =
+            frames.isEmpty() ? nullptr : dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frames.front());
+        return picture && picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover
+                   ? QByteArray(picture->picture().data(), picture->picture().size())
+                   : QByteArray();
+    };
+    const auto fromPictures = [](const TagLib::List<TagLib::FLAC::Picture *> &pictures) {
+        return pictures.size() == 1 && pictures.front()->type() == TagLib::FLAC::Picture::FrontCover
+                   ? QByteArray(pictures.front()->data().data(), pictures.front()->data().size())
+                   : QByteArray();
+    };
+    if (path.endsWith(u".mp3"_s))
+        return fromId3(TagLib::MPEG::File(name.constData(), false).ID3v2Tag());
+    if (path.endsWith(u".wav"_s))
+        return fromId3(TagLib::RIFF::WAV::File(name.constData(), false).ID3v2Tag());
+    if (path.endsWith(u".ogg"_s))
+        return fromPictures(TagLib::Ogg::Vorbis::File(name.constData(), false).tag()->pictureList());
+    return fromPictures(TagLib::FLAC::File(name.constData(), false).pictureList());
+}
+
 } // namespace
 
 class TestTagApi : public QObject
@@ -95,6 +143,8 @@ private slots:
     void writesEveryField();
     void failedWriteLeavesPieceAsItWas_data();
     void failedWriteLeavesPieceAsItWas();
+    void writesLibraryFields_data();
+    void writesLibraryFields();
 
 private:
     // A fresh copy of a piece as the splitter leaves it, without tags.
@@ -111,6 +161,20 @@ void TestTagApi::initTestCase()
     QVERIFY(mp3 && ogg);
     m_mp3 = mp3->path;
     m_ogg = ogg->path;
+    // WAV as the cutter writes it (no chunk after "fmt "), and as ffmpeg does, with a LIST chunk before the audio.
+    const QString wav = m_fixtures.filePath(u"plain.wav"_s), listed = m_fixtures.filePath(u"listed.wav"_s);
+    QCOMPARE(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, u"-fflags"_s, u"+bitexact"_s, u"-flags:a"_s,
+                                   u"+bitexact"_s, wav})
+                 .exitCode,
+             0);
+    QCOMPARE(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, listed}).exitCode, 0);
+    QVERIFY(readFile(listed).indexOf("LIST") < readFile(listed).indexOf("data"));
+    for (const QString &padding : {u"0"_s, u"300000"_s}) {
+        QCOMPARE(runTool(u"flac"_s, {u"-s"_s, u"--padding="_s + padding, u"-o"_s,
+                                     m_fixtures.filePath(u"padded"_s + padding + u".flac"_s), wav})
+                     .exitCode,
+                 0);
+    }
 }
 
 void TestTagApi::cleanup()
@@ -287,6 +351,89 @@ void TestTagApi::failedWriteLeavesPieceAsItWas()
         QVERIFY(!tags.errorString().isEmpty());
     }
     QCOMPARE(entriesOf(dir.path()), QStringList{QFileInfo(path).fileName()});
+}
+
+void TestTagApi::writesLibraryFields_data()
+{
+    QTest::addColumn<QString>("fixture"); // a file of m_fixtures
+    QTest::addColumn<bool>("inPlace");    // the piece keeps its file: its room took the tags
+    QTest::addColumn<bool>("cover");
+
+    QTest::newRow("mp3") << u"album.mp3"_s << false << true;
+    QTest::newRow("ogg") << u"album.ogg"_s << false << true;
+    QTest::newRow("flac with room for it all") << u"padded300000.flac"_s << true << true;
+    QTest::newRow("flac without padding") << u"padded0.flac"_s << false << true;
+    QTest::newRow("flac, no cover: the room stays padding") << u"padded300000.flac"_s << true << false;
+    QTest::newRow("wav: chunks appended") << u"plain.wav"_s << true << true;
+    QTest::newRow("wav with INFO before its audio") << u"listed.wav"_s << false << false;
+}
+
+// Every field a library files by reads back through TagLib's common names, beside the audio as it was.
+void TestTagApi::writesLibraryFields()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, inPlace);
+    QFETCH(bool, cover);
+    QTemporaryDir dir;
+    // Named "piece": the format must be told by content.
+    const QString path = dir.filePath(u"piece."_s + QFileInfo(fixture).suffix());
+    QVERIFY(QFile::copy(m_fixtures.filePath(fixture), path));
+    const QByteArray before = readFile(path);
+    const auto stamp = stampOf(path);
+
+    QByteArray picture("\xFF\xD8\xFF\xE0", 4);
+    for (int i = 0; picture.size() < 200000; ++i)
+        picture += char(i * 7919 % 251);
+    TagAPI tags;
+    QVERIFY2(tags.examineFile(path), qPrintable(tags.errorString()));
+    tag(tags, u"Jazz – 坂本"_s, 1978, 4, 9);
+    tags.setAlbumArtist(u"Various Artists"_s);
+    tags.setCompilation(true);
+    tags.setComposer(u"Mercury"_s);
+    tags.setIsrc(u"GBAYE0000351"_s);
+    tags.setBarcode(u"0077774600125"_s);
+    tags.setDisc(2, 3);
+    tags.setComment(u"ExactAudioCopy"_s);
+    tags.setReplayGain({u"-7.20 dB"_s, u"0.988"_s, u"-8.12 dB"_s, u"1.000000"_s});
+    if (cover)
+        tags.setCover({picture, u"image/jpeg"_s, 600, 600});
+    QVERIFY2(tags.updateFile(), qPrintable(tags.errorString()));
+
+    const QByteArray after = readFile(path);
+    if (stamp->inode != 0)
+        QCOMPARE(stampOf(path)->inode == stamp->inode, inPlace);
+    QCOMPARE(entriesOf(dir.path()), QStringList{QFileInfo(path).fileName()});
+    const bool lossless = path.endsWith(u".flac"_s) || path.endsWith(u".wav"_s);
+    if (lossless)
+        QCOMPARE(losslessAudioOf(after), losslessAudioOf(before));
+    else
+        QCOMPARE(audioOf(after), audioOf(before));
+    if (path.endsWith(u".flac"_s))
+        QCOMPARE(runTool(u"flac"_s, {u"-t"_s, u"-s"_s, path}).exitCode, 0);
+    if (inPlace && path.endsWith(u".flac"_s))
+        QCOMPARE(after.size(), before.size());
+
+    const TagLib::FileRef file(QFile::encodeName(path).constData());
+    QVERIFY(!file.isNull());
+    const TagLib::PropertyMap properties = file.file()->properties();
+    QStringList stored;
+    for (const char *key :
+         {"TITLE", "ALBUMARTIST", "COMPILATION", "COMPOSER", "ISRC", "BARCODE", "DISCNUMBER", "COMMENT",
+          "REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_GAIN", "REPLAYGAIN_ALBUM_PEAK"})
+        stored << QString::fromStdString(properties[key].toString(",").to8Bit(true));
+    const QString disc = path.endsWith(u".ogg"_s) || path.endsWith(u".flac"_s) ? u"2"_s : u"2/3"_s;
+    QCOMPARE(stored, (QStringList{u"Jazz – 坂本"_s, u"Various Artists"_s, u"1"_s, u"Mercury"_s, u"GBAYE0000351"_s,
+                                  u"0077774600125"_s, disc, u"ExactAudioCopy"_s, u"-7.20 dB"_s, u"0.988"_s,
+                                  u"-8.12 dB"_s, u"1.000000"_s}));
+    if (disc == u"2"_s)
+        QCOMPARE(properties["DISCTOTAL"].toString(), TagLib::String("3"));
+    QCOMPARE(coverOf(path), cover ? picture : QByteArray());
+    if (path.endsWith(u".wav"_s)) {
+        TagLib::RIFF::WAV::File wav(QFile::encodeName(path).constData(), false);
+        QCOMPARE(wav.ID3v2Tag()->header()->majorVersion(), 3u);
+        QCOMPARE(QString::fromStdString(wav.InfoTag()->title().to8Bit(true)), u"Jazz – 坂本"_s);
+        QCOMPARE(wav.InfoTag()->year(), 1978u);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTagApi)

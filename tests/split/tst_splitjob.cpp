@@ -1,14 +1,17 @@
+#include "core/split/librarytags.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
 #include "support/splitters.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
 
+#include <taglib/flacpicture.h>
 #include <taglib/tstring.h>
 #include <taglib/xiphcomment.h>
 
@@ -45,7 +48,8 @@ SplitSettings oggJob(const QString &album, const QString &destination, const QLi
     return settings;
 }
 
-// The comments of every logical stream of an Ogg Vorbis file, as "KEY=value" lines, one list per stream.
+// The comments of every logical stream of an Ogg Vorbis file, as "KEY=value" lines, one list per stream; a picture
+// as "PICTURE=type md5".
 QList<QStringList> commentsOfEveryStream(const QByteArray &file)
 {
     QList<QStringList> streams;
@@ -64,8 +68,13 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
             const QByteArray packet = std::exchange(partial[serial], QByteArray());
             if (packets[serial]++ != 1 || !packet.startsWith("\x03vorbis"))
                 continue;
-            const TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
+            TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
             QStringList fields;
+            for (const TagLib::FLAC::Picture *picture : comment.pictureList())
+                fields << u"PICTURE=%1 "_s.arg(picture->type()) +
+                              QCryptographicHash::hash(QByteArrayView(picture->data().data(), picture->data().size()),
+                                                       QCryptographicHash::Md5)
+                                  .toHex();
             for (const auto &[key, values] : comment.fieldListMap()) {
                 for (const TagLib::String &value : values)
                     fields << QString::fromStdString(key.to8Bit(true)) + u'=' +
@@ -148,6 +157,72 @@ private slots:
         const QString tight = name.fileName(attempt, 40);
         QVERIFY2(tight.toUtf8().size() <= 40, qPrintable(tight));
         QVERIFY2(tight.endsWith(u".mp3"_s) && tight.first(3) == expected.first(3), qPrintable(tight));
+    }
+
+    // How libraries will group the album: its artist, whether it is a compilation, which disc of how many.
+    void grouping_data()
+    {
+        QTest::addColumn<QString>("albumPerformer");
+        QTest::addColumn<QStringList>("performers"); // one per track
+        QTest::addColumn<QString>("disc");           // the sheet's "n/total"; empty: none
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("expected"); // "compilation" or "album", disc "n/total"
+        const QStringList mixed{u"Ann"_s, u"Bob"_s, u"Ann"_s};
+        QTest::newRow("various artists") << u"Various Artists"_s << mixed << QString() << u"Hits"_s
+                                         << u"compilation 0/0"_s;
+        QTest::newRow("VA, disc from the folder")
+            << u" va "_s << mixed << QString() << u"Hits CD2"_s << u"compilation 2/0"_s;
+        QTest::newRow("no album artist, disc 2 of 3 in the folder")
+            << QString() << mixed << QString() << u"Hits (disc 2 of 3)"_s << u"compilation 2/3"_s;
+        QTest::newRow("the sheet's disc wins over the folder's")
+            << u"various"_s << mixed << u"1/2"_s << u"CD 2"_s << u"compilation 1/2"_s;
+        QTest::newRow("an artist's album with guests")
+            << u"Queen"_s << mixed << QString() << u"Disk3"_s << u"album 3/0"_s;
+        QTest::newRow("one performer, differing in case and blanks")
+            << QString() << QStringList{u"Ann"_s, u"ANN "_s, QString()} << QString() << u"Discovery 2"_s
+            << u"album 0/0"_s;
+        QTest::newRow("a total below the number") << u"Band"_s << mixed << u"3/2"_s << QString() << u"album 3/0"_s;
+        QTest::newRow("names that only contain a disc word")
+            << u"Various Artists Band"_s << mixed << QString() << u"ABCD2, CD22x, CD 0"_s << u"album 0/0"_s;
+    }
+    void grouping()
+    {
+        QFETCH(QString, albumPerformer);
+        QFETCH(QStringList, performers);
+        QFETCH(QString, disc);
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        SheetAlbum sheet;
+        sheet.performer = albumPerformer;
+        sheet.discNumber = disc.section(u'/', 0, 0).toInt();
+        sheet.totalDiscs = disc.section(u'/', 1).toInt();
+        TrackList tracks;
+        for (const QString &performer : performers)
+            tracks.append({{u"performer"_s, performer}});
+        const AlbumGrouping grouping = albumGrouping(sheet, tracks, folder);
+        QCOMPARE(grouping.albumArtist, albumPerformer);
+        QCOMPARE(u"%1 %2/%3"_s.arg(grouping.compilation ? u"compilation"_s : u"album"_s)
+                     .arg(grouping.disc)
+                     .arg(grouping.totalDiscs),
+                 expected);
+    }
+
+    void sheetYear_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<int>("year"); // -1: none
+        QTest::newRow("year") << u"1978"_s << 1978;
+        QTest::newRow("full date") << u"1978-11-10"_s << 1978;
+        QTest::newRow("year and month") << u" 1978/11"_s << 1978;
+        QTest::newRow("five digits") << u"19781"_s << -1;
+        QTest::newRow("two digits") << u"78"_s << -1;
+        QTest::newRow("words first") << u"Nov 1978"_s << -1;
+    }
+    void sheetYear()
+    {
+        QFETCH(QString, date);
+        QFETCH(int, year);
+        QCOMPARE(yearFromSheetDate(date).value_or(-1), year);
     }
 
     // Each track is shown, then counted and stepped on the bar once, failed or not; a hidden track is not counted.
@@ -268,8 +343,8 @@ private slots:
         }
     }
 
-    // Each stream of a piece that spans the join of a chained file gets the track's comments, and none of the
-    // splitter's.
+    // Each stream of a piece that spans the join of a chained file gets the track's comments, the album's and its
+    // cover, and none of the splitter's.
     void chainedOggPieceIsTaggedInEveryStream()
     {
         QTemporaryDir dir;
@@ -282,11 +357,26 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
 
         RecordingProgress progress;
-        const SplitSummary summary = runSplitJob(oggJob(album, out, {0, 150, 300}, true), progress);
+        SplitSettings settings = oggJob(album, out, {0, 150, 300}, true);
+        settings.sheet.performer = u"Band"_s;
+        settings.sheet.discNumber = 2;
+        settings.tracks[1].insert(u"isrc"_s, u"GBAYE0000351"_s);
+        QByteArray picture("\x89PNG\r\n\x1a\n", 8);
+        for (int i = 0; picture.size() < 90000; ++i)
+            picture += char(i * 31 % 253);
+        settings.cover = CoverImage{picture, u"image/png"_s, 300, 300};
+        const SplitSummary summary = runSplitJob(settings, progress);
         QCOMPARE(failureSentence(summary), QString());
         const QList<QStringList> streams = commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath));
         QCOMPARE(streams.size(), 2);
-        const QStringList expected{u"ALBUM=Record"_s, u"ARTIST=Band"_s, u"TITLE=Track 2"_s, u"TRACKNUMBER=2"_s,
+        const QStringList expected{u"ALBUM=Record"_s,
+                                   u"ALBUMARTIST=Band"_s,
+                                   u"ARTIST=Band"_s,
+                                   u"DISCNUMBER=2"_s,
+                                   u"ISRC=GBAYE0000351"_s,
+                                   u"PICTURE=3 "_s + QCryptographicHash::hash(picture, QCryptographicHash::Md5).toHex(),
+                                   u"TITLE=Track 2"_s,
+                                   u"TRACKNUMBER=2"_s,
                                    u"TRACKTOTAL=3"_s};
         for (QStringList fields : streams) {
             fields.sort();

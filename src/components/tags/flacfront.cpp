@@ -89,7 +89,7 @@ std::optional<FrontPlan> planFlacFront(const QString &path, const TagValues &val
         else if (block.type != Padding && block.type != Picture)
             kept.append(block);
     }
-    kept.append({VorbisComment, vorbisCommentWith(oldComment, values, false)});
+    kept.append({VorbisComment, vorbisCommentWith(oldComment, values, VorbisCommentIn::FlacBlock)});
     if (values.cover)
         kept.append({Picture, flacPictureBody(*values.cover)});
     QByteArray front("fLaC");

@@ -42,7 +42,7 @@ TagLib::FLAC::Picture *frontCover(const CoverImage &cover)
 
 } // namespace
 
-QByteArray vorbisCommentWith(const QByteArray &old, const TagValues &values, bool framingBit)
+QByteArray vorbisCommentWith(const QByteArray &old, const TagValues &values, VorbisCommentIn where)
 {
     TagLib::Ogg::XiphComment comment(TagLib::ByteVector(old.constData(), uint(old.size())));
     comment.removeAllFields();
@@ -74,9 +74,9 @@ QByteArray vorbisCommentWith(const QByteArray &old, const TagValues &values, boo
     setField(comment, "REPLAYGAIN_TRACK_PEAK", {values.replayGain.trackPeak});
     setField(comment, "REPLAYGAIN_ALBUM_GAIN", {values.replayGain.albumGain});
     setField(comment, "REPLAYGAIN_ALBUM_PEAK", {values.replayGain.albumPeak});
-    if (values.cover)
+    if (values.cover && where == VorbisCommentIn::OggPacket)
         comment.addPicture(frontCover(*values.cover));
-    const TagLib::ByteVector rendered = comment.render(framingBit);
+    const TagLib::ByteVector rendered = comment.render(where == VorbisCommentIn::OggPacket);
     return QByteArray(rendered.data(), rendered.size());
 }
 

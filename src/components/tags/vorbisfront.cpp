@@ -151,7 +151,7 @@ QByteArray renumbered(const OggPage &page, quint32 shift, bool withBody)
 QByteArray commentPacket(const QByteArray &old, const TagValues &values)
 {
     // The vendor stays; the comments are wholly ours, replacing the ones the splitter kept room with.
-    return QByteArray("\x03vorbis", 7) + vorbisCommentWith(old.sliced(7), values, true);
+    return QByteArray("\x03vorbis", 7) + vorbisCommentWith(old.sliced(7), values, VorbisCommentIn::OggPacket);
 }
 
 // A comment packet grown by zeros after its framing bit, which every reader skips.

@@ -75,7 +75,8 @@ TagLib::String toTString(const QString &text)
     return TagLib::String(text.toStdString(), TagLib::String::UTF8);
 }
 
-// TagLib's own write; true when its result holds the same audio at the same place.
+// TagLib's own write; true when its result holds the same audio. It moves the audio only to take out a tag chunk
+// that stood before it.
 bool tagWithTagLib(const QString &path, const TagValues &values, const WavLayout &before, const QByteArray &audio)
 {
     {
@@ -104,8 +105,7 @@ bool tagWithTagLib(const QString &path, const TagValues &values, const WavLayout
     if (!check.open(QIODevice::ReadOnly))
         return false;
     const auto after = layoutOf(check);
-    return after && after->dataBegin == before.dataBegin && after->dataSize == before.dataSize &&
-           audioHash(check, *after) == audio;
+    return after && after->dataSize == before.dataSize && audioHash(check, *after) == audio;
 }
 
 // Puts back the RIFF header and what followed the audio, as they were before TagLib appended to them.
