@@ -241,6 +241,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);
     hauptFenster->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" – Velvane"));
     m_readTracks = reading.tracks;
+    m_sheetAlbum = reading.sheetAlbum;
     m_encoding->show(reading, !encoding);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/cue/sheetalbum.h"
 #include "core/cue/trackentry.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
@@ -159,6 +160,8 @@ private:
     EncodingPicker *m_encoding = nullptr;
     velvane::TrackList m_readTracks; // the tracks as read, to tell whether the table was edited since
     bool m_quitConfirmed = false;
+    // What the sheet says of the album, for the library tags.
+    velvane::SheetAlbum m_sheetAlbum;
 
     ControllerServices m_services;
     velvane::TrackTableModel *m_model = nullptr;

@@ -153,6 +153,7 @@ void import_cue::startSplit()
     settings.stallTimeout = velvane::splitterStallTimeout();
     settings.year = velvane::yearFromText(album_year->text()).value_or(0);
     settings.album = album_title->text();
+    settings.sheet = m_sheetAlbum;
     if (const QString chosenGenre = genre->currentData().toString(); !chosenGenre.isEmpty())
         settings.genre = chosenGenre;
 

@@ -255,7 +255,7 @@ private slots:
                               u"album.cue"_s, u"album.mp3"_s, u"out.mp3"_s}));
         QCOMPARE(readFile(work.filePath(u"album.mp3"_s)), album);
         QCOMPARE(tagNames(work.filePath(u"01 Tones - Edited.mp3"_s)),
-                 (QStringList{u"album"_s, u"artist"_s, u"title"_s, u"track"_s}));
+                 (QStringList{u"album"_s, u"album_artist"_s, u"artist"_s, u"title"_s, u"track"_s}));
         f.controller.close();
         QVERIFY(!f.controller.statusFenster->isVisible());
         QSettings().clear();
