@@ -256,8 +256,9 @@ void EncodingTest::commandLine_data()
     QTest::addColumn<QString>("output"); // a line expected on stdout, else the start of stderr's only line
 
     QTest::newRow("tracks, detected") << u"--tracks|CUE"_s << 0 << u"\"isOgg\": false, \"encoding\": \"KOI8-R\","_s;
-    QTest::newRow("tracks, as asked") << u"--tracks|--encoding|cp1251|CUE"_s << 0
-                                      << u"\"encoding\": \"windows-1251\",\n \"tracks\": [{\"title\": \"уОЕЗПРБД\""_s;
+    QTest::newRow("tracks, as asked")
+        << u"--tracks|--encoding|cp1251|CUE"_s << 0
+        << u"\"encoding\": \"windows-1251\",\n \"sheetAlbum\": {\"title\": \"\", \"albumArtist\": \"уОЕЦБОБ\""_s;
     QTest::newRow("tracks, unknown") << u"--tracks|--encoding|klingon|CUE"_s << 2
                                      << u"velvane-split: Unknown encoding \"klingon\"; known are windows-1252, "_s;
     QTest::newRow("split, unknown") << u"CUE|--encoding|klingon"_s << 2
