@@ -97,8 +97,8 @@ void CoverView::mouseDoubleClickEvent(QMouseEvent *event)
 void CoverView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    menu.addAction(tr("Choose Image…"), this, &CoverView::chooseRequested);
-    QAction *clear = menu.addAction(tr("No Cover"), this, &CoverView::clearRequested);
+    menu.addAction(QStringLiteral("Choose Image…"), this, &CoverView::chooseRequested);
+    QAction *clear = menu.addAction(QStringLiteral("No Cover"), this, &CoverView::clearRequested);
     clear->setEnabled(!m_picture.isNull());
     menu.exec(event->globalPos());
 }

@@ -15,8 +15,8 @@ CoverPanel::CoverPanel(QBoxLayout *albumRow, QBoxLayout *column, int noticeIndex
                        QObject *parent)
     : QObject(parent)
     , m_view(new CoverView)
-    , m_chooseButton(new QPushButton(tr("Co&ver…")))
-    , m_clearButton(new QPushButton(tr("No Cover")))
+    , m_chooseButton(new QPushButton(QStringLiteral("Co&ver…")))
+    , m_clearButton(new QPushButton(QStringLiteral("No Cover")))
     , m_notice(new QLabel)
     , m_openPanel(std::move(openPanel))
 {
@@ -24,8 +24,10 @@ CoverPanel::CoverPanel(QBoxLayout *albumRow, QBoxLayout *column, int noticeIndex
     m_chooseButton->setObjectName(QStringLiteral("chooseCoverButton"));
     m_clearButton->setObjectName(QStringLiteral("clearCoverButton"));
     m_notice->setObjectName(QStringLiteral("coverNotice"));
-    m_chooseButton->setToolTip(tr("Choose the image that every track gets as its front cover, when tags are written"));
-    m_clearButton->setToolTip(tr("Write no cover into the tracks"));
+    m_chooseButton->setToolTip(
+        QStringLiteral("Choose the image that every track gets as its front cover, when tags are written"));
+    m_clearButton->setToolTip(QStringLiteral("Write no cover into the tracks"));
+    m_view->setPlaceholderText(QStringLiteral("No cover:\ndrop an image here"));
     m_notice->setTextFormat(Qt::PlainText);
     m_notice->setWordWrap(true);
     m_notice->hide();
@@ -67,9 +69,9 @@ void CoverPanel::takeFile(const QString &path)
 void CoverPanel::choose()
 {
     PanelRequest request;
-    request.title = tr("Choose the Cover");
+    request.title = QStringLiteral("Choose the Cover");
     request.types = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png")};
-    request.typesName = tr("Images");
+    request.typesName = QStringLiteral("Images");
     if (!m_source.isEmpty())
         request.startFolder = QFileInfo(m_source).absolutePath();
     if (const std::optional<QString> chosen = m_openPanel(request))
@@ -97,13 +99,12 @@ void CoverPanel::show(std::optional<velvane::CoverImage> cover, const QString &s
     if (m_cover)
         picture.loadFromData(m_cover->data);
     m_view->setPicture(picture);
-    m_view->setPlaceholderText(tr("No cover:\ndrop an image here"));
-    m_view->setToolTip(m_cover ? tr("%1\n%2 × %3, %4 kB")
+    m_view->setToolTip(m_cover ? QStringLiteral("%1\n%2 × %3, %4 kB")
                                      .arg(QDir::toNativeSeparators(source))
                                      .arg(m_cover->width)
                                      .arg(m_cover->height)
                                      .arg((m_cover->data.size() + 1023) / 1024)
-                               : tr("Drop an image here, or press Enter to choose one"));
+                               : QStringLiteral("Drop an image here, or press Enter to choose one"));
     m_clearButton->setEnabled(m_cover.has_value());
 }
 

@@ -85,12 +85,9 @@ void tst_cover::reading_data()
     QTest::newRow("png") << Entry::Bytes << png << u"image/png"_s << notShown;
     QTest::newRow("jpeg with bytes after its end") << Entry::Bytes << jpeg + "trailer" << u"image/jpeg"_s << notShown;
     QTest::newRow("jpeg cut short") << Entry::Bytes << jpeg.first(jpeg.size() * 2 / 3) << QString() << u"cut short"_s;
-    QTest::newRow("png cut short") << Entry::Bytes << png.first(png.size() * 2 / 3) << QString()
-                                   << u"does not decode"_s;
     QTest::newRow("png header, then garbage")
         << Entry::Bytes << png.first(16) + QByteArray(2000, '\x5a') << QString() << u"does not decode"_s;
     QTest::newRow("bmp") << Entry::Bytes << pictureBytes("BMP") << QString() << u"not a JPEG or PNG"_s;
-    QTest::newRow("text") << Entry::Bytes << QByteArray("<html>cover</html>") << QString() << u"not a JPEG or PNG"_s;
     QTest::newRow("empty") << Entry::Bytes << QByteArray() << QString() << u"empty"_s;
     QTest::newRow("over 16 MB") << Entry::Bytes << jpeg + QByteArray(coverSizeLimit, '\0') << QString()
                                 << u"larger than 16 MB"_s;
