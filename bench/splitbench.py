@@ -9,7 +9,9 @@ in every round, so a busy moment hits all of them alike; the report gives median
 It also checks the job's exactness on each album: every cut within 3.3 ms of its cue time, the decoded pieces
 joined equal to the decoded album sample for sample, and the last piece ending with the album.
 
-usage: bench/splitbench.py [--build DIR] [--rounds N] [--albums NAME,...] [--keep DIR]
+With --cover, a cover.jpg of some 500 kB stands beside each album, and the job embeds it in every piece.
+
+usage: bench/splitbench.py [--build DIR] [--rounds N] [--albums NAME,...] [--keep DIR] [--cover]
 """
 
 import argparse
@@ -138,8 +140,19 @@ def timed(args, **kw):
     return time.perf_counter() - start
 
 
-def bench(work, cli, splitter, name, rounds, store):
+def place_cover(album, wanted):
+    """A noisy 1000 x 1000 JPEG beside the album, as a scanned cover is, or none."""
+    cover = os.path.join(os.path.dirname(album), "cover.jpg")
+    if os.path.exists(cover):
+        os.remove(cover)
+    if wanted:
+        run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "color=c=0x806040:s=1000x1000", "-vf",
+             "noise=alls=25:allf=t", "-frames:v", "1", "-q:v", "3", cover])
+
+
+def bench(work, cli, splitter, name, rounds, store, cover):
     album, starts, total = make_album(store, name)
+    place_cover(album, cover)
     sheet = write_sheet(album, starts)
     # An untimed first job warms the cache and records the splitter's arguments for the runs alone.
     args_dir = os.path.join(work, "args")
@@ -198,6 +211,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--albums", default=",".join(ALBUMS))
     parser.add_argument("--keep", help="a folder to keep the generated albums in between runs")
+    parser.add_argument("--cover", action="store_true", help="a cover beside each album, embedded in every piece")
     options = parser.parse_args()
 
     cli = os.path.join(options.build, "bin", "velvane-split")
@@ -211,7 +225,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix="velvane-bench.") as work:
         store = options.keep or work
         os.makedirs(store, exist_ok=True)
-        results = [bench(work, cli, splitter, name, options.rounds, store) for name in options.albums.split(",")]
+        results = [bench(work, cli, splitter, name, options.rounds, store, options.cover)
+                   for name in options.albums.split(",")]
 
     print(f"medians of {options.rounds} rounds; ratios are to cp of the same album")
     print(f"{'album':8} {'MB':>5} {'tracks':>6} {'runs':>4} {'cp s':>7} {'job/cp':>7} {'alone/cp':>8} "
