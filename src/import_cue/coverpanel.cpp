@@ -21,6 +21,7 @@ CoverPanel::CoverPanel(QBoxLayout *albumRow, QBoxLayout *column, int noticeIndex
     , m_openPanel(std::move(openPanel))
 {
     m_view->setObjectName(QStringLiteral("coverView"));
+    m_view->setAccessibleName(QStringLiteral("Cover"));
     m_chooseButton->setObjectName(QStringLiteral("chooseCoverButton"));
     m_clearButton->setObjectName(QStringLiteral("clearCoverButton"));
     m_notice->setObjectName(QStringLiteral("coverNotice"));
