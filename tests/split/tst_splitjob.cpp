@@ -1,3 +1,4 @@
+#include "components/tags/frontrewrite.h"
 #include "core/split/librarytags.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
@@ -341,6 +342,46 @@ private slots:
             QVERIFY2(i + 1 < starts.size() ? qAbs(ends - end) <= slack : ends == end,
                      qPrintable(u"track %1 ends at %2, not %3"_s.arg(i + 1).arg(ends).arg(end)));
         }
+    }
+
+    // The room the splitter keeps in front of each piece takes every tag and a small cover, so that no piece is
+    // written twice: one write a piece, over its room. (The splitter's options hold about 120,000 letters of room a
+    // run, so larger covers go through the one-pass copy.)
+    void everyTagFitsThePiecesRoom_data()
+    {
+        QTest::addColumn<bool>("ogg");
+        QTest::newRow("mp3") << false;
+        QTest::newRow("ogg") << true;
+    }
+    void everyTagFitsThePiecesRoom()
+    {
+        QFETCH(bool, ogg);
+        QTemporaryDir dir;
+        const auto album =
+            test::makeAlbum(dir.path(), ogg ? test::AlbumFormat::Ogg : test::AlbumFormat::Mp3Cbr, {1.5, 1.5, 1.5});
+        QVERIFY(album);
+        SplitSettings settings = oggJob(album->path, dir.path(), {0, 113, 225}, true);
+        settings.isOgg = ogg;
+        const QString longText(200, u'ü');
+        settings.genre = longText;
+        settings.sheet = {longText, u"Various Artists"_s, longText,     u"1978"_s, longText, longText, longText, 2,
+                          3,        u"-8.12 dB"_s,        u"1.000000"_s};
+        for (TrackEntry &track : settings.tracks) {
+            track.insert(u"performer"_s, longText + track.value(u"title"_s));
+            for (const char16_t *key : {u"songwriter", u"isrc", u"replaygain_track_gain", u"replaygain_track_peak"})
+                track.insert(QString::fromUtf16(key), longText);
+        }
+        settings.cover = CoverImage{QByteArray(10000, 'c'), u"image/jpeg"_s, 500, 500};
+        int writes = 0;
+        setRewriteSeam({RewriteWay::Automatic, 0, [&writes](int) {
+                            ++writes;
+                            return 0;
+                        }});
+        RecordingProgress progress;
+        const SplitSummary summary = runSplitJob(settings, progress);
+        setRewriteSeam({});
+        QCOMPARE(failureSentence(summary), QString());
+        QCOMPARE(writes, 3);
     }
 
     // Each stream of a piece that spans the join of a chained file gets the track's comments, the album's and its

@@ -92,7 +92,7 @@ bool TagAPI::examineFile(const QString &path)
     }
     const auto format = formatOf(path);
     if (!format) {
-        m_error = u"The piece holds neither MP3, Ogg Vorbis, FLAC nor WAV audio."_s;
+        m_error = u"The piece holds no MP3, Ogg Vorbis, FLAC or WAV audio."_s;
         return false;
     }
     m_pending = std::make_unique<Pending>(Pending{path, *stamp, *format, {}});

@@ -363,7 +363,7 @@ QString albumFolderName(const SplitSettings &settings)
     QString audio = settings.audioFile;
     if (settings.filePerTrack || audio.isEmpty())
         audio = settings.tracks.constFirst().value(u"file"_s, audio);
-    return QFileInfo(audio).absoluteDir().dirName();
+    return audio.isEmpty() ? QString() : QFileInfo(audio).absoluteDir().dirName();
 }
 
 } // namespace
