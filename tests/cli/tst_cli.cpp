@@ -53,8 +53,8 @@ private slots:
             << 0
             << u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\nALBUM=Given\nARTIST=Some Band\n"
                u"DATE=1999\nGENRE=Techno\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
-        QTest::newRow("splitter missing, sheet named relatively") // run in the sheet's folder
-            << u"album.cue|--tags"_s << good << 1
+        QTest::newRow("splitter missing, sheet named relatively, year 0 for none") // run in the sheet's folder
+            << u"album.cue|--tags|--year|0"_s << good << 1
             << u"1 of 3: Some Band - Take. 1.3.mp3 FAILED: The splitter /nonexistent/mp3splt could not be started.\n"
                u"3 of 3 tracks failed: tracks 1, 2 and 3.\n"_s;
         QTest::newRow("folder as sheet") << u"OUT|--audio|GONE"_s << good << 2 << u"Cue-file"_s + lost;
