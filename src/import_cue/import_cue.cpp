@@ -5,6 +5,7 @@
 #include "core/cue/cuereading.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"
+#include "core/web/webpages.h"
 #include "import_cue/coverpanel.h"
 #include "import_cue/encodingpicker.h"
 #include "import_cue/preferences.h"
@@ -137,15 +138,15 @@ void import_cue::connectMainActions()
     connect(m_main->actionSplit, &QAction::triggered, this, &import_cue::startSplit);
     connect(m_main->actionQuit, &QAction::triggered, hauptFenster, &QMainWindow::close);
 
-    const auto both = [this](QPushButton *button, QAction *action, void (WebActions::*slot)()) {
-        connect(button, &QPushButton::clicked, m_web.get(), slot);
-        connect(action, &QAction::triggered, m_web.get(), slot);
+    const auto both = [this](QPushButton *button, QAction *action, void (import_cue::*slot)()) {
+        connect(button, &QPushButton::clicked, this, slot);
+        connect(action, &QAction::triggered, this, slot);
     };
-    both(m_main->feedbackButton, m_main->actionFeedback, &WebActions::openFeedback);
-    both(m_main->updateButton, m_main->actionUpdate, &WebActions::search_for_update);
-    both(m_main->websiteButton, m_main->actionWebsite, &WebActions::gotoWebsite);
-    both(m_main->donateDollarButton, m_main->actionDonateDollar, &WebActions::donateDollar);
-    both(m_main->donateEuroButton, m_main->actionDonateEuro, &WebActions::donateEuro);
+    both(m_main->feedbackButton, m_main->actionFeedback, &import_cue::openFeedback);
+    both(m_main->updateButton, m_main->actionUpdate, &import_cue::search_for_update);
+    both(m_main->websiteButton, m_main->actionWebsite, &import_cue::gotoWebsite);
+    both(m_main->donateDollarButton, m_main->actionDonateDollar, &import_cue::donateDollar);
+    both(m_main->donateEuroButton, m_main->actionDonateEuro, &import_cue::donateEuro);
 
     const auto remembered = [this](QCheckBox *box, const char *key) {
         box->setChecked(velvane::preference(QLatin1String(key)));
@@ -327,25 +328,25 @@ void import_cue::sendFeedback()
 
 void import_cue::textDidChange()
 {
-    m_web->textDidChange();
+    m_web->feedbackTextChanged();
 }
 
 void import_cue::search_for_update()
 {
-    m_web->search_for_update();
+    m_web->checkForUpdate();
 }
 
 void import_cue::donateDollar()
 {
-    m_web->donateDollar();
+    m_web->donate(velvane::Currency::Dollar);
 }
 
 void import_cue::donateEuro()
 {
-    m_web->donateEuro();
+    m_web->donate(velvane::Currency::Euro);
 }
 
 void import_cue::gotoWebsite()
 {
-    m_web->gotoWebsite();
+    m_web->openHomePage();
 }

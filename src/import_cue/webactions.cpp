@@ -62,7 +62,7 @@ WebActions::WebActions(QDialog *feedbackSheet, QWidget *mainWindow, QAbstractBut
         if (m_sending)
             m_sending->cancel();
     });
-    connect(m_form->feedbackMessage, &QPlainTextEdit::textChanged, this, &WebActions::textDidChange);
+    connect(m_form->feedbackMessage, &QPlainTextEdit::textChanged, this, &WebActions::feedbackTextChanged);
 }
 
 WebActions::~WebActions() = default;
@@ -79,7 +79,7 @@ void WebActions::closeFeedback()
     m_sheet->close();
 }
 
-void WebActions::textDidChange()
+void WebActions::feedbackTextChanged()
 {
     const QString message = typedMessage(*m_form->feedbackMessage);
     const qsizetype kept = velvane::feedbackKeptLength(message);
@@ -140,7 +140,7 @@ std::optional<QString> WebActions::fetchWhileBusy(const QUrl &url, int timeoutMs
     return reply;
 }
 
-void WebActions::search_for_update()
+void WebActions::checkForUpdate()
 {
     const velvane::WebConfig config = velvane::webConfig();
     const std::optional<QUrl> url = velvane::versionFileUrl(config.baseAddress);
@@ -191,29 +191,14 @@ void WebActions::openInBrowser(const QUrl &page)
              {QStringLiteral("Ok")}});
 }
 
-namespace {
-
-std::optional<QUrl> donationPage(velvane::Currency currency)
+void WebActions::donate(velvane::Currency currency)
 {
     const velvane::WebConfig config = velvane::webConfig();
-    return velvane::donationUrl(config.paymentHost, config.payee, currency);
-}
-
-} // namespace
-
-void WebActions::donateDollar()
-{
-    if (const auto page = donationPage(velvane::Currency::Dollar))
+    if (const auto page = velvane::donationUrl(config.paymentHost, config.payee, currency))
         openInBrowser(*page);
 }
 
-void WebActions::donateEuro()
-{
-    if (const auto page = donationPage(velvane::Currency::Euro))
-        openInBrowser(*page);
-}
-
-void WebActions::gotoWebsite()
+void WebActions::openHomePage()
 {
     openInBrowser(QUrl(velvane::webConfig().homePage));
 }

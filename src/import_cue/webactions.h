@@ -21,6 +21,7 @@ class feedbackFenster;
 
 namespace velvane {
 class FetchCancel;
+enum class Currency;
 } // namespace velvane
 
 // What the window does with the program's web server and pages: the feedback form, the update check and the
@@ -40,12 +41,12 @@ public:
     void openFeedback();
     void closeFeedback();
     void sendFeedback();
-    void textDidChange();
+    // Holds the message to its limit and shows what is left.
+    void feedbackTextChanged();
 
-    void search_for_update();
-    void donateDollar();
-    void donateEuro();
-    void gotoWebsite();
+    void checkForUpdate();
+    void donate(velvane::Currency currency);
+    void openHomePage();
 
 private:
     // A blocking fetch with a busy cursor; the event loop runs on, so the window repaints and cancel can be pressed.

@@ -1,5 +1,6 @@
 #include "components/tags/frontrewrite.h"
 #include "components/tags/tagapi.h"
+#include "core/audio/oggpage.h"
 #include "core/audio/oggstream.h"
 #include "support/audiofixture.h"
 #include "support/files.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QTest>
 
 #include <taglib/attachedpictureframe.h>
@@ -35,23 +35,18 @@ namespace {
 // pages are taken without their sequence numbers and checksums, which longer headers move on.
 QByteArray audioOf(const QByteArray &file)
 {
-    qsizetype begin = 0, end = file.size();
     if (file.startsWith("OggS")) {
         QByteArray audio;
-        for (int packets = 0; begin + 27 <= end;) {
-            const bool audioPage = packets >= 3;
-            const int segments = uchar(file[begin + 26]);
-            qsizetype body = 0;
-            for (int i = 0; i < segments; ++i) {
-                body += uchar(file[begin + 27 + i]);
-                packets += uchar(file[begin + 27 + i]) < 255;
-            }
-            if (audioPage)
-                audio += file.mid(begin, 18) + file.mid(begin + 26, 1 + segments + body);
-            begin += 27 + segments + body;
+        int packets = 0;
+        for (auto page = readOggPage(file, 0); page; page = readOggPage(file, page->end())) {
+            if (packets >= 3)
+                audio += page->bytes().first(18).toByteArray() + page->bytes().sliced(26).toByteArray();
+            for (const char lacing : page->lacing)
+                packets += quint8(lacing) < 255;
         }
         return audio;
     }
+    qsizetype begin = 0, end = file.size();
     if (file.startsWith("ID3"))
         begin = 10 + (uchar(file[6]) << 21 | uchar(file[7]) << 14 | uchar(file[8]) << 7 | uchar(file[9]));
     if (end >= 128 && file.mid(end - 128, 3) == "TAG")
@@ -63,18 +58,13 @@ QByteArray audioOf(const QByteArray &file)
 QStringList oggHeaderPages(const QByteArray &file)
 {
     QStringList pages;
-    for (qsizetype at = 0, packets = 0; at + 27 <= file.size() && packets < 3;) {
-        const int segments = uchar(file[at + 26]);
-        qsizetype body = 0;
-        for (int i = 0; i < segments; ++i) {
-            body += uchar(file[at + 27 + i]);
-            packets += uchar(file[at + 27 + i]) < 255;
-        }
-        const QByteArrayView page = QByteArrayView(file).sliced(at, 27 + segments + body);
-        pages << u"%1:%2%3"_s.arg(qFromLittleEndian<quint32>(page.data() + 18))
-                     .arg(page[5] & 0x01)
-                     .arg(oggPageCrc(page) == qFromLittleEndian<quint32>(page.data() + 22) ? u""_s : u"!"_s);
-        at += page.size();
+    int packets = 0;
+    for (auto page = readOggPage(file, 0); page && packets < 3; page = readOggPage(file, page->end())) {
+        for (const char lacing : page->lacing)
+            packets += quint8(lacing) < 255;
+        pages << u"%1:%2%3"_s.arg(page->sequence)
+                     .arg(page->flags & oggContinuedPacket)
+                     .arg(page->crcHolds() ? u""_s : u"!"_s);
     }
     return pages;
 }

@@ -94,15 +94,15 @@ private slots:
             << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
             << QList<int>{0, 1, 4, 6};
 
-        // Up to ten seconds before track 1 is its lead-in; more is a hidden track, a piece of its own.
+        // Less than ten seconds before track 1 is its lead-in; ten or more are a hidden track, a piece of its own.
         const QString pregapSheet = u"PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n"
                                     u" INDEX 00 00:00:00\n INDEX 01 %T2%\nTRACK 02 AUDIO\n TITLE \"Two\"\n"
                                     u" INDEX 01 %T3%\n"_s;
         QTest::newRow("short pregap")
             << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {0.52, 1.6, 1.6}, 0}} << pregapSheet
             << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s} << QList<int>{1, 2};
-        QTest::newRow("hidden track in the pregap")
-            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {90.0, 1.6, 1.6}, 0}} << pregapSheet
+        QTest::newRow("hidden track of exactly ten seconds")
+            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {10.0, 1.6, 1.6}, 0}} << pregapSheet
             << QStringList{u"00 Band - Pregap.mp3"_s, u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
             << QList<int>{0, 1, 2};
     }

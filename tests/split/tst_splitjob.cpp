@@ -1,4 +1,5 @@
 #include "components/tags/frontrewrite.h"
+#include "core/audio/oggpage.h"
 #include "core/split/librarytags.h"
 #include "core/split/outputname.h"
 #include "core/split/splitjob.h"
@@ -9,7 +10,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QTest>
 
 #include <taglib/flacpicture.h>
@@ -56,18 +56,16 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
     QList<QStringList> streams;
     QMap<quint32, QByteArray> partial;
     QMap<quint32, int> packets;
-    for (qsizetype at = 0; at + 27 <= file.size();) {
-        const int segments = uchar(file[at + 26]);
-        const quint32 serial = qFromLittleEndian<quint32>(file.constData() + at + 14);
-        qsizetype body = at + 27 + segments;
-        for (int i = 0; i < segments; ++i) {
-            const int lacing = uchar(file[at + 27 + i]);
-            partial[serial] += file.mid(body, lacing);
-            body += lacing;
+    for (auto page = readOggPage(file, 0); page; page = readOggPage(file, page->end())) {
+        qsizetype at = 0;
+        for (const char size : page->lacing) {
+            const int lacing = quint8(size);
+            partial[page->serial] += page->body.sliced(at, lacing).toByteArray();
+            at += lacing;
             if (lacing == 255)
                 continue;
-            const QByteArray packet = std::exchange(partial[serial], QByteArray());
-            if (packets[serial]++ != 1 || !packet.startsWith("\x03vorbis"))
+            const QByteArray packet = std::exchange(partial[page->serial], QByteArray());
+            if (packets[page->serial]++ != 1 || !packet.startsWith("\x03vorbis"))
                 continue;
             TagLib::Ogg::XiphComment comment(TagLib::ByteVector(packet.constData() + 7, uint(packet.size() - 7)));
             QStringList fields;
@@ -83,7 +81,6 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
             }
             streams << fields;
         }
-        at = body;
     }
     return streams;
 }

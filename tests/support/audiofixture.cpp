@@ -99,12 +99,15 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     case AlbumFormat::Mp3Vbr:
     case AlbumFormat::Mp3NoInfo:
     case AlbumFormat::Mp3XingOnly:
-    case AlbumFormat::Mp3Mono: {
+    case AlbumFormat::Mp3Mono:
+    case AlbumFormat::Mp3Mpeg2Mono: {
         const QStringList mode =
             format == AlbumFormat::Mp3Cbr      ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
             : format == AlbumFormat::Mp3NoInfo ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
             : format == AlbumFormat::Mp3Mono   ? QStringList{u"-m"_s, u"m"_s, u"--cbr"_s, u"-b"_s, u"96"_s}
-                                               : QStringList{u"-V"_s, u"2"_s};
+            : format == AlbumFormat::Mp3Mpeg2Mono
+                ? QStringList{u"-m"_s, u"m"_s, u"--resample"_s, u"22.05"_s, u"--cbr"_s, u"-b"_s, u"64"_s}
+                : QStringList{u"-V"_s, u"2"_s};
         encoded = run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
         if (encoded && format == AlbumFormat::Mp3XingOnly) {
             QFile file(album.path);
@@ -128,7 +131,7 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
     return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
 }
 
-std::optional<QList<qint16>> decodePcm(const QString &path)
+std::optional<QList<qint16>> decodePcm(const QString &path, int rate)
 {
     if (path.endsWith(u".ogg"_s, Qt::CaseInsensitive)) {
         // Stereo 16-bit little-endian, averaged here the way ffmpeg's down-mix does it for MP3.
@@ -142,7 +145,7 @@ std::optional<QList<qint16>> decodePcm(const QString &path)
         return samples;
     }
     const auto raw = run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, path, u"-f"_s, u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s,
-                                                   QString::number(sampleRate), u"-"_s}));
+                                                   QString::number(rate), u"-"_s}));
     return raw ? std::optional(samplesOf(*raw)) : std::nullopt;
 }
 

@@ -19,6 +19,7 @@ enum class AlbumFormat
     Mp3NoInfo,    // lame -t --cbr -b 128: no Info frame, so no delay or padding told
     Mp3XingOnly,  // lame -V 2 with its LAME tag blanked: a Xing frame that tells no delay, as older encoders wrote
     Mp3Mono,      // lame -m m --cbr -b 96: MPEG-1 mono, whose Info frame sits nearer the header
+    Mp3Mpeg2Mono, // lame -m m --resample 22.05 --cbr -b 64: MPEG-2 mono at 22.05 kHz, its Info frame nearer still
     Ogg           // oggenc -q 5
 };
 
@@ -40,8 +41,9 @@ struct Album
 [[nodiscard]] double trackTone(int track);
 
 // Writes an album of consecutive tracks of notes over a faint noise floor, all of it silent for a moment now and then,
-// track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz stereo (mono for Mp3Mono). Nothing when a
-// tool fails. Track i plays trackTone(firstTone + i), so albums made with different firstTone can be told apart.
+// track i lasting durations[i] seconds (rounded to whole samples), 44.1 kHz stereo but for the mono formats
+// (trackStarts and totalSamples always at 44.1 kHz). Nothing when a tool fails. Track i plays trackTone(firstTone + i),
+// so albums made with different firstTone can be told apart.
 [[nodiscard]] std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const QList<double> &durations,
                                              const QString &baseName = QStringLiteral("album"), int firstTone = 0);
 
@@ -49,10 +51,10 @@ struct Album
 // album's, one for one. -1 when they are nowhere near.
 [[nodiscard]] qint64 offsetIn(const QList<qint16> &whole, const QList<qint16> &piece, qint64 expected, qint64 reach);
 
-// Mono 16-bit samples at sampleRate, as a gapless player decodes them: MP3 by ffmpeg, which leaves out the encoder
-// delay and padding of the LAME header; Ogg by oggdec, which trims to the granule positions at both ends (ffmpeg
-// keeps the pre-roll before a piece's first granule).
-[[nodiscard]] std::optional<QList<qint16>> decodePcm(const QString &path);
+// Mono 16-bit samples at rate (Ogg: at its own), as a gapless player decodes them: MP3 by ffmpeg, which leaves out
+// the encoder delay and padding of the LAME header; Ogg by oggdec, which trims to the granule positions at both ends
+// (ffmpeg keeps the pre-roll before a piece's first granule).
+[[nodiscard]] std::optional<QList<qint16>> decodePcm(const QString &path, int rate = sampleRate);
 
 // The candidate with the most energy in samples (Goertzel at each candidate); 0 for no samples or candidates.
 [[nodiscard]] double dominantTone(const QList<qint16> &samples, const QList<double> &candidates);

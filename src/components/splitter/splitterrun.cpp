@@ -181,10 +181,7 @@ void SplitterRun::State::begin()
         }
     }
 
-    // The album is measured while the splitter already reads it.
-    startSplitter();
-    if (outcome)
-        return;
+    // The album is measured before the splitter starts, so that the run's pieces and its end are known once.
     if (request.isOgg) {
         albumOgg = indexOggVorbisFile(audio);
         if (albumOgg.length)
@@ -201,7 +198,7 @@ void SplitterRun::State::begin()
         album = AudioLength{whole.playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
     if (!album || album->samples <= 0 || album->sampleRate <= 0) {
-        return abort(u"The audio file %1 could not be read as %2 audio."_s.arg(
+        return fail(u"The audio file %1 could not be read as %2 audio."_s.arg(
             QDir::toNativeSeparators(audio), request.isOgg ? u"Ogg Vorbis"_s : u"MP3"_s));
     }
     // The splitter makes nothing from a start past the end, and fails when the first one is; those tracks are
@@ -211,6 +208,18 @@ void SplitterRun::State::begin()
     toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
     if (!damage.isEmpty())
         cutAroundDamage();
+
+    bool anyWhole = false;
+    for (int i = 0; i < runPieces; ++i)
+        anyWhole = anyWhole || damageIn(i).isEmpty();
+    if (anyWhole)
+        return startSplitter();
+    for (int i = 0; i < runPieces; ++i) {
+        reported[i] = true;
+        pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
+    }
+    reportPastEnd();
+    outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
 }
 
 QString SplitterRun::State::splitterCopy(const MpegStream &header)
@@ -241,8 +250,6 @@ QString SplitterRun::State::splitterCopy(const MpegStream &header)
 // music by what the damage took. Those times are moved back, and the tracks the damage touches fail.
 void SplitterRun::State::cutAroundDamage()
 {
-    kill();
-    removeUnfinished();
     const auto onStream = [&](qint64 hundredths) {
         return (streamSample(hundredths) * 100 + album->sampleRate / 2) / album->sampleRate;
     };
@@ -250,18 +257,6 @@ void SplitterRun::State::cutAroundDamage()
         cutTimes[i] = onStream(starts[i]);
     if (end)
         cutEnd = onStream(*end);
-
-    bool anyWhole = false;
-    for (int i = 0; i < runPieces; ++i)
-        anyWhole = anyWhole || damageIn(i).isEmpty();
-    if (anyWhole)
-        return startSplitter();
-    for (int i = 0; i < runPieces; ++i) {
-        reported[i] = true;
-        pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
-    }
-    reportPastEnd();
-    outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
 }
 
 std::pair<qint64, qint64> SplitterRun::State::pieceSpan(int index) const
@@ -320,7 +315,6 @@ void SplitterRun::State::startSplitter()
     words << u"-q"_s << u"-o"_s << u"@n"_s << u"-d"_s << u"."_s << input;
     for (int i = 0; i < runPieces; ++i)
         words << splitterTime(splitterCut(cutTimes[i]));
-    // Before the album is measured, a start past its end may still be among these; the splitter stops there.
     // "EOF" reaches the last frame whatever the Info header says, and with -b it gives the piece all of the
     // album's end; a time past the end would overflow the splitter's 32-bit sample count on long albums.
     words << (toEnd ? u"EOF"_s : splitterTime(splitterCut(*cutEnd)));
@@ -631,11 +625,6 @@ QString SplitterRun::State::exitFailure() const
 void SplitterRun::State::splitterEnded()
 {
     readOutput(true);
-    if (runPieces == 0) {
-        reportPastEnd();
-        outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
-        return;
-    }
     QString failure;
     if (process->exitStatus() == QProcess::CrashExit)
         failure = u"The splitter crashed."_s;

@@ -61,8 +61,8 @@ public:
     SplitterRun(const SplitterRun &) = delete;
     SplitterRun &operator=(const SplitterRun &) = delete;
 
-    // Starts the splitter and returns at once, so that it can run while the caller waits on another run; next()
-    // starts it too, when this was not called.
+    // Measures the album, starts the splitter and returns without waiting for it, so that it can run while the
+    // caller waits on another run; next() starts it too, when this was not called.
     void start();
 
     // Blocks until the next event. Asks stopRequested at least every 100 ms and kills the splitter at once when

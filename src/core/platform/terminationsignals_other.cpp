@@ -20,9 +20,12 @@ extern "C" void onTerminationSignal(int signal)
 
 bool TerminationSignals::install()
 {
-    const bool interrupt = std::signal(SIGINT, onTerminationSignal) != SIG_ERR;
-    const bool terminate = std::signal(SIGTERM, onTerminationSignal) != SIG_ERR;
-    return interrupt && terminate;
+    bool ok = std::signal(SIGINT, onTerminationSignal) != SIG_ERR;
+    ok = std::signal(SIGTERM, onTerminationSignal) != SIG_ERR && ok;
+#ifdef SIGHUP // not on Windows
+    ok = std::signal(SIGHUP, onTerminationSignal) != SIG_ERR && ok;
+#endif
+    return ok;
 }
 
 int TerminationSignals::received()
