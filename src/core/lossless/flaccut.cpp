@@ -137,14 +137,12 @@ bool FlacCut::plan()
         const LosslessPiece &request = m_request.pieces[i];
         // A cue frame is 1/75 s, a whole number of samples at every rate FLAC albums come in.
         const qint64 start = request.start * rate / 75;
-        const qint64 end = request.end ? *request.end * rate / 75 : total;
+        // A track that runs on past the audio (its successor starts after the end) ends with the audio.
+        const qint64 end = request.end ? std::min(*request.end * rate / 75, total) : total;
         QString failure;
         if (start >= total)
             failure = u"The track starts at %1, after the end of the audio (%2)."_s.arg(clock(start / rate),
                                                                                         clock(total / rate));
-        else if (end > total)
-            failure =
-                u"The track ends at %1, after the end of the audio (%2)."_s.arg(clock(end / rate), clock(total / rate));
         else if (end <= start)
             failure = u"The track ends before it starts."_s;
         if (!failure.isEmpty()) {
