@@ -83,12 +83,12 @@ std::optional<QStringList> blockSheet(const QByteArray &path, const QString &fil
         if (isLeadOut(track))
             continue;
         const QString number = u"%1"_s.arg(track.number, 2, 10, QChar(u'0'));
-        lines.append(u"  TRACK "_s % number % u" AUDIO"_s);
+        lines.append(u"TRACK "_s % number % u" AUDIO"_s);
         // The block carries no titles; the track's number stands in, as a player would show it.
-        lines.append(u"    TITLE \"Track "_s % number % u'"');
+        lines.append(u"TITLE \"Track "_s % number % u'"');
         for (unsigned i = 0; i < track.num_indices; ++i) {
             const FLAC__StreamMetadata_CueSheet_Index &index = track.indices[i];
-            lines.append(u"    INDEX "_s % u"%1"_s.arg(index.number, 2, 10, QChar(u'0')) % u' ' %
+            lines.append(u"INDEX "_s % u"%1"_s.arg(index.number, 2, 10, QChar(u'0')) % u' ' %
                          cueTime(track.offset + index.offset, rate));
         }
     }
