@@ -112,7 +112,7 @@ class LosslessJobTest : public QObject
     QTemporaryDir m_dir;
     FlacAlbum m_flac;   // 9 s, 44.1 kHz stereo, 16 bit
     QByteArray m_pcm;   // its samples
-    FlacAlbum m_flac24; // 5 s, 48 kHz mono, 24 bit
+    FlacAlbum m_flac24; // 5 s and a sample, 48 kHz mono, 24 bit: its last piece has odd sizes
     QByteArray m_pcm24;
 
     // A copy of the album in folder under name, as FLAC or as a WAV file of the given layout.
@@ -131,14 +131,14 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         const auto stereo = makeFlacAlbum(m_dir.path(), {FlacEncoder::Flac5, 44100, 16, 2, 9 * 44100}, u"stereo"_s);
-        const auto mono = makeFlacAlbum(m_dir.path(), {FlacEncoder::Flac8, 48000, 24, 1, 5 * 48000}, u"mono"_s);
+        const auto mono = makeFlacAlbum(m_dir.path(), {FlacEncoder::Flac8, 48000, 24, 1, 5 * 48000 + 1}, u"mono"_s);
         QVERIFY(stereo && mono);
         m_flac = *stereo;
         m_flac24 = *mono;
         m_pcm = decodeFlac(m_flac.path, 16, FlacDecoder::Flac).value_or(QByteArray());
         m_pcm24 = decodeFlac(m_flac24.path, 24, FlacDecoder::Flac).value_or(QByteArray());
         QCOMPARE(m_pcm.size(), 9 * 44100 * 4);
-        QCOMPARE(m_pcm24.size(), 5 * 48000 * 3);
+        QCOMPARE(m_pcm24.size(), (5 * 48000 + 1) * 3);
     }
 
     // Each piece holds exactly its samples of the album, in every layout a ripper writes, and its sizes are right:
@@ -166,7 +166,6 @@ private slots:
         QTemporaryDir dir;
         const QString album = dir.filePath(u"album.wav"_s);
         writeFile(album, wavOf(pcm, channels, rate, bits, WavLayout(layout)));
-        // One cut at an odd sample count from the start of the audio, so that a 24-bit mono piece has odd sizes.
         const QList<qint64> starts{0, 151, 226, 301};
         const Cut cut = cutWav(album, starts, dir.path(), asFlac);
 
