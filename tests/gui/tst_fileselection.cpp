@@ -7,8 +7,10 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
@@ -71,6 +73,8 @@ private slots:
         m_folderNamedCue = m_dir.filePath(u"folder.cue"_s);
         QVERIFY(writeFile(m_cue, workedExampleCue(u"album.ogg"_s)) && writeFile(m_upperCue, workedExampleCue()) &&
                 writeFile(m_mp3, "x") && writeFile(m_ogg, "x") && QDir().mkpath(m_folderNamedCue));
+        for (const char *name : {"image.flac", "image.wav", "image.ape"})
+            QVERIFY(writeFile(m_dir.filePath(QLatin1String(name)), "x"));
     }
 
     void drops_data()
@@ -86,6 +90,9 @@ private slots:
         QTest::newRow("folder named .cue") << 1 << QStringList{m_folderNamedCue} << false << false;
         QTest::newRow("mp3 on audio") << 2 << QStringList{m_mp3} << false << true;
         QTest::newRow("ogg on audio") << 2 << QStringList{m_ogg} << false << true;
+        QTest::newRow("flac on audio") << 2 << QStringList{m_dir.filePath(u"image.flac"_s)} << false << true;
+        QTest::newRow("wav on audio") << 2 << QStringList{m_dir.filePath(u"image.wav"_s)} << false << true;
+        QTest::newRow("ape on audio") << 2 << QStringList{m_dir.filePath(u"image.ape"_s)} << false << false;
         QTest::newRow("cue on audio") << 2 << QStringList{m_cue} << false << false;
         QTest::newRow("folder on destination") << 3 << QStringList{m_dir.path()} << false << true;
         QTest::newRow("file on destination") << 3 << QStringList{m_mp3} << false << false;
@@ -107,6 +114,40 @@ private slots:
         QCOMPARE(f.controller.table->model()->rowCount(), sheetRead ? 3 : 0);
         if (taken && tag == 2) // the audio type follows a dropped file
             QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg, paths.constFirst() == m_ogg);
+    }
+
+    // A FLAC image dropped on the sheet field is read through the sheet beside it when there is one, else through
+    // the one inside it, and the window says which it read.
+    void aFlacImageIsReadThroughItsSheet_data()
+    {
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("inside") << false << u"inside \"image.flac\""_s;
+        QTest::newRow("beside wins") << true << u"beside it, \"image.cue\""_s;
+    }
+    void aFlacImageIsReadThroughItsSheet()
+    {
+        QFETCH(bool, beside);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString image = dir.filePath(u"image.flac"_s);
+        const QString sheet = dir.filePath(u"ripped.cue.txt"_s);
+        QVERIFY(writeFile(sheet, workedExampleCue(u"Range.wav"_s)));
+        QCOMPARE(QProcess::execute(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                                 u"anoisesrc=d=2:c=pink"_s, u"-c:a"_s, u"flac"_s, image}),
+                 0);
+        QCOMPARE(QProcess::execute(u"metaflac"_s, {u"--set-tag-from-file=CUESHEET="_s + sheet, image}), 0);
+        if (beside)
+            QVERIFY(writeFile(dir.filePath(u"image.cue"_s), workedExampleCue(u"image.flac"_s)));
+
+        ControllerFixture f;
+        QVERIFY(dragAndDrop(f.controller.cue_file, {image}));
+        QCOMPARE(f.controller.table->model()->rowCount(), 3);
+        QCOMPARE(f.controller.mp3_file->text(), image);
+        QVERIFY(f.controller._audioFormat == velvane::AudioFormat::Flac);
+        const auto *notice = f.interface.mainWindow()->findChild<QLabel *>(u"sheetNotice"_s);
+        QVERIFY2(notice->text().contains(said), qPrintable(notice->text()));
+        QVERIFY(!notice->isHidden());
     }
 
     void aWebAddressAloneIsRefused()
