@@ -128,6 +128,14 @@ private slots:
         // Told before the audio, which such a sheet cannot name.
         QTest::newRow("no tracks") << QByteArray("\x89PNG\r\n\x1a\n\0\0") << u"GONE"_s << u"WORK"_s
                                    << u"The cue sheet lists no tracks.\nPlease select another one!"_s << QString();
+        // Named before anything else is looked at, the file chosen by hand or, when the sheet named none Velvane cuts,
+        // the sheet's.
+        const QString notCut =
+            u"\" is WavPack, which Velvane cannot cut. It cuts MP3, Ogg Vorbis, FLAC and WAV albums."_s;
+        QTest::newRow("a format not cut, chosen")
+            << tracks << u"WORK/x.wv"_s << u"GONE"_s << u"The audio file \"x.wv"_s + notCut << QString();
+        QTest::newRow("a format not cut, in the sheet")
+            << threeTrackCue(u"y.WV"_s) << u"ALBUM"_s << u"WORK"_s << u"The audio file \"y.WV"_s + notCut << QString();
     }
     void refusedRequests()
     {
