@@ -1,3 +1,4 @@
+#include "core/audio/audiolength.h"
 #include "core/lossless/losslesscut.h"
 #include "support/files.h"
 #include "support/flacalbum.h"
@@ -175,6 +176,8 @@ private slots:
             const qint64 first = sampleAtCue(starts[i], rate);
             const qint64 end = i + 1 < starts.size() ? sampleAtCue(starts[i + 1], rate) : pcm.size() / align;
             const QByteArray expected = pcm.mid(first * align, (end - first) * align);
+            const auto length = measureAudio(cut.paths[i], asFlac ? AudioFormat::Flac : AudioFormat::Wav);
+            QCOMPARE(length.value_or(AudioLength()).samples, end - first);
             if (asFlac) {
                 QVERIFY(flacTestPasses(cut.paths[i]));
                 QCOMPARE(decodeFlac(cut.paths[i], bits, FlacDecoder::Flac).value_or(QByteArray()), expected);

@@ -13,7 +13,8 @@ struct AudioLength
 {
     qint64 samples = 0;
     int sampleRate = 0;
-    int frameSamples = 0; // MPEG: 1152 or 576 per frame; Ogg Vorbis: the long block; the tolerance of a cut
+    int frameSamples = 0; // MPEG: 1152 or 576 per frame; Ogg Vorbis: the long block; FLAC, WAV: 1; the tolerance
+                          // of a cut
 
     [[nodiscard]] qint64 samplesAt(qint64 hundredths) const { return (hundredths * sampleRate + 50) / 100; }
 };
