@@ -25,52 +25,47 @@ enum class WavLayout
     UnstatedSize, // the audio chunk's size left at 0xFFFFFFFF, as a streaming ripper leaves it
 };
 
-QByteArray le32(quint32 value)
+template <typename T> QByteArray le(T value)
 {
-    QByteArray bytes(4, '\0');
+    QByteArray bytes(sizeof(T), '\0');
     qToLittleEndian(value, bytes.data());
     return bytes;
 }
-
-QByteArray le16(quint16 value)
+QByteArray le16(int value)
 {
-    QByteArray bytes(2, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
+    return le(quint16(value));
+}
+QByteArray le32(qint64 value)
+{
+    return le(quint32(value));
 }
 
 QByteArray chunk(const char *id, const QByteArray &body)
 {
-    return QByteArray(id, 4) + le32(quint32(body.size())) + body +
-           (body.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+    return QByteArray(id, 4) + le32(body.size()) + body + (body.size() % 2 ? QByteArray(1, '\0') : QByteArray());
 }
 
 // A WAV file of pcm (interleaved, little-endian), written byte by byte so every layout is exactly as asked.
 QByteArray wavOf(const QByteArray &pcm, int channels, int rate, int bits, WavLayout layout)
 {
     const int align = channels * bits / 8;
-    QByteArray fmt = le16(layout == WavLayout::Extensible ? 0xfffe : 1) + le16(quint16(channels)) +
-                     le32(quint32(rate)) + le32(quint32(rate * align)) + le16(quint16(align)) + le16(quint16(bits));
+    QByteArray fmt = le16(layout == WavLayout::Extensible ? 0xfffe : 1) + le16(channels) + le32(rate) +
+                     le32(rate * align) + le16(align) + le16(bits);
     if (layout == WavLayout::Extensible) {
-        fmt += le16(22) + le16(quint16(bits)) + le32(channels == 1 ? 4 : 3) +
+        fmt += le16(22) + le16(bits) + le32(channels == 1 ? 4 : 3) +
                QByteArray::fromHex("0100000000001000800000aa00389b71");
     }
     QByteArray body = "WAVE" + chunk("fmt ", fmt);
     if (layout == WavLayout::ChunksBefore)
-        body += chunk("junk", "odd") + chunk("LIST", "INFOISFT" + le32(6) + "Rip 1\0");
+        body += chunk("junk", "odd") + chunk("LIST", "INFOISFT" + le32(5) + "Rip 1");
     body += layout == WavLayout::UnstatedSize ? "data" + le32(0xffffffff) + pcm : chunk("data", pcm);
-    return "RIFF" + le32(quint32(body.size())) + body;
+    return "RIFF" + le32(body.size()) + body;
 }
 
-// ffmpeg's reading of a file's samples, not ours: interleaved little-endian in whole bytes.
+// ffmpeg's reading of a file's samples, not ours; it reads WAV as well as FLAC.
 QByteArray decodedByFfmpeg(const QString &path, int bits)
 {
-    QProcess ffmpeg;
-    ffmpeg.setStandardErrorFile(QProcess::nullDevice());
-    ffmpeg.start(u"ffmpeg"_s,
-                 {u"-hide_banner"_s, u"-i"_s, path, u"-f"_s, bits == 24 ? u"s24le"_s : u"s16le"_s, u"-"_s});
-    ffmpeg.waitForFinished(-1);
-    return ffmpeg.exitCode() == 0 ? ffmpeg.readAllStandardOutput() : QByteArray();
+    return decodeFlac(path, bits, FlacDecoder::Ffmpeg).value_or(QByteArray());
 }
 
 qint64 sampleAtCue(qint64 cueFrames, int rate)
