@@ -234,10 +234,8 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     m_sheetAudioFiles = reading.audioFiles;
     showAudioSource();
     // An empty table alone does not tell a sheet without tracks from one still to be read.
-    // An album image opened as a sheet says which sheet it was read through.
-    if (!reading.error.isEmpty() && !reading.sheetNote.isEmpty())
-        m_main->sheetNotice->setText(reading.error);
-    else if (_tabData.isEmpty())
+    // An album image opened as a sheet says which sheet it was read through, or that it carries none.
+    if (_tabData.isEmpty() && reading.sheetNote.isEmpty())
         m_main->sheetNotice->setText(
             QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
     else

@@ -142,6 +142,7 @@ CueReading readSheetAt(const QString &path, const TextEncoding *encoding)
     if (!sheet) {
         CueReading unread = cueReadingFromLines(path, {});
         unread.error = u"\""_s % fileName % u"\" carries no cue sheet, and no .cue file of its name is beside it."_s;
+        unread.sheetNote = unread.error;
         return unread;
     }
     CueReading reading = cueReadingFromLines(path, sheet->lines);

@@ -23,7 +23,8 @@ struct EmbeddedSheet
 [[nodiscard]] QString sheetBesideImage(const QString &imagePath);
 
 // What a path opened as a cue sheet gives. A FLAC file is read through the sheet beside it when there is one, else
-// through the sheet inside it; sheetNote then says which was read. Anything else is read as a cue sheet.
+// through the sheet inside it; sheetNote then says which was read, or that there is none. Anything else is read as a
+// cue sheet.
 [[nodiscard]] CueReading readSheetAt(const QString &path, const TextEncoding *encoding = nullptr);
 
 } // namespace velvane

@@ -18,8 +18,9 @@ struct SplitSettings
     QString audioFile;
     AudioFormat format = AudioFormat::Mp3; // of audioFile
     bool numbered = false;                 // "numberFiles"
-    bool writeTags = false;                // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg and FLAC pieces
-    bool wavAsFlac = false;                // a WAV album's pieces are saved as FLAC
+    // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg and FLAC pieces, RIFF INFO and ID3 for WAV pieces
+    bool writeTags = false;
+    bool wavAsFlac = false; // a WAV album's pieces are saved as FLAC
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written
