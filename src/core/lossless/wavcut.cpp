@@ -44,19 +44,17 @@ Outcome copyAsWav(QFile &album, const WavImage &image, const PieceSamples &sampl
     if (bytes > wavDataLimit(header.size()))
         return {false, u"The track is longer than a WAV file can hold; save WAV tracks as FLAC instead."_s};
     if (out.write(header) != header.size())
-        return {false, out.errorString()};
+        return {false, u"The piece could not be written: "_s % out.errorString()};
     const qint64 from = image.dataOffset + samples.first * image.blockAlign;
     for (qint64 done = 0; done < bytes; done += copyStep) {
         if (stopRequested && stopRequested())
             return {true, {}};
         if (const QString why = copyFileBytes(album, from + done, out, std::min(copyStep, bytes - done));
             !why.isEmpty())
-            return {false, why};
+            return {false, u"The piece could not be copied from the album: "_s % why};
     }
     if ((bytes & 1) && !out.putChar('\0'))
-        return {false, out.errorString()};
-    if (!out.flush())
-        return {false, out.errorString()};
+        return {false, u"The piece could not be written: "_s % out.errorString()};
     return {};
 }
 
@@ -80,6 +78,9 @@ Outcome cutPiece(QFile &album, const WavImage &image, const LosslessPiece &piece
     } else {
         outcome = copyAsWav(album, image, {first, last - first}, out, stopRequested);
     }
+    // What is still buffered must reach the disk too: a full disk shows here.
+    if (!outcome.stopped && outcome.problem.isEmpty() && !out.flush())
+        outcome.problem = u"The piece could not be written: "_s % out.errorString();
     out.close();
     if (outcome.stopped || !outcome.problem.isEmpty())
         out.remove();
