@@ -43,18 +43,18 @@ Outcome copyAsWav(QFile &album, const WavImage &image, const PieceSamples &sampl
     const QByteArray header = wavHeader(image, bytes);
     if (bytes > wavDataLimit(header.size()))
         return {false, u"The track is longer than a WAV file can hold; save WAV tracks as FLAC instead."_s};
-    if (out.write(header) != header.size())
-        return {false, u"The piece could not be written: "_s % out.errorString()};
+    if (const QString why = writeAll(out, header); !why.isEmpty())
+        return {false, u"The piece could not be written: "_s % why};
     const qint64 from = image.dataOffset + samples.first * image.blockAlign;
     for (qint64 done = 0; done < bytes; done += copyStep) {
         if (stopRequested && stopRequested())
             return {true, {}};
         if (const QString why = copyFileBytes(album, from + done, out, std::min(copyStep, bytes - done));
             !why.isEmpty())
-            return {false, u"The piece could not be copied from the album: "_s % why};
+            return {false, u"The piece could not be copied: "_s % why};
     }
-    if ((bytes & 1) && !out.putChar('\0'))
-        return {false, u"The piece could not be written: "_s % out.errorString()};
+    if (const QString why = writeAll(out, bytes & 1 ? QByteArrayView("", 1) : QByteArrayView()); !why.isEmpty())
+        return {false, u"The piece could not be written: "_s % why};
     return {};
 }
 
@@ -68,7 +68,7 @@ Outcome cutPiece(QFile &album, const WavImage &image, const LosslessPiece &piece
 
     QFile out(piece.path);
     // A file already there is somebody's: it is never written over.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return {false, u"The piece could not be made: "_s % out.errorString()};
     Outcome outcome;
     if (asFlac) {

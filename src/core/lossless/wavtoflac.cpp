@@ -1,5 +1,7 @@
 #include "core/lossless/wavtoflac.h"
 
+#include "core/platform/filecopy.h"
+
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
@@ -27,8 +29,7 @@ struct MetadataDeleter
 FLAC__StreamEncoderWriteStatus writeOut(const FLAC__StreamEncoder *, const FLAC__byte buffer[], size_t bytes, uint32_t,
                                         uint32_t, void *out)
 {
-    auto &file = *static_cast<QFile *>(out);
-    return file.write(reinterpret_cast<const char *>(buffer), qint64(bytes)) == qint64(bytes)
+    return writeAll(*static_cast<QFile *>(out), QByteArrayView(buffer, qsizetype(bytes))).isEmpty()
                ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
                : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }

@@ -13,8 +13,8 @@ QString copyFileBytes(QFile &from, qint64 offset, QFile &to, qint64 length)
         const qint64 got = from.read(buffer.data(), std::min<qint64>(length, buffer.size()));
         if (got <= 0)
             return got < 0 ? from.errorString() : u"The file ended early."_s;
-        if (to.write(buffer.constData(), got) != got)
-            return to.errorString();
+        if (const QString why = writeAll(to, QByteArrayView(buffer.constData(), got)); !why.isEmpty())
+            return why;
         length -= got;
     }
     return {};
