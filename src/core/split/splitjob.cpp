@@ -295,11 +295,9 @@ void cutLossless(Job &job, const SourcePlan &source)
             return job.progress.stopRequested();
         }};
     showNext(job, source, finished);
-    if (folder.isEmpty())
-        request.pieces.clear();
-    else if (source.format == AudioFormat::Flac)
+    if (!folder.isEmpty() && source.format == AudioFormat::Flac)
         cutFlacImage(request, callbacks);
-    else
+    else if (!folder.isEmpty())
         cutWavImage(request, callbacks);
 
     for (qsizetype i = 0; i < source.pieces.size(); ++i) {
