@@ -361,24 +361,26 @@ private slots:
     void sheetsInsideFlacImages_data()
     {
         QTest::addColumn<QString>("inside"); // "tag" or "block"
-        QTest::addColumn<bool>("beside");    // a .cue of the image's name beside it
+        QTest::addColumn<QString>("beside"); // the name of a .cue beside it; empty for none
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QStringList>("names");
         const QStringList sheetTitles{u"One"_s, u"Two"_s, u"Three"_s};
         QTest::newRow("tag, written for the WAV it was ripped to")
-            << u"tag"_s << false << sheetTitles
+            << u"tag"_s << QString() << sheetTitles
             << QStringList{u"Band - One.flac"_s, u"Band - Three.flac"_s, u"Band - Two.flac"_s};
-        QTest::newRow("block") << u"block"_s << false << QStringList{u"Track 01"_s, u"Track 02"_s, u"Track 03"_s}
+        QTest::newRow("block") << u"block"_s << QString() << QStringList{u"Track 01"_s, u"Track 02"_s, u"Track 03"_s}
                                << QStringList{u"Band - Track 01.flac"_s, u"Band - Track 02.flac"_s,
                                               u"Band - Track 03.flac"_s};
-        QTest::newRow("a sheet beside wins")
-            << u"tag"_s << true << QStringList{u"Uno"_s, u"Dos"_s, u"Tres"_s}
-            << QStringList{u"Band - Dos.flac"_s, u"Band - Tres.flac"_s, u"Band - Uno.flac"_s};
+        const QStringList besideTitles{u"Uno"_s, u"Dos"_s, u"Tres"_s};
+        const QStringList besideNames{u"Band - Dos.flac"_s, u"Band - Tres.flac"_s, u"Band - Uno.flac"_s};
+        QTest::newRow("a sheet beside wins") << u"tag"_s << u"image.cue"_s << besideTitles << besideNames;
+        QTest::newRow("so does one named after the whole file")
+            << u"block"_s << u"image.flac.cue"_s << besideTitles << besideNames;
     }
     void sheetsInsideFlacImages()
     {
         QFETCH(QString, inside);
-        QFETCH(bool, beside);
+        QFETCH(QString, beside);
         QFETCH(QStringList, titles);
         QFETCH(QStringList, names);
         QTemporaryDir dir;
@@ -387,12 +389,12 @@ private slots:
         writeFile(sheet, cueTemplate.arg(u"Range.wav"_s, u"00:00:00"_s).toUtf8());
         const QString how = inside == u"tag"_s ? u"--set-tag-from-file=CUESHEET="_s : u"--import-cuesheet-from="_s;
         QCOMPARE(QProcess::execute(u"metaflac"_s, {how + sheet, image}), 0);
-        if (beside) {
-            writeFile(dir.filePath(u"image.cue"_s), cueTemplate.arg(u"image.flac"_s, u"00:00:00"_s)
-                                                        .replace(u"One"_s, u"Uno"_s)
-                                                        .replace(u"Two"_s, u"Dos"_s)
-                                                        .replace(u"Three"_s, u"Tres"_s)
-                                                        .toUtf8());
+        if (!beside.isEmpty()) {
+            writeFile(dir.filePath(beside), cueTemplate.arg(u"image.flac"_s, u"00:00:00"_s)
+                                                .replace(u"One"_s, u"Uno"_s)
+                                                .replace(u"Two"_s, u"Dos"_s)
+                                                .replace(u"Three"_s, u"Tres"_s)
+                                                .toUtf8());
         }
 
         const ToolRun tracks = runSplit({u"--tracks"_s, image});
