@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Times velvane-split against a plain copy and against the splitter's own run, side by side, with medians.
 
+A WAV or FLAC album is cut by Velvane's own code, with no splitter: its "alone" column stays empty.
+
 For each album: a cp of the album file, the whole job (velvane-split --numbered --tags), and the splitter's one
 run with every cut point alone, with the very arguments the job gave it (recorded in an untimed first job). The
 "runs" column counts the job's splitter runs: more than one means it cut some pieces again on their own. The three run in turn
@@ -11,7 +13,7 @@ joined equal to the decoded album sample for sample, and the last piece ending w
 
 With --cover, a cover.jpg of some 500 kB stands beside each album, and the job embeds it in every piece.
 
-usage: bench/splitbench.py [--build DIR] [--rounds N] [--albums NAME,...] [--keep DIR] [--cover]
+usage: bench/splitbench.py [--build DIR] [--rounds N] [--albums NAME,...] [--keep DIR] [--cover] [--job-options "..."]
 """
 
 import argparse
@@ -31,11 +33,14 @@ ALBUMS = {
     "cbr99": (80, 99, "mp3 --cbr -b 192"),
     "vbr15": (60, 15, "mp3 -V 2"),
     "ogg15": (60, 15, "ogg -q 5"),
+    "wav15": (60, 15, "wav"),
 }
 # Music is never a pure tone, and encoders choose their blocks and frames by what they hear: each album plays notes
 # over a faint noise floor, with silences, unless its name ends in "-tones" (one pure tone a track).
 # Small albums to try the script itself; not run unless named.
-TRIAL = {"trial-mp3": (2, 5, "mp3 --cbr -b 192"), "trial-ogg": (2, 5, "ogg -q 5"), "ogg15-tones": (60, 15, "ogg -q 5")}
+TRIAL = {"trial-mp3": (2, 5, "mp3 --cbr -b 192"), "trial-ogg": (2, 5, "ogg -q 5"), "trial-wav": (2, 5, "wav"),
+         "ogg15-tones": (60, 15, "ogg -q 5")}
+LOSSLESS = ("wav", "flac")
 
 
 def run(args, **kw):
@@ -83,7 +88,10 @@ def make_album(folder, name):
                   "volume=volume='if(lt(mod(t\\,11)\\,0.7)\\,0\\,1)':eval=frame")
     pcm = subprocess.Popen(["ffmpeg", "-loglevel", "error", *inputs, "-filter_complex", graph, "-ac", "2",
                             "-f", "s16le", "-"], stdout=subprocess.PIPE)
-    if kind == "mp3":
+    if kind == "wav":
+        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "s16le", "-ar", str(RATE), "-ac", "2", "-i", "-",
+             "-map_metadata", "-1", "-flags", "+bitexact", path], stdin=pcm.stdout)
+    elif kind == "mp3":
         run(["lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed", "--little-endian", "-m", "j",
              *options, "-", path], stdin=pcm.stdout)
     else:
@@ -95,8 +103,9 @@ def make_album(folder, name):
 
 def write_sheet(album, starts):
     sheet = os.path.splitext(album)[0] + ".cue"
+    kind = "WAVE" if album.endswith(LOSSLESS) else "MP3"
     with open(sheet, "w", encoding="utf-8") as f:
-        f.write(f'PERFORMER "Bench Band"\nTITLE "Bench Album"\nFILE "{os.path.basename(album)}" MP3\n')
+        f.write(f'PERFORMER "Bench Band"\nTITLE "Bench Album"\nFILE "{os.path.basename(album)}" {kind}\n')
         for n, s in enumerate(starts, 1):
             f.write(f'  TRACK {n:02d} AUDIO\n    TITLE "Tone {n}"\n')
             f.write(f"    INDEX 01 {s // 4500:02d}:{s // 75 % 60:02d}:{s % 75:02d}\n")
@@ -134,9 +143,9 @@ def check_exactness(album, starts, pieces):
     return worst, problems
 
 
-def timed(args, **kw):
+def timed(args, check=True, **kw):
     start = time.perf_counter()
-    run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
+    subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=check, **kw)
     return time.perf_counter() - start
 
 
@@ -150,7 +159,7 @@ def place_cover(album, wanted):
              "noise=alls=25:allf=t", "-frames:v", "1", "-q:v", "3", cover])
 
 
-def bench(work, cli, splitter, name, rounds, store, cover):
+def bench(work, cli, splitter, name, rounds, store, cover, job_options):
     album, starts, total = make_album(store, name)
     place_cover(album, cover)
     sheet = write_sheet(album, starts)
@@ -167,8 +176,10 @@ def bench(work, cli, splitter, name, rounds, store, cover):
     out = os.path.join(work, "out")
     shutil.rmtree(out, ignore_errors=True)
     os.mkdir(out)
-    run([cli, sheet, "--dest", out, "--numbered", "--tags"], env={**os.environ, "VELVANE_MP3SPLT": recorder},
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A lossless piece whose tags cannot be written is still made and timed; the count below checks it is there.
+    lossless = album.endswith(LOSSLESS)
+    timed([cli, sheet, "--dest", out, *job_options], check=not lossless,
+          env={**os.environ, "VELVANE_MP3SPLT": recorder})
     pieces = sorted(os.path.join(out, p) for p in os.listdir(out))
     if len(pieces) != len(starts):
         sys.exit(f"{name}: the job made {len(pieces)} pieces for {len(starts)} tracks")
@@ -189,8 +200,10 @@ def bench(work, cli, splitter, name, rounds, store, cover):
 
         shutil.rmtree(out)
         os.mkdir(out)
-        t_job.append(timed([cli, sheet, "--dest", out, "--numbered", "--tags"],
+        t_job.append(timed([cli, sheet, "--dest", out, *job_options], check=not lossless,
                            env={**os.environ, "VELVANE_MP3SPLT": splitter}))
+        if lossless:
+            continue
 
         alone = os.path.join(work, "alone")
         shutil.rmtree(alone, ignore_errors=True)
@@ -199,7 +212,8 @@ def bench(work, cli, splitter, name, rounds, store, cover):
         t_alone.append(timed([splitter, *recorded[0]], cwd=alone))
     shutil.rmtree(out)
 
-    cp, job, alone = (statistics.median(t) for t in (t_cp, t_job, t_alone))
+    cp, job = statistics.median(t_cp), statistics.median(t_job)
+    alone = statistics.median(t_alone) if t_alone else None
     return {"name": name, "mb": os.path.getsize(album) / 1e6, "tracks": len(starts), "runs": len(runs),
             "cp": cp, "job": job, "alone": alone, "worst_ms": worst, "problems": problems}
 
@@ -212,6 +226,7 @@ def main():
     parser.add_argument("--albums", default=",".join(ALBUMS))
     parser.add_argument("--keep", help="a folder to keep the generated albums in between runs")
     parser.add_argument("--cover", action="store_true", help="a cover beside each album, embedded in every piece")
+    parser.add_argument("--job-options", default="--numbered --tags", help="velvane-split's options in the job")
     options = parser.parse_args()
 
     cli = os.path.join(options.build, "bin", "velvane-split")
@@ -225,16 +240,16 @@ def main():
     with tempfile.TemporaryDirectory(prefix="velvane-bench.") as work:
         store = options.keep or work
         os.makedirs(store, exist_ok=True)
-        results = [bench(work, cli, splitter, name, options.rounds, store, options.cover)
+        results = [bench(work, cli, splitter, name, options.rounds, store, options.cover, options.job_options.split())
                    for name in options.albums.split(",")]
 
     print(f"medians of {options.rounds} rounds; ratios are to cp of the same album")
     print(f"{'album':8} {'MB':>5} {'tracks':>6} {'runs':>4} {'cp s':>7} {'job/cp':>7} {'alone/cp':>8} "
           f"{'job/alone':>9} {'worst cut':>9}")
     for r in results:
+        alone = f"{r['alone'] / r['cp']:8.2f} {r['job'] / r['alone']:9.2f}" if r["alone"] else f"{'-':>8} {'-':>9}"
         print(f"{r['name']:8} {r['mb']:5.0f} {r['tracks']:6d} {r['runs']:4d} {r['cp']:7.3f} "
-              f"{r['job'] / r['cp']:7.2f} {r['alone'] / r['cp']:8.2f} {r['job'] / r['alone']:9.2f} "
-              f"{r['worst_ms']:7.2f}ms")
+              f"{r['job'] / r['cp']:7.2f} {alone} {r['worst_ms']:7.2f}ms")
     flat = {r["name"]: r["job"] / r["cp"] for r in results}
     if "cbr15" in flat and "cbr99" in flat:
         print(f"flatness: the 99-track job's ratio to cp is {flat['cbr99'] / flat['cbr15']:.2f} x the 15-track job's")

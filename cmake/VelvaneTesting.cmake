@@ -6,7 +6,7 @@ endif()
 
 # The tests of the code that VELVANE_PORTABLE swaps carry the label "platform", and the target
 # velvane-platform-tests builds them: the portable build runs just these.
-set(VELVANE_PLATFORM_TESTS tst_platform tst_tagapi)
+set(VELVANE_PLATFORM_TESTS tst_platform tst_tagapi tst_losslessjob)
 if(NOT TARGET velvane-platform-tests)
     add_custom_target(velvane-platform-tests)
 endif()

@@ -4,6 +4,8 @@
 #include "core/cover/coversearch.h"
 #include "core/cue/cuepaths.h"
 #include "core/cue/cuereading.h"
+#include "core/audio/audioformat.h"
+#include "core/cue/embeddedsheet.h"
 #include "core/platform/terminationsignals.h"
 #include "core/split/librarytags.h"
 #include "core/split/splitjob.h"
@@ -96,6 +98,7 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption audioOption(u"audio"_s, {}, u"FILE"_s);
     const QCommandLineOption numberedOption(u"numbered"_s);
     const QCommandLineOption tagsOption(u"tags"_s);
+    const QCommandLineOption flacOption(u"flac"_s);
     const QCommandLineOption genreOption(u"genre"_s, {}, u"NAME"_s);
     const QCommandLineOption yearOption(u"year"_s, {}, u"N"_s);
     const QCommandLineOption albumOption(u"album"_s, {}, u"TEXT"_s);
@@ -104,8 +107,8 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption coverOption(u"cover"_s, {}, u"FILE"_s);
     const QCommandLineOption noCoverOption(u"no-cover"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
-    parser.addOptions({destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption,
-                       stallOption, encodingOption, coverOption, noCoverOption, helpOption});
+    parser.addOptions({destOption, audioOption, numberedOption, tagsOption, flacOption, genreOption, yearOption,
+                       albumOption, stallOption, encodingOption, coverOption, noCoverOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
     QLoggingCategory::setFilterRules(u"velvane.*.debug=false\nvelvane.*.info=false\nvelvane.*.warning=false"_s);
@@ -161,7 +164,10 @@ int runSplitCommand(const QStringList &args)
     // A folder is no sheet here: without a window there is no table to show its emptiness.
     if (!QFileInfo(cuePath).isFile())
         return refuse(cueFileNotFoundMessage());
-    const CueReading reading = readCueSheet(cuePath, encoding);
+    const CueReading reading = readSheetAt(cuePath, encoding);
+    // An album image without a sheet is not a sheet without tracks.
+    if (audioFormatOfName(cuePath) == AudioFormat::Flac && !reading.error.isEmpty())
+        return refuse(reading.error);
 
     // Absolute, so a path that begins with "-" can never pass for one of the splitter's options.
     if (parser.isSet(audioOption)) {
@@ -170,11 +176,17 @@ int runSplitCommand(const QStringList &args)
             return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
                           u" audio files; --audio can only stand in for a single one."_s);
         settings.audioFile = QFileInfo(parser.value(audioOption)).absoluteFilePath();
-        settings.isOgg = isOggName(settings.audioFile);
+        settings.format = audioFormatOfName(settings.audioFile).value_or(AudioFormat::Mp3);
     } else if (reading.audio) {
         settings.audioFile = reading.audio->path;
-        settings.isOgg = reading.audio->isOgg;
+        settings.format = reading.audio->format;
     }
+    // Formats that are known but not cut are named, rather than reported as a missing file or failing every track.
+    QStringList cutFiles = reading.audioFiles;
+    if (parser.isSet(audioOption))
+        cutFiles = {settings.audioFile};
+    if (const std::optional<QString> refused = refusedFormatProblem(cutFiles))
+        return refuse(*refused);
     // A sheet of several files is cut file by file; a missing one fails its own tracks, not the whole request.
     settings.filePerTrack = !parser.isSet(audioOption) && reading.audioFiles.size() > 1;
     QString checkedAudio = settings.audioFile;
@@ -196,6 +208,7 @@ int runSplitCommand(const QStringList &args)
 
     settings.numbered = parser.isSet(numberedOption);
     settings.writeTags = parser.isSet(tagsOption);
+    settings.wavAsFlac = parser.isSet(flacOption);
     // The sheet knows its album better than its folder's name does; what is given still wins.
     const SheetAlbum &sheetAlbum = reading.sheetAlbum;
     settings.sheet = sheetAlbum;

@@ -6,11 +6,12 @@
 
 void printUsage(FILE *stream)
 {
-    std::fputs("usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"
-               "       velvane-split FILE.cue [--dest DIR] [--audio FILE] [--numbered] [--tags]\n"
-               "                     [--genre NAME] [--year N] [--album TEXT] [--stall-timeout SECONDS]\n"
-               "                     [--encoding NAME] [--cover FILE | --no-cover]\n"
-               "       velvane-split -h | --help\n",
+    std::fputs("usage: velvane-split --tracks FILE.cue|FILE.flac [--encoding NAME]\n"
+               "       velvane-split FILE.cue|FILE.flac [--dest DIR] [--audio FILE] [--numbered] [--tags]\n"
+               "                     [--flac] [--genre NAME] [--year N] [--album TEXT]\n"
+               "                     [--stall-timeout SECONDS] [--encoding NAME] [--cover FILE | --no-cover]\n"
+               "       velvane-split -h | --help\n"
+               "Cuts MP3, Ogg Vorbis, FLAC and WAV albums; --flac saves a WAV album's tracks as FLAC.\n",
                stream);
 }
 

@@ -3,6 +3,7 @@
 #include "components/tags/tagapi.h"
 #include "core/cover/coversearch.h"
 #include "core/cue/cuereading.h"
+#include "core/cue/embeddedsheet.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"
 #include "core/web/webpages.h"
@@ -154,6 +155,7 @@ void import_cue::connectMainActions()
     };
     remembered(m_main->numberFiles, velvane::kNumberFilesKey);
     remembered(m_main->setID3, velvane::kSetID3Key);
+    remembered(m_main->wavAsFlac, velvane::kWavAsFlacKey);
 }
 
 void import_cue::awakeFromNib()
@@ -259,7 +261,7 @@ void import_cue::showAudioSource()
 
 void import_cue::applyCueReading(const QString &path, const velvane::TextEncoding *encoding)
 {
-    const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
+    const velvane::CueReading reading = velvane::readSheetAt(path, encoding);
     _tabData = reading.tracks;
     _filePath = path;
     // The destination comes from the sheet's place, which no encoding changes; it may be the user's by now, as may
@@ -272,7 +274,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
     if (reading.audio && !audioChosenByHand) {
         mp3_file->setText(reading.audio->path);
-        _isOgg = reading.audio->isOgg;
+        _audioFormat = reading.audio->format;
         m_audioSource = AudioSource::Sheet;
     } else if (!audioChosenByHand) {
         m_audioSource = AudioSource::Earlier;
@@ -280,9 +282,13 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     m_sheetAudioFiles = reading.audioFiles;
     showAudioSource();
     // An empty table alone does not tell a sheet without tracks from one still to be read.
-    m_main->sheetNotice->setText(
-        QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
-    m_main->sheetNotice->setVisible(_tabData.isEmpty());
+    // An album image opened as a sheet says which sheet it was read through, or that it carries none.
+    if (_tabData.isEmpty() && reading.sheetNote.isEmpty())
+        m_main->sheetNotice->setText(
+            QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
+    else
+        m_main->sheetNotice->setText(reading.sheetNote);
+    m_main->sheetNotice->setVisible(!m_main->sheetNotice->text().isEmpty());
     m_model->reload();
     table->resizeColumnsToContents();
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);

@@ -99,7 +99,7 @@ private slots:
             << u"CUE|--audio|-s.mp3"_s << sheet({u"00:00:00"_s, u"00:00:00"_s}, true) << 2
             << u"The cue sheet names 2 audio files; --audio can only stand in for a single one.\n"_s;
         QTest::newRow("usage") << u"--numbered"_s << good << 2
-                               << u"usage: velvane-split --tracks FILE.cue [--encoding NAME]\n"_s;
+                               << u"usage: velvane-split --tracks FILE.cue|FILE.flac [--encoding NAME]\n"_s;
         QTest::newRow("unknown option") << u"CUE|--bogus"_s << good << 2 << u"Unknown option 'bogus'.\n"_s;
     }
     void split()

@@ -7,8 +7,10 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
@@ -71,6 +73,8 @@ private slots:
         m_folderNamedCue = m_dir.filePath(u"folder.cue"_s);
         QVERIFY(writeFile(m_cue, workedExampleCue(u"album.ogg"_s)) && writeFile(m_upperCue, workedExampleCue()) &&
                 writeFile(m_mp3, "x") && writeFile(m_ogg, "x") && QDir().mkpath(m_folderNamedCue));
+        for (const char *name : {"image.flac", "image.wav", "image.ape"})
+            QVERIFY(writeFile(m_dir.filePath(QLatin1String(name)), "x"));
     }
 
     void drops_data()
@@ -86,6 +90,9 @@ private slots:
         QTest::newRow("folder named .cue") << 1 << QStringList{m_folderNamedCue} << false << false;
         QTest::newRow("mp3 on audio") << 2 << QStringList{m_mp3} << false << true;
         QTest::newRow("ogg on audio") << 2 << QStringList{m_ogg} << false << true;
+        QTest::newRow("flac on audio") << 2 << QStringList{m_dir.filePath(u"image.flac"_s)} << false << true;
+        QTest::newRow("wav on audio") << 2 << QStringList{m_dir.filePath(u"image.wav"_s)} << false << true;
+        QTest::newRow("ape on audio") << 2 << QStringList{m_dir.filePath(u"image.ape"_s)} << false << false;
         QTest::newRow("cue on audio") << 2 << QStringList{m_cue} << false << false;
         QTest::newRow("folder on destination") << 3 << QStringList{m_dir.path()} << false << true;
         QTest::newRow("file on destination") << 3 << QStringList{m_mp3} << false << false;
@@ -99,14 +106,52 @@ private slots:
         QFETCH(bool, taken);
         ControllerFixture f;
         field(f, tag)->setText(u"before"_s);
-        f.controller._isOgg = paths.constFirst() == m_mp3;
+        f.controller._audioFormat = paths.constFirst() == m_mp3 ? velvane::AudioFormat::Ogg : velvane::AudioFormat::Mp3;
 
         QVERIFY(dragAndDrop(field(f, tag), paths, withPlainText)); // every file drag offers a copy
         QCOMPARE(field(f, tag)->text(), taken ? paths.constFirst() : u"before"_s);
         const bool sheetRead = taken && tag == 1;
         QCOMPARE(f.controller.table->model()->rowCount(), sheetRead ? 3 : 0);
         if (taken && tag == 2) // the audio type follows a dropped file
-            QCOMPARE(f.controller._isOgg, paths.constFirst() == m_ogg);
+            QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg, paths.constFirst() == m_ogg);
+    }
+
+    // A FLAC image dropped on the sheet field is read through the sheet beside it when there is one, else through
+    // the one inside it, and the window says which it read.
+    void aFlacImageIsReadThroughItsSheet_data()
+    {
+        QTest::addColumn<bool>("inside");
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("inside") << true << false << u"inside \"image.flac\""_s;
+        QTest::newRow("beside wins") << true << true << u"beside it, \"image.cue\""_s;
+        QTest::newRow("none") << false << false << u"carries no cue sheet"_s;
+    }
+    void aFlacImageIsReadThroughItsSheet()
+    {
+        QFETCH(bool, inside);
+        QFETCH(bool, beside);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString image = dir.filePath(u"image.flac"_s);
+        const QString sheet = dir.filePath(u"ripped.cue.txt"_s);
+        QVERIFY(writeFile(sheet, workedExampleCue(u"Range.wav"_s)));
+        QCOMPARE(QProcess::execute(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                                 u"anoisesrc=d=2:c=pink"_s, u"-c:a"_s, u"flac"_s, image}),
+                 0);
+        if (inside)
+            QCOMPARE(QProcess::execute(u"metaflac"_s, {u"--set-tag-from-file=CUESHEET="_s + sheet, image}), 0);
+        if (beside)
+            QVERIFY(writeFile(dir.filePath(u"image.cue"_s), workedExampleCue(u"image.flac"_s)));
+
+        ControllerFixture f;
+        QVERIFY(dragAndDrop(f.controller.cue_file, {image}));
+        QCOMPARE(f.controller.table->model()->rowCount(), inside ? 3 : 0);
+        QCOMPARE(f.controller.mp3_file->text(), inside ? image : QString());
+        QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Flac, inside);
+        const auto *notice = f.interface.mainWindow()->findChild<QLabel *>(u"sheetNotice"_s);
+        QVERIFY2(notice->text().contains(said), qPrintable(notice->text()));
+        QVERIFY(!notice->isHidden());
     }
 
     void aWebAddressAloneIsRefused()
@@ -122,8 +167,8 @@ private slots:
         QTest::addColumn<int>("tag");            // of the button and of the field the choice lands in
         QTest::addColumn<QStringList>("listed"); // of a folder holding one of each kind, sorted
         const QString folder = u"sub.cue"_s;     // a folder is listed to be opened, whatever its name
-        QTest::newRow("cue sheet") << 1 << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, folder};
-        QTest::newRow("audio") << 2 << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, folder};
+        QTest::newRow("cue sheet") << 1 << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, u"j.flac"_s, folder};
+        QTest::newRow("audio") << 2 << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, u"i.wav"_s, u"j.flac"_s, folder};
         QTest::newRow("destination") << 3 << QStringList{folder};
     }
     void eachPanelOffersWhatItsFieldTakes()
@@ -131,7 +176,8 @@ private slots:
         QFETCH(int, tag);
         QFETCH(QStringList, listed);
         QTemporaryDir dir;
-        for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav"})
+        for (const char *name :
+             {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav", "j.flac", "k.ape"})
             writeFile(dir.filePath(QLatin1String(name)), "x");
         QVERIFY(QDir().mkpath(dir.filePath(u"sub.cue"_s)));
         ControllerFixture f;
@@ -161,7 +207,8 @@ private slots:
         choose->click();
         QCOMPARE(field(f, tag)->text(), *f.panelChoice);
         QCOMPARE(f.controller.table->model()->rowCount(), tag == 1 ? 3 : 0);
-        QCOMPARE(f.controller._isOgg, tag != 3); // the sheet names an Ogg file; the chosen audio is one
+        QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg,
+                 tag != 3); // the sheet names an Ogg file; the chosen audio is one
     }
 
     void onlyAChosenOrOpenedSheetIsRead()
@@ -174,7 +221,7 @@ private slots:
         QCOMPARE(f.controller.table->model()->rowCount(), 3);
         f.panelChoice = m_upperCue; // the menu's Open offers sheets alone
         f.interface.mainWindow()->findChild<QAction *>(u"actionOpenCue"_s)->trigger();
-        QCOMPARE(f.panelRequests.constFirst().types, QStringList{u"cue"_s});
+        QCOMPARE(f.panelRequests.constFirst().types, (QStringList{u"cue"_s, u"flac"_s}));
         QCOMPARE(f.controller._filePath.value_or(QString()), m_upperCue);
     }
 

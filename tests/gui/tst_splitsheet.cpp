@@ -138,6 +138,14 @@ private slots:
         // Told before the audio, which such a sheet cannot name.
         QTest::newRow("no tracks") << QByteArray("\x89PNG\r\n\x1a\n\0\0") << u"GONE"_s << u"WORK"_s
                                    << u"The cue sheet lists no tracks.\nPlease select another one!"_s << QString();
+        // Named before anything else is looked at, the file chosen by hand or, when the sheet named none Velvane cuts,
+        // the sheet's.
+        const QString notCut =
+            u"\" is WavPack, which Velvane cannot cut. It cuts MP3, Ogg Vorbis, FLAC and WAV albums."_s;
+        QTest::newRow("a format not cut, chosen")
+            << tracks << u"WORK/x.wv"_s << u"GONE"_s << u"The audio file \"x.wv"_s + notCut << QString();
+        QTest::newRow("a format not cut, in the sheet")
+            << threeTrackCue(u"y.WV"_s) << u"ALBUM"_s << u"WORK"_s << u"The audio file \"y.WV"_s + notCut << QString();
     }
     void refusedRequests()
     {
@@ -296,7 +304,7 @@ private slots:
         QTemporaryDir work;
         const QString cue = prepareAlbum(work);
         const QString other = work.filePath(u"other.cue"_s);
-        writeFile(other, threeTrackCue(u"other.flac"_s).replace("MP3", "WAVE"));
+        writeFile(other, threeTrackCue(u"other.aiff"_s).replace("MP3", "AIFF"));
         const QString ogg = work.filePath(u"given.ogg"_s);
         QFile::copy(m_album, ogg);
         // Every track fails at once: only whether the job starts counts.
@@ -319,7 +327,7 @@ private slots:
             QTest::keyClicks(f.controller.mp3_file, ogg);
         }
         const QString audio = f.controller.mp3_file->text();
-        QCOMPARE(f.controller._isOgg, audio == ogg);
+        QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg, audio == ogg);
         f.controller.startSplit();
 
         QCOMPARE(f.alerts.size(), asked ? 1 : 0);

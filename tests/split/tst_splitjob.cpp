@@ -39,7 +39,7 @@ SplitSettings oggJob(const QString &album, const QString &destination, const QLi
     SplitSettings settings;
     settings.destination = destination;
     settings.audioFile = album;
-    settings.isOgg = true;
+    settings.format = AudioFormat::Ogg;
     settings.writeTags = tags;
     settings.album = u"Record"_s;
     for (qsizetype i = 0; i < starts.size(); ++i) {
@@ -358,7 +358,7 @@ private slots:
             test::makeAlbum(dir.path(), ogg ? test::AlbumFormat::Ogg : test::AlbumFormat::Mp3Cbr, {1.5, 1.5, 1.5});
         QVERIFY(album);
         SplitSettings settings = oggJob(album->path, dir.path(), {0, 113, 225}, true);
-        settings.isOgg = ogg;
+        settings.format = ogg ? AudioFormat::Ogg : AudioFormat::Mp3;
         const QString longText(200, u'ü');
         settings.genre = longText;
         settings.sheet = {longText, u"Various Artists"_s, longText,     u"1978"_s, longText, longText, longText, 2,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/audio/audioformat.h"
+
 #include <QString>
 
 #include <optional>
@@ -11,12 +13,13 @@ struct AudioLength
 {
     qint64 samples = 0;
     int sampleRate = 0;
-    int frameSamples = 0; // MPEG: 1152 or 576 per frame; Ogg Vorbis: the long block; the tolerance of a cut
+    int frameSamples = 0; // MPEG: 1152 or 576 per frame; Ogg Vorbis: the long block; FLAC, WAV: 1; the tolerance
+                          // of a cut
 
     [[nodiscard]] qint64 samplesAt(qint64 hundredths) const { return (hundredths * sampleRate + 50) / 100; }
 };
 
-// Nothing when the file is not MP3 (MPEG audio) or Ogg Vorbis as asked, or cannot be read.
-[[nodiscard]] std::optional<AudioLength> measureAudio(const QString &path, bool isOgg);
+// Nothing when the file is not of the format asked, or cannot be read.
+[[nodiscard]] std::optional<AudioLength> measureAudio(const QString &path, AudioFormat format);
 
 } // namespace velvane

@@ -2,6 +2,7 @@
 
 #include "core/cover/coverimage.h"
 #include "core/cue/sheetalbum.h"
+#include "core/audio/audioformat.h"
 #include "core/cue/trackentry.h"
 
 #include <QString>
@@ -17,9 +18,11 @@ struct SplitSettings
     TrackList tracks;
     QString destination;
     QString audioFile;
-    bool isOgg = false;
-    bool numbered = false;  // "numberFiles"
-    bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
+    AudioFormat format = AudioFormat::Mp3; // of audioFile
+    bool numbered = false;                 // "numberFiles"
+    // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg and FLAC pieces, RIFF INFO and ID3 for WAV pieces
+    bool writeTags = false;
+    bool wavAsFlac = false; // a WAV album's pieces are saved as FLAC
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written

@@ -1,0 +1,107 @@
+#include "support/flacalbum.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace velvane::test {
+
+namespace {
+
+std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+QStringList quiet(const QStringList &arguments)
+{
+    return QStringList{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s} + arguments;
+}
+
+QString layoutOf(int channels)
+{
+    return channels == 1 ? u"mono"_s : channels == 2 ? u"stereo"_s : channels == 6 ? u"5.1"_s : u"%1c"_s.arg(channels);
+}
+
+} // namespace
+
+std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumSpec &spec, const QString &baseName)
+{
+    const QDir dir(folder);
+    const QString seconds = QString::number(double(spec.samples) / spec.rate + 0.1, 'f', 6);
+    // Four notes a second, each decaying, stepping by fifths, every eleventh a rest; channel c a fifth above c - 1.
+    QStringList notes;
+    for (int c = 0; c < spec.channels; ++c) {
+        notes << u"0.3*exp(-5*mod(t,0.25))*lt(mod(floor(t*4),11),10)*sin(2*PI*t*%1*pow(2,mod(floor(t*4)*7,12)/12))"_s
+                     .arg(110.0 * (1.0 + 0.5 * c));
+    }
+    QStringList pan;
+    for (int c = 0; c < spec.channels; ++c)
+        pan << u"c%1=c0"_s.arg(c);
+    const QString graph =
+        u"[1]pan=%1|%2[noise];[0][noise]amix=inputs=2:normalize=0,volume='if(lt(mod(t,2.3),2.2),1,0)':eval=frame,"_s
+        u"atrim=end_sample=%3"_s.arg(layoutOf(spec.channels), pan.join(u'|'))
+            .arg(spec.samples);
+    const QString wav = dir.filePath(baseName + u".wav"_s);
+    const QString pcm = spec.bits == 24 ? u"pcm_s24le"_s : u"pcm_s16le"_s;
+    if (!run(u"ffmpeg"_s,
+             quiet({u"-f"_s, u"lavfi"_s, u"-i"_s,
+                    u"aevalsrc='%1':s=%2:d=%3:c=%4"_s.arg(notes.join(u'|'))
+                        .arg(spec.rate)
+                        .arg(seconds, layoutOf(spec.channels)),
+                    u"-f"_s, u"lavfi"_s, u"-i"_s,
+                    u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=5:duration=%2"_s.arg(spec.rate).arg(
+                        seconds),
+                    u"-filter_complex"_s, graph, u"-map_metadata"_s, u"-1"_s, u"-flags"_s, u"+bitexact"_s, u"-c:a"_s,
+                    pcm, wav})))
+        return std::nullopt;
+
+    FlacAlbum album{dir.filePath(baseName + u".flac"_s), spec, 4096};
+    std::optional<QByteArray> encoded;
+    if (spec.encoder == FlacEncoder::Ffmpeg) {
+        album.blockSize = 4608;
+        encoded = run(u"ffmpeg"_s, quiet({u"-i"_s, wav, u"-c:a"_s, u"flac"_s, u"-frame_size"_s, u"4608"_s,
+                                          u"-map_metadata"_s, u"-1"_s, album.path}));
+    } else {
+        encoded = run(u"flac"_s, {u"-s"_s, spec.encoder == FlacEncoder::Flac5 ? u"-5"_s : u"-8"_s,
+                                  u"--keep-foreign-metadata-if-present"_s, u"-o"_s, album.path, wav});
+    }
+    QFile::remove(wav);
+    const QString cover = dir.filePath(baseName + u"-cover.png"_s);
+    if (!encoded || !run(u"ffmpeg"_s, quiet({u"-f"_s, u"lavfi"_s, u"-i"_s, u"color=c=orange:s=32x32"_s, u"-frames:v"_s,
+                                             u"1"_s, cover})))
+        return std::nullopt;
+    const bool tagged = run(u"metaflac"_s, {u"--set-tag=TITLE=Album"_s, u"--set-tag=ARTIST=Band"_s,
+                                            u"--add-seekpoint=2s"_s, u"--import-picture-from="_s + cover, album.path})
+                            .has_value();
+    QFile::remove(cover);
+    return tagged ? std::optional(album) : std::nullopt;
+}
+
+std::optional<QByteArray> decodeFlac(const QString &path, int bits, FlacDecoder decoder, int seekSeconds)
+{
+    if (decoder == FlacDecoder::Flac) {
+        return run(u"flac"_s, {u"-s"_s, u"-d"_s, u"-c"_s, u"--force-raw-format"_s, u"--endian=little"_s,
+                               u"--sign=signed"_s, path});
+    }
+    QStringList arguments;
+    if (seekSeconds > 0)
+        arguments << u"-ss"_s << QString::number(seekSeconds);
+    arguments << u"-i"_s << path << u"-f"_s << (bits == 24 ? u"s24le"_s : u"s16le"_s) << u"-"_s;
+    return run(u"ffmpeg"_s, quiet(arguments));
+}
+
+bool flacTestPasses(const QString &path)
+{
+    return QFileInfo(path).size() > 0 && run(u"flac"_s, {u"-s"_s, u"-t"_s, path}).has_value();
+}
+
+} // namespace velvane::test
