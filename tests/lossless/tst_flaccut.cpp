@@ -83,6 +83,45 @@ std::pair<QList<int>, int> metadataBlocks(const QByteArray &file)
     return {types, length};
 }
 
+// What is wrong with the piece's frames and its STREAMINFO against them: no frame but the last shorter than 16
+// samples or longer than a streamable stream allows, and the sample count, block and frame sizes told right.
+QString streamProblem(const QByteArray &file)
+{
+    const auto layout = readFlacLayout(file);
+    if (!layout)
+        return u"no STREAMINFO"_s;
+    const FlacFrames frames = scanFlacFrames(file, *layout);
+    if (frames.frames.empty())
+        return u"no frames"_s;
+    FlacStreamInfo seen;
+    seen.minBlockSize = seen.minFrameSize = 1 << 30;
+    for (size_t i = 0; i < frames.frames.size(); ++i) {
+        const FlacFrame &frame = frames.frames[i];
+        if (frame.damaged)
+            return u"a damaged frame"_s;
+        if (i + 1 < frames.frames.size())
+            seen.minBlockSize = std::min(seen.minBlockSize, frame.blockSize);
+        seen.maxBlockSize = std::max(seen.maxBlockSize, frame.blockSize);
+        seen.minFrameSize = std::min(seen.minFrameSize, int(frame.size));
+        seen.maxFrameSize = std::max(seen.maxFrameSize, int(frame.size));
+    }
+    if (frames.frames.size() == 1)
+        seen.minBlockSize = seen.maxBlockSize;
+    const FlacStreamInfo &told = layout->info;
+    const int longest = told.sampleRate > 48000 ? 16384 : 4608;
+    if (seen.minBlockSize < 16 || seen.maxBlockSize > longest)
+        return u"a frame of %1 or %2 samples"_s.arg(seen.minBlockSize).arg(seen.maxBlockSize);
+    if (told.totalSamples != frames.totalSamples || told.minBlockSize != seen.minBlockSize ||
+        told.maxBlockSize != seen.maxBlockSize || told.minFrameSize != seen.minFrameSize ||
+        told.maxFrameSize != seen.maxFrameSize)
+        return u"STREAMINFO tells %1 samples, blocks %2-%3, frames %4-%5"_s.arg(told.totalSamples)
+            .arg(told.minBlockSize)
+            .arg(told.maxBlockSize)
+            .arg(told.minFrameSize)
+            .arg(told.maxFrameSize);
+    return {};
+}
+
 enum class Fault
 {
     None,
@@ -175,6 +214,7 @@ void TestFlacCut::cutsAreExact()
     for (qsizetype i = 0; i < starts.size(); ++i) {
         const QString piece = QDir(folder).filePath(pieceName(i));
         QVERIFY2(flacTestPasses(piece), qPrintable(piece));
+        QCOMPARE(streamProblem(readFile(piece)), QString());
         // Only our own blocks: no tags, pictures or seek points of the album's, and the room for tags asked for.
         const auto [types, padding] = metadataBlocks(readFile(piece));
         QCOMPARE(types, (QList<int>{0, 4, 1}));
