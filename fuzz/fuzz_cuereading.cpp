@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             "a file reads as its bytes do");
     require(fromFile.audio.has_value() == fromBytes.audio.has_value() &&
                 (!fromFile.audio ||
-                 (fromFile.audio->path == fromBytes.audio->path && fromFile.audio->isOgg == fromBytes.audio->isOgg)),
+                 (fromFile.audio->path == fromBytes.audio->path && fromFile.audio->format == fromBytes.audio->format)),
             "a file's audio is its bytes' audio");
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "MyTextField/mytextfield.h"
 
-#include "core/cue/cuepaths.h"
+#include "core/audio/audioformat.h"
 #include "MyTextField/mytextfielddelegate.h"
 
 #include <QDragEnterEvent>
@@ -62,12 +62,13 @@ void MyTextField::takeDroppedPath(const QString &path)
             setText(path);
         return;
     }
-    if (kind() == PathKind::CueSheet && path.endsWith(QLatin1String(".cue"))) {
+    if (kind() == PathKind::CueSheet &&
+        (path.endsWith(QLatin1String(".cue")) || velvane::audioFormatOfName(path) == velvane::AudioFormat::Flac)) {
         setText(path);
         if (m_delegate)
             m_delegate->controlTextDidChange(QStringLiteral("newCue"));
     }
-    if (kind() == PathKind::AudioFile && (velvane::isMp3Name(path) || velvane::isOggName(path))) {
+    if (kind() == PathKind::AudioFile && velvane::audioFormatOfName(path)) {
         setText(path);
         if (m_delegate)
             m_delegate->audioFileDropped(path);

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 
-#include "core/cue/cuepaths.h"
-#include "core/cue/cuereading.h"
+#include "core/audio/audioformat.h"
+#include "core/cue/embeddedsheet.h"
 #include "core/platform/terminationsignals.h"
 #include "core/split/splitjob.h"
 #include "core/split/splitrequest.h"
@@ -93,14 +93,15 @@ int runSplitCommand(const QStringList &args)
     const QCommandLineOption audioOption(u"audio"_s, {}, u"FILE"_s);
     const QCommandLineOption numberedOption(u"numbered"_s);
     const QCommandLineOption tagsOption(u"tags"_s);
+    const QCommandLineOption flacOption(u"flac"_s);
     const QCommandLineOption genreOption(u"genre"_s, {}, u"NAME"_s);
     const QCommandLineOption yearOption(u"year"_s, {}, u"N"_s);
     const QCommandLineOption albumOption(u"album"_s, {}, u"TEXT"_s);
     const QCommandLineOption stallOption(u"stall-timeout"_s, {}, u"SECONDS"_s);
     const QCommandLineOption encodingOption(u"encoding"_s, {}, u"NAME"_s);
     const QCommandLineOption helpOption(QStringList{u"h"_s, u"help"_s});
-    parser.addOptions({destOption, audioOption, numberedOption, tagsOption, genreOption, yearOption, albumOption,
-                       stallOption, encodingOption, helpOption});
+    parser.addOptions({destOption, audioOption, numberedOption, tagsOption, flacOption, genreOption, yearOption,
+                       albumOption, stallOption, encodingOption, helpOption});
 
     // The progress lines already say what failed; QT_LOGGING_RULES can still turn the library's own log back on.
     QLoggingCategory::setFilterRules(u"velvane.*.debug=false\nvelvane.*.info=false\nvelvane.*.warning=false"_s);
@@ -148,7 +149,10 @@ int runSplitCommand(const QStringList &args)
     // A folder is no sheet here: without a window there is no table to show its emptiness.
     if (!QFileInfo(cuePath).isFile())
         return refuse(cueFileNotFoundMessage());
-    const CueReading reading = readCueSheet(cuePath, encoding);
+    const CueReading reading = readSheetAt(cuePath, encoding);
+    // An album image without a sheet is not a sheet without tracks.
+    if (audioFormatOfName(cuePath) == AudioFormat::Flac && !reading.error.isEmpty())
+        return refuse(reading.error);
 
     // Absolute, so a path that begins with "-" can never pass for one of the splitter's options.
     if (parser.isSet(audioOption)) {
@@ -157,11 +161,17 @@ int runSplitCommand(const QStringList &args)
             return refuse(u"The cue sheet names "_s % QString::number(reading.audioFiles.size()) %
                           u" audio files; --audio can only stand in for a single one."_s);
         settings.audioFile = QFileInfo(parser.value(audioOption)).absoluteFilePath();
-        settings.isOgg = isOggName(settings.audioFile);
+        settings.format = audioFormatOfName(settings.audioFile).value_or(AudioFormat::Mp3);
     } else if (reading.audio) {
         settings.audioFile = reading.audio->path;
-        settings.isOgg = reading.audio->isOgg;
+        settings.format = reading.audio->format;
     }
+    // Formats that are known but not cut are named, rather than reported as a missing file or failing every track.
+    QStringList cutFiles = reading.audioFiles;
+    if (parser.isSet(audioOption))
+        cutFiles = {settings.audioFile};
+    if (const std::optional<QString> refused = refusedFormatProblem(cutFiles))
+        return refuse(*refused);
     // A sheet of several files is cut file by file; a missing one fails its own tracks, not the whole request.
     settings.filePerTrack = !parser.isSet(audioOption) && reading.audioFiles.size() > 1;
     QString checkedAudio = settings.audioFile;
@@ -183,6 +193,7 @@ int runSplitCommand(const QStringList &args)
 
     settings.numbered = parser.isSet(numberedOption);
     settings.writeTags = parser.isSet(tagsOption);
+    settings.wavAsFlac = parser.isSet(flacOption);
     settings.album = parser.isSet(albumOption) ? parser.value(albumOption) : reading.album;
     if (parser.isSet(genreOption) && !parser.value(genreOption).isEmpty())
         settings.genre = parser.value(genreOption);

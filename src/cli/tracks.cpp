@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/jsonwriter.h"
 
-#include "core/cue/cuereading.h"
+#include "core/cue/embeddedsheet.h"
 
 #include <QFileInfo>
 
@@ -36,7 +36,7 @@ QByteArray readingJson(const velvane::CueReading &reading)
     for (const velvane::FileFoundBeside &file : reading.filesFoundBeside)
         found.append("{\"written\": " + jsonString(file.written) + ", \"taken\": " + jsonString(file.taken) + '}');
     const QByteArray audio = reading.audio ? jsonString(reading.audio->path) : QByteArrayLiteral("null");
-    const bool isOgg = reading.audio && reading.audio->isOgg;
+    const bool isOgg = reading.audio && reading.audio->format == velvane::AudioFormat::Ogg;
     return "{\"destination\": " + jsonString(reading.destination) + ", \"album\": " + jsonString(reading.album) +
            ", \"audio\": " + audio + ", \"isOgg\": " + jsonBool(isOgg) +
            ", \"encoding\": " + jsonString(reading.encoding) + ",\n \"tracks\": [" + tracks.join(",\n  ") +
@@ -82,7 +82,7 @@ int runTracksCommand(const QStringList &args)
     }
 
     const QString path = QFileInfo(paths.constFirst()).absoluteFilePath();
-    const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
+    const velvane::CueReading reading = velvane::readSheetAt(path, encoding);
     if (!reading.error.isEmpty()) {
         printError(path + u": "_s + reading.error);
         return 2;

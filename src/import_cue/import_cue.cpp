@@ -1,7 +1,7 @@
 #include "import_cue/import_cue.h"
 
 #include "components/tags/tagapi.h"
-#include "core/cue/cuereading.h"
+#include "core/cue/embeddedsheet.h"
 #include "core/cue/tracktablemodel.h"
 #include "core/split/albumfields.h"
 #include "import_cue/encodingpicker.h"
@@ -137,6 +137,7 @@ void import_cue::connectMainActions()
     };
     remembered(m_main->numberFiles, velvane::kNumberFilesKey);
     remembered(m_main->setID3, velvane::kSetID3Key);
+    remembered(m_main->wavAsFlac, velvane::kWavAsFlacKey);
 }
 
 void import_cue::awakeFromNib()
@@ -212,7 +213,7 @@ void import_cue::showAudioSource()
 
 void import_cue::applyCueReading(const QString &path, const velvane::TextEncoding *encoding)
 {
-    const velvane::CueReading reading = velvane::readCueSheet(path, encoding);
+    const velvane::CueReading reading = velvane::readSheetAt(path, encoding);
     _tabData = reading.tracks;
     _filePath = path;
     // The destination and the album come from the sheet's place, which no encoding changes; they may be
@@ -225,7 +226,7 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     const bool audioChosenByHand = encoding && m_audioSource == AudioSource::User;
     if (reading.audio && !audioChosenByHand) {
         mp3_file->setText(reading.audio->path);
-        _isOgg = reading.audio->isOgg;
+        _audioFormat = reading.audio->format;
         m_audioSource = AudioSource::Sheet;
     } else if (!audioChosenByHand) {
         m_audioSource = AudioSource::Earlier;
@@ -233,9 +234,15 @@ void import_cue::applyCueReading(const QString &path, const velvane::TextEncodin
     m_sheetAudioFiles = reading.audioFiles;
     showAudioSource();
     // An empty table alone does not tell a sheet without tracks from one still to be read.
-    m_main->sheetNotice->setText(
-        QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
-    m_main->sheetNotice->setVisible(_tabData.isEmpty());
+    // An album image opened as a sheet says which sheet it was read through.
+    if (!reading.error.isEmpty() && !reading.sheetNote.isEmpty())
+        m_main->sheetNotice->setText(reading.error);
+    else if (_tabData.isEmpty())
+        m_main->sheetNotice->setText(
+            QStringLiteral("“%1” lists no tracks; it may not be a cue sheet.").arg(QFileInfo(path).fileName()));
+    else
+        m_main->sheetNotice->setText(reading.sheetNote);
+    m_main->sheetNotice->setVisible(!m_main->sheetNotice->text().isEmpty());
     m_model->reload();
     table->resizeColumnsToContents();
     table->setColumnHidden(velvane::TrackTableModel::kFileColumn, m_sheetAudioFiles.size() < 2);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/audio/audioformat.h"
 #include "core/cue/trackentry.h"
 #include "dialogs/alert.h"
 #include "dialogs/browser.h"
@@ -95,7 +96,7 @@ public:
     // The current cue sheet: its tracks, its path (none before the first read) and the audio type.
     velvane::TrackList _tabData;
     std::optional<QString> _filePath;
-    bool _isOgg = false;
+    velvane::AudioFormat _audioFormat = velvane::AudioFormat::Mp3;
 
 private:
     // Built first, since the outlets point into them. A control renamed in an interface file breaks the build.

@@ -1,6 +1,6 @@
 #include "import_cue/import_cue.h"
 
-#include "core/cue/cuepaths.h"
+#include "core/audio/audioformat.h"
 #include "MyTextField/mytextfield.h"
 
 #include <QFileInfo>
@@ -30,10 +30,11 @@ PanelRequest panelFor(PathKind kind, const QString &fieldText)
     request.chooseFiles = kind != PathKind::Destination;
     request.chooseDirectories = kind == PathKind::Destination;
     if (kind == PathKind::CueSheet) {
-        request.types = {QStringLiteral("cue")};
-        request.typesName = QStringLiteral("Cue sheets");
+        // A FLAC image may carry its sheet inside.
+        request.types = {QStringLiteral("cue"), QStringLiteral("flac")};
+        request.typesName = QStringLiteral("Cue sheets and FLAC images");
     } else if (kind == PathKind::AudioFile) {
-        request.types = {QStringLiteral("mp3"), QStringLiteral("ogg")};
+        request.types = {QStringLiteral("mp3"), QStringLiteral("ogg"), QStringLiteral("flac"), QStringLiteral("wav")};
         request.typesName = QStringLiteral("Audio files");
     }
     request.startFolder = startFolder(kind, fieldText);
@@ -89,13 +90,11 @@ void import_cue::audioFileDropped(const QString &path)
 }
 
 // An audio file chosen, dropped or typed by hand is cut whole for every track of the sheet, and its type follows
-// its name, so an Ogg file is never cut with MP3 options.
+// its name, so an Ogg file is never cut with MP3 options, nor a FLAC file by the splitter.
 void import_cue::takeAudioFromUser(const QString &path)
 {
-    if (velvane::isOggName(path))
-        _isOgg = true;
-    else if (velvane::isMp3Name(path))
-        _isOgg = false;
+    if (const std::optional<velvane::AudioFormat> format = velvane::audioFormatOfName(path))
+        _audioFormat = *format;
     m_audioSource = AudioSource::User;
     showAudioSource();
 }

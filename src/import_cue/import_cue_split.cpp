@@ -97,6 +97,12 @@ std::optional<QString> import_cue::splitProblem(bool filePerTrack) const
         audio = velvane::firstReadableAudioFile(m_sheetAudioFiles);
     if (const std::optional<QString> typedOver = velvane::sheetFieldProblem(_filePath, cue_file->text()))
         return typedOver;
+    // A sheet whose only file is in a format that is not cut leaves the field as it was; that file is named too.
+    QStringList cutFiles = filePerTrack ? m_sheetAudioFiles : QStringList{mp3_file->text()};
+    if (m_audioSource == AudioSource::Earlier)
+        cutFiles += m_sheetAudioFiles;
+    if (const std::optional<QString> refused = velvane::refusedFormatProblem(cutFiles))
+        return refused;
     const std::optional<QString> problem =
         velvane::splitRequestProblem(_filePath.value_or(QString()), audio, home_dir->text());
     if (problem != velvane::cueFileNotFoundMessage() && _tabData.isEmpty())
@@ -117,7 +123,8 @@ std::optional<QString> import_cue::splitProblem(bool filePerTrack) const
 
 bool import_cue::confirmAudioFromBefore()
 {
-    const QString message = QStringLiteral("This cue sheet names no MP3 or Ogg file, so the audio file is still "
+    const QString message = QStringLiteral("This cue sheet names no MP3, Ogg, FLAC or WAV file, so the audio file is "
+                                           "still "
                                            "the one from before:\n%1\nCut it into this sheet's tracks?")
                                 .arg(QDir::toNativeSeparators(mp3_file->text()));
     return m_services.alert(
@@ -147,9 +154,10 @@ void import_cue::startSplit()
     settings.destination = home_dir->text();
     settings.audioFile = mp3_file->text();
     settings.filePerTrack = filePerTrack;
-    settings.isOgg = _isOgg;
+    settings.format = _audioFormat;
     settings.numbered = velvane::preference(QLatin1String(velvane::kNumberFilesKey));
     settings.writeTags = velvane::preference(QLatin1String(velvane::kSetID3Key));
+    settings.wavAsFlac = velvane::preference(QLatin1String(velvane::kWavAsFlacKey));
     settings.stallTimeout = velvane::splitterStallTimeout();
     settings.year = velvane::yearFromText(album_year->text()).value_or(0);
     settings.album = album_title->text();

@@ -8,6 +8,7 @@ namespace velvane {
 
 inline constexpr const char *kNumberFilesKey = "numberFiles";
 inline constexpr const char *kSetID3Key = "setID3";
+inline constexpr const char *kWavAsFlacKey = "wavAsFlac";
 
 // A boolean user preference; off when nothing is stored.
 [[nodiscard]] bool preference(const QString &key);

@@ -64,40 +64,49 @@ void CueReadingTest::sheets_data()
     QTest::addColumn<QString>("sheet");
     QTest::addColumn<QStringList>("tracks");
     QTest::addColumn<QString>("audio");
-    QTest::addColumn<bool>("isOgg");
+    QTest::addColumn<QString>("format"); // the audio's, as its extension
 
     QTest::newRow("any keyword case; a missing, blank or bare performer takes the default; plain name, two extensions")
         << u"performer \"tHE bAND\"\nFile album.ogg.mp3 MP3\nTrack 01 Audio\ntitle \"iNTRO\"\nTRACK 02\n"
            u"PERFORMER \t\" \nTRACK 03\nPERFORMER"_s
         << QStringList{u"title=iNTRO|performer=tHE bAND|file=/m/album.ogg.mp3"_s,
                        u"performer=tHE bAND|file=/m/album.ogg.mp3"_s, u"performer=tHE bAND|file=/m/album.ogg.mp3"_s}
-        << u"album.ogg.mp3"_s << false;
+        << u"album.ogg.mp3"_s << u"mp3"_s;
     QTest::newRow("values lose blanks, tabs and unpaired quotes at the ends only; no FILE line, no file")
         << u"TRACK 01\nTITLE \t \"'a.mp3 \"b\"'\u00A0\"\" "_s << QStringList{u"title='a.mp3 \"b\"'\u00A0|performer="_s}
-        << QString() << false;
+        << QString() << QString();
     QTest::newRow("lines before the first TRACK never make a track, nor a track without a line of its own")
         << u"TITLE Album\nINDEX 01 00:00:00\nFILE \"my.mp3 rips.mp3\" MP3\nTRACK 01\nFLAGS DCP\nTRACK 02\nTITLE A"_s
-        << QStringList{u"title=A|performer=|file=/m/my.mp3 rips.mp3"_s} << u"my.mp3 rips.mp3"_s << false;
+        << QStringList{u"title=A|performer=|file=/m/my.mp3 rips.mp3"_s} << u"my.mp3 rips.mp3"_s << u"mp3"_s;
     QTest::newRow("any type of file is a track's file; a name of slashes gives an empty one; first usable is audio")
-        << u"FILE \"a.mp3.wav\" WAVE\nTRACK 01\nTITLE A\nFILE my b.flac\tWAVE\nTRACK 02\nFILE // WAVE\nTITLE B\n"
+        << u"FILE \"a.mp3.aiff\" AIFF\nTRACK 01\nTITLE A\nFILE my b.mp2\tWAVE\nTRACK 02\nFILE // WAVE\nTITLE B\n"
            u"INDEX 01 00:00:00\nfile \t \"cd1/c.Ogg\" OGG\nTRACK 03\nFILE d.mp3\nTITLE D"_s
-        << QStringList{u"title=A|performer=|file=/m/a.mp3.wav"_s, u"title=B|performer=|index=00:00:00|file="_s,
+        << QStringList{u"title=A|performer=|file=/m/a.mp3.aiff"_s, u"title=B|performer=|index=00:00:00|file="_s,
                        u"title=D|performer=|file=/m/cd1/c.Ogg"_s}
-        << u"cd1/c.Ogg"_s << true;
+        << u"cd1/c.Ogg"_s << u"ogg"_s;
     QTest::newRow("index forms, the later INDEX winning; unusable names skipped, an unclosed quote")
-        << u"FILE \"a.mp3.wav\" WAVE\nFILE \"\" MP3\nFILE \"album.mp3 MP3\nTRACK\nINDEX 01 00:02:00\n"
+        << u"FILE \"a.mp3.aiff\" AIFF\nFILE \"\" MP3\nFILE \"album.mp3 MP3\nTRACK\nINDEX 01 00:02:00\n"
            u"INDEX 00 04:00:12  \nTRACK\nINDEX 07:31:05\nTRACK\nINDEX 1 07:31:05\nTRACK\nINDEX 01\nTRACK\nINDEX "_s
         << QStringList{u"performer=|index=04:00:12|file=/m/album.mp3"_s,
                        u"performer=|index=07:31:05|file=/m/album.mp3"_s,
                        u"performer=|index=1 07:31:05|file=/m/album.mp3"_s, u"performer=|index=01|file=/m/album.mp3"_s,
                        u"performer=|index=|file=/m/album.mp3"_s}
-        << u"album.mp3"_s << false;
+        << u"album.mp3"_s << u"mp3"_s;
     QTest::newRow("one file per track, each gap at the start of its own file")
         << u"PERFORMER Band\nFILE 01 One.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
            u"FILE 02 Two.flac WAVE\nTRACK 02 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:01:20\n"_s
         << QStringList{u"performer=Band|index=00:00:00|file=/m/01 One.mp3"_s,
                        u"performer=Band|index=00:01:20|file=/m/02 Two.flac"_s}
-        << u"01 One.mp3"_s << false;
+        << u"01 One.mp3"_s << u"mp3"_s;
+    QTest::newRow("lossless images, whatever the type word; a refused format is no audio")
+        << u"FILE \"Live.ape\" WAVE\nFILE Range.flac WAVE\nTRACK 01 AUDIO\nTITLE A\nFILE \"b.WAV\" BINARY\nTRACK 02 "
+           u"AUDIO\n"
+           u"TITLE B"_s
+        << QStringList{u"title=A|performer=|file=/m/Range.flac"_s, u"title=B|performer=|file=/m/b.WAV"_s}
+        << u"Range.flac"_s << u"flac"_s;
+    QTest::newRow("a WAV file first") << u"FILE \"side a.wav\" WAVE\nTRACK 01 AUDIO\nTITLE A"_s
+                                      << QStringList{u"title=A|performer=|file=/m/side a.wav"_s} << u"side a.wav"_s
+                                      << u"wav"_s;
 }
 
 void CueReadingTest::sheets()
@@ -105,11 +114,11 @@ void CueReadingTest::sheets()
     QFETCH(QString, sheet);
     QFETCH(QStringList, tracks);
     QFETCH(QString, audio);
-    QFETCH(bool, isOgg);
+    QFETCH(QString, format);
     const velvane::CueReading reading = velvane::cueReadingFromLines(u"/m/live.cue"_s, velvane::linesInText(sheet));
     QCOMPARE(reading.tracks, tracksFrom(tracks));
     QCOMPARE(reading.audio ? reading.audio->path : QString(), audio.isEmpty() ? QString() : u"/m/"_s + audio);
-    QCOMPARE(reading.audio && reading.audio->isOgg, isOgg);
+    QCOMPARE(reading.audio ? velvane::extensionOf(reading.audio->format) : QString(), format);
 }
 
 void CueReadingTest::startTimes_data()

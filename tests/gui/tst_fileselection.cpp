@@ -99,14 +99,14 @@ private slots:
         QFETCH(bool, taken);
         ControllerFixture f;
         field(f, tag)->setText(u"before"_s);
-        f.controller._isOgg = paths.constFirst() == m_mp3;
+        f.controller._audioFormat = paths.constFirst() == m_mp3 ? velvane::AudioFormat::Ogg : velvane::AudioFormat::Mp3;
 
         QVERIFY(dragAndDrop(field(f, tag), paths, withPlainText)); // every file drag offers a copy
         QCOMPARE(field(f, tag)->text(), taken ? paths.constFirst() : u"before"_s);
         const bool sheetRead = taken && tag == 1;
         QCOMPARE(f.controller.table->model()->rowCount(), sheetRead ? 3 : 0);
         if (taken && tag == 2) // the audio type follows a dropped file
-            QCOMPARE(f.controller._isOgg, paths.constFirst() == m_ogg);
+            QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg, paths.constFirst() == m_ogg);
     }
 
     void aWebAddressAloneIsRefused()
@@ -122,8 +122,8 @@ private slots:
         QTest::addColumn<int>("tag");            // of the button and of the field the choice lands in
         QTest::addColumn<QStringList>("listed"); // of a folder holding one of each kind, sorted
         const QString folder = u"sub.cue"_s;     // a folder is listed to be opened, whatever its name
-        QTest::newRow("cue sheet") << 1 << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, folder};
-        QTest::newRow("audio") << 2 << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, folder};
+        QTest::newRow("cue sheet") << 1 << QStringList{u"B.CUE"_s, u"a.cue"_s, u"c.Cue"_s, u"j.flac"_s, folder};
+        QTest::newRow("audio") << 2 << QStringList{u"f.mp3"_s, u"g.OGG"_s, u"h.ogg"_s, u"i.wav"_s, u"j.flac"_s, folder};
         QTest::newRow("destination") << 3 << QStringList{folder};
     }
     void eachPanelOffersWhatItsFieldTakes()
@@ -131,7 +131,8 @@ private slots:
         QFETCH(int, tag);
         QFETCH(QStringList, listed);
         QTemporaryDir dir;
-        for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav"})
+        for (const char *name :
+             {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav", "j.flac", "k.ape"})
             writeFile(dir.filePath(QLatin1String(name)), "x");
         QVERIFY(QDir().mkpath(dir.filePath(u"sub.cue"_s)));
         ControllerFixture f;
@@ -161,7 +162,8 @@ private slots:
         choose->click();
         QCOMPARE(field(f, tag)->text(), *f.panelChoice);
         QCOMPARE(f.controller.table->model()->rowCount(), tag == 1 ? 3 : 0);
-        QCOMPARE(f.controller._isOgg, tag != 3); // the sheet names an Ogg file; the chosen audio is one
+        QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg,
+                 tag != 3); // the sheet names an Ogg file; the chosen audio is one
     }
 
     void onlyAChosenOrOpenedSheetIsRead()
@@ -174,7 +176,7 @@ private slots:
         QCOMPARE(f.controller.table->model()->rowCount(), 3);
         f.panelChoice = m_upperCue; // the menu's Open offers sheets alone
         f.interface.mainWindow()->findChild<QAction *>(u"actionOpenCue"_s)->trigger();
-        QCOMPARE(f.panelRequests.constFirst().types, QStringList{u"cue"_s});
+        QCOMPARE(f.panelRequests.constFirst().types, (QStringList{u"cue"_s, u"flac"_s}));
         QCOMPARE(f.controller._filePath.value_or(QString()), m_upperCue);
     }
 

@@ -285,7 +285,7 @@ private slots:
         QTemporaryDir work;
         const QString cue = prepareAlbum(work);
         const QString other = work.filePath(u"other.cue"_s);
-        writeFile(other, threeTrackCue(u"other.flac"_s).replace("MP3", "WAVE"));
+        writeFile(other, threeTrackCue(u"other.aiff"_s).replace("MP3", "AIFF"));
         const QString ogg = work.filePath(u"given.ogg"_s);
         QFile::copy(m_album, ogg);
         // Every track fails at once: only whether the job starts counts.
@@ -308,7 +308,7 @@ private slots:
             QTest::keyClicks(f.controller.mp3_file, ogg);
         }
         const QString audio = f.controller.mp3_file->text();
-        QCOMPARE(f.controller._isOgg, audio == ogg);
+        QCOMPARE(f.controller._audioFormat == velvane::AudioFormat::Ogg, audio == ogg);
         f.controller.startSplit();
 
         QCOMPARE(f.alerts.size(), asked ? 1 : 0);

@@ -35,7 +35,7 @@ SplitSettings oggJob(const QString &album, const QString &destination, const QLi
     SplitSettings settings;
     settings.destination = destination;
     settings.audioFile = album;
-    settings.isOgg = true;
+    settings.format = AudioFormat::Ogg;
     settings.writeTags = tags;
     settings.album = u"Record"_s;
     for (qsizetype i = 0; i < starts.size(); ++i) {

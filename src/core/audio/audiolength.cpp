@@ -6,14 +6,16 @@
 
 namespace velvane {
 
-std::optional<AudioLength> measureAudio(const QString &path, bool isOgg)
+std::optional<AudioLength> measureAudio(const QString &path, AudioFormat format)
 {
     const FileBytes file(path);
     if (file.isEmpty())
         return std::nullopt;
     const QByteArrayView data = file.data();
 
-    if (isOgg) {
+    if (format == AudioFormat::Flac || format == AudioFormat::Wav)
+        return std::nullopt;
+    if (format == AudioFormat::Ogg) {
         const auto ogg = measureOggVorbis(data);
         if (!ogg)
             return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/audio/audioformat.h"
+
 #include <QString>
 
 #include <optional>
@@ -16,7 +18,7 @@ struct AudioLength
     [[nodiscard]] qint64 samplesAt(qint64 hundredths) const { return (hundredths * sampleRate + 50) / 100; }
 };
 
-// Nothing when the file is not MP3 (MPEG audio) or Ogg Vorbis as asked, or cannot be read.
-[[nodiscard]] std::optional<AudioLength> measureAudio(const QString &path, bool isOgg);
+// Nothing when the file is not of the format asked, or cannot be read.
+[[nodiscard]] std::optional<AudioLength> measureAudio(const QString &path, AudioFormat format);
 
 } // namespace velvane

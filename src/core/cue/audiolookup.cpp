@@ -17,11 +17,15 @@ constexpr qsizetype nameOffset = 5; // "FILE" and one separator
 struct AudioType
 {
     QStringView extension;
-    bool isOgg;
+    AudioFormat format;
 };
 
-// MP3 first: a name that holds both extensions counts as MP3.
-constexpr AudioType audioTypes[] = {{u".mp3", false}, {u".ogg", true}};
+// MP3 first: a name that holds several extensions counts as the first here. Whatever type word follows the name
+// is not looked at: rippers write WAVE for FLAC images too.
+constexpr AudioType audioTypes[] = {{u".mp3", AudioFormat::Mp3},
+                                    {u".ogg", AudioFormat::Ogg},
+                                    {u".flac", AudioFormat::Flac},
+                                    {u".wav", AudioFormat::Wav}};
 
 // A quoted name is taken whole, so a ".mp3" inside it ("my.mp3 rips.mp3") cannot cut it short. None when the
 // name after FILE is not quoted or its quote is never closed.
@@ -57,7 +61,7 @@ std::optional<AudioFile> audioInQuotedName(const QString &name, const QString &f
 {
     for (const AudioType &type : audioTypes) {
         if (name.endsWith(type.extension, Qt::CaseInsensitive))
-            return AudioFile{audioPath(folder, name, lookup), type.isOgg};
+            return AudioFile{audioPath(folder, name, lookup), type.format};
     }
     return std::nullopt;
 }
@@ -71,12 +75,12 @@ std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &fo
             continue;
         const QString name = cleanedString(line.mid(nameOffset, p));
         if (!name.isEmpty())
-            return AudioFile{audioPath(folder, name, lookup), type.isOgg};
+            return AudioFile{audioPath(folder, name, lookup), type.format};
     }
     return std::nullopt;
 }
 
-// A name that is neither MP3 nor Ogg still names the track's file, so the split can say why it skips the track:
+// A name of no format Velvane cuts still names the track's file, so the split can say why it skips the track:
 // it runs up to the last blank, before the file type word; a line with no blank after the name is all name.
 QString otherName(const QString &line)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/audio/audioformat.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,15 +12,15 @@ namespace velvane {
 struct AudioFile
 {
     QString path;
-    bool isOgg = false;
+    AudioFormat format = AudioFormat::Mp3;
 };
 
 enum class FileLookup
 {
     AsWritten,  // the name joined to the sheet's folder, on the text alone
-    BesideSheet // as written when something is there, else the MP3 or Ogg file of its last component in the folder
+    BesideSheet // as written when something is there, else the audio file of its last component in the folder
 };
-// The MP3 or Ogg file a FILE line names, joined to folder; none when it names neither.
+// The MP3, Ogg, FLAC or WAV file a FILE line names, joined to folder; none when it names none of them.
 [[nodiscard]] std::optional<AudioFile> audioOnFileLine(const QString &line, const QString &folder,
                                                        FileLookup lookup = FileLookup::BesideSheet);
 // The file a FILE line names, of any type, joined to folder; empty when the line names none.

@@ -50,14 +50,4 @@ QString joinedPath(const QString &folder, const QString &name)
     return head + u'/' + tail;
 }
 
-bool isOggName(const QString &path)
-{
-    return path.endsWith(u".ogg"_s, Qt::CaseInsensitive);
-}
-
-bool isMp3Name(const QString &path)
-{
-    return path.endsWith(u".mp3"_s, Qt::CaseInsensitive);
-}
-
 } // namespace velvane

@@ -13,8 +13,4 @@ namespace velvane {
 // Exactly one "/" between the two, however many either side brings.
 [[nodiscard]] QString joinedPath(const QString &folder, const QString &name);
 
-// An audio file's type as its name gives it, in any case of the extension.
-[[nodiscard]] bool isOggName(const QString &path);
-[[nodiscard]] bool isMp3Name(const QString &path);
-
 } // namespace velvane

@@ -33,6 +33,7 @@ struct CueReading
     QString error;                  // why the sheet could not be read; empty when it was
     QStringList encodingCandidates; // the plausible legacy readings, most likely first
     QList<FileFoundBeside> filesFoundBeside;
+    QString sheetNote; // for an album image opened as a sheet: which sheet was read
 };
 
 // The reading of lines already taken from the sheet at cuePath; nothing is read from disk, only looked for.

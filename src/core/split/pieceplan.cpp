@@ -1,6 +1,5 @@
 #include "core/split/pieceplan.h"
 
-#include "core/cue/cuepaths.h"
 #include "core/split/starttimes.h"
 
 #include <QFileInfo>
@@ -16,7 +15,7 @@ namespace {
 struct Source
 {
     QString audioFile;
-    bool isOgg = false;
+    std::optional<AudioFormat> format; // none: a file of no format Velvane cuts
     QList<qsizetype> tracks;
 };
 
@@ -30,27 +29,35 @@ QList<Source> sourcesOf(const SplitSettings &settings)
         auto source =
             std::find_if(sources.begin(), sources.end(), [&](const Source &s) { return s.audioFile == file; });
         if (source == sources.end()) {
-            const bool isOgg = settings.filePerTrack ? isOggName(file) : settings.isOgg;
-            source = sources.insert(sources.end(), {file, isOgg, {}});
+            const std::optional<AudioFormat> format =
+                settings.filePerTrack ? audioFormatOfName(file) : std::optional(settings.format);
+            source = sources.insert(sources.end(), {file, format, {}});
         }
         source->tracks.append(i);
     }
     return sources;
 }
 
-QString sourceProblem(const Source &source, const SplitSettings &settings)
+QString sourceProblem(const Source &source)
 {
     const QString shown = u'"' % QFileInfo(source.audioFile).fileName() % u'"';
     if (source.audioFile.isEmpty())
         return u"The cue sheet names no audio file for this track."_s;
-    if (settings.filePerTrack && !isMp3Name(source.audioFile) && !isOggName(source.audioFile))
-        return u"The audio file "_s % shown % u" is neither MP3 nor Ogg Vorbis."_s;
+    if (const std::optional<QString> refused = refusedFormatOfName(source.audioFile))
+        return refusedFormatMessage(source.audioFile, *refused);
+    if (!source.format)
+        return u"The audio file "_s % shown % u" is not MP3, Ogg Vorbis, FLAC or WAV."_s;
     const QFileInfo info(source.audioFile);
     if (!info.exists())
         return u"The audio file "_s % shown % u" is missing."_s;
     if (!info.isFile() || !info.isReadable())
         return u"The audio file "_s % shown % u" cannot be read."_s;
     return {};
+}
+
+AudioFormat pieceFormat(AudioFormat source, const SplitSettings &settings)
+{
+    return source == AudioFormat::Wav && settings.wavAsFlac ? AudioFormat::Flac : source;
 }
 
 PiecePlan trackPiece(const SplitSettings &settings, qsizetype track, const QString &extension)
@@ -80,8 +87,9 @@ QList<SourcePlan> planPieces(const SplitSettings &settings)
 {
     QList<SourcePlan> plans;
     for (const Source &source : sourcesOf(settings)) {
-        SourcePlan plan{source.audioFile, source.isOgg, sourceProblem(source, settings), {}};
-        const QString extension = source.isOgg ? u"ogg"_s : u"mp3"_s;
+        const AudioFormat format = source.format.value_or(AudioFormat::Mp3);
+        SourcePlan plan{source.audioFile, format, pieceFormat(format, settings), sourceProblem(source), {}};
+        const QString extension = extensionOf(plan.pieceFormat);
         for (const qsizetype track : source.tracks)
             plan.pieces.append(trackPiece(settings, track, extension));
         std::stable_sort(plan.pieces.begin(), plan.pieces.end(),

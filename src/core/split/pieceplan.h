@@ -30,8 +30,9 @@ struct PiecePlan
 struct SourcePlan
 {
     QString audioFile;
-    bool isOgg = false;
-    QString problem; // non-empty: every piece fails with it
+    AudioFormat format = AudioFormat::Mp3;
+    AudioFormat pieceFormat = AudioFormat::Mp3; // what the pieces are written as
+    QString problem;                            // non-empty: every piece fails with it
     QList<PiecePlan> pieces;
 };
 

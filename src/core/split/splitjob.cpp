@@ -2,6 +2,7 @@
 
 #include "components/splitter/splitterrun.h"
 #include "components/tags/tagapi.h"
+#include "core/lossless/losslesscut.h"
 #include "core/split/piecemove.h"
 #include "core/split/pieceplan.h"
 #include "core/split/workfolder.h"
@@ -108,7 +109,7 @@ TrackOutcome finishPiece(Job &job, const SourcePlan &source, const PiecePlan &pi
     const PieceMove move = movePiece(path, job.settings.destination,
                                      [&](int attempt, int maxBytes) { return piece.name.fileName(attempt, maxBytes); });
     if (!move.ok)
-        return keepUnnamed(job, piece, path, source.isOgg ? u"ogg"_s : u"mp3"_s, move.reason);
+        return keepUnnamed(job, piece, path, extensionOf(source.pieceFormat), move.reason);
     if (!tagProblem.isEmpty())
         return {piece.number, false, move.path,
                 tagProblem % u" The untagged piece was kept as \""_s % QFileInfo(move.path).fileName() % u"\"."_s};
@@ -136,9 +137,8 @@ int tagRoom(const Job &job, const PiecePlan &piece)
 
 SplitterRunRequest runRequest(Job &job, const SourcePlan &source, const QList<const PiecePlan *> &pieces)
 {
-    SplitterRunRequest request{
-        source.audioFile,         source.isOgg, {}, pieces.constLast()->end, job.work.newRunFolder(),
-        job.settings.stallTimeout};
+    SplitterRunRequest request{source.audioFile,        source.format == AudioFormat::Ogg, {},
+                               pieces.constLast()->end, job.work.newRunFolder(),           job.settings.stallTimeout};
     for (const PiecePlan *piece : pieces) {
         request.starts.append(piece->start);
         if (job.tagger)
@@ -265,15 +265,71 @@ TrackOutcome cutAlone(Job &job, const SourcePlan &source, qsizetype index, std::
     }
 }
 
+// A FLAC or WAV image is cut by the core in one pass over the album, each piece finished as soon as it is made.
+void cutLossless(Job &job, const SourcePlan &source)
+{
+    const QString folder = job.work.newRunFolder();
+    LosslessCutRequest request{
+        source.audioFile, {}, source.format == AudioFormat::Wav && source.pieceFormat == AudioFormat::Flac};
+    // WAV pieces take their tags as chunks appended at the end; FLAC pieces keep room in front.
+    const bool keepsTagRoom = job.tagger && source.pieceFormat == AudioFormat::Flac;
+    for (qsizetype i = 0; i < source.pieces.size(); ++i) {
+        const PiecePlan &piece = source.pieces.at(i);
+        const QString name = QString::number(i + 1) % u'.' % extensionOf(source.pieceFormat);
+        request.pieces.append(
+            {piece.start, piece.end, QDir(folder).filePath(name), keepsTagRoom ? tagRoom(job, piece) : 0});
+    }
+
+    QList<bool> finished(source.pieces.size(), false);
+    const LosslessCallbacks callbacks{
+        [&](const LosslessPieceResult &result) {
+            const PiecePlan &piece = source.pieces.at(result.piece);
+            show(job, piece);
+            report(job, piece,
+                   result.ok ? finishPiece(job, source, piece, request.pieces.at(result.piece).path)
+                             : failed(piece.number, result.reason));
+            finished[result.piece] = true;
+            showNext(job, source, finished);
+        },
+        [&job] {
+            return job.progress.stopRequested();
+        }};
+    showNext(job, source, finished);
+    if (folder.isEmpty())
+        request.pieces.clear();
+    else if (source.format == AudioFormat::Flac)
+        cutFlacImage(request, callbacks);
+    else
+        cutWavImage(request, callbacks);
+
+    for (qsizetype i = 0; i < source.pieces.size(); ++i) {
+        if (finished[i])
+            continue;
+        const PiecePlan &piece = source.pieces.at(i);
+        show(job, piece);
+        if (folder.isEmpty())
+            report(job, piece, failed(piece.number, u"Could not make a folder for the pieces in the destination."_s));
+        else if (job.progress.stopRequested())
+            report(job, piece, failed(piece.number, u"The split was stopped before this track was made."_s));
+        else
+            report(job, piece, failed(piece.number, u"No piece was made for this track."_s));
+    }
+}
+
 void cutSource(Job &job, const SourcePlan &source)
 {
     const QString ownProblem = job.work.isValid() ? source.problem : job.work.problem();
-    const QString problem = ownProblem.isEmpty() ? job.splitterHangs : ownProblem;
+    const bool bySplitter = isCutBySplitter(source.format);
+    const QString problem = ownProblem.isEmpty() && bySplitter ? job.splitterHangs : ownProblem;
     if (!problem.isEmpty()) {
         for (const PiecePlan &piece : source.pieces) {
             show(job, piece);
             report(job, piece, failed(piece.number, problem));
         }
+        return;
+    }
+    if (!bySplitter) {
+        cutLossless(job, source);
         return;
     }
 

@@ -1,5 +1,7 @@
 #include "core/split/splitrequest.h"
 
+#include "core/audio/audioformat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -61,6 +63,15 @@ std::optional<QString> sheetFieldProblem(const std::optional<QString> &readPath,
         return u"The cue sheet field is empty, so there is no sheet to split.\nPlease select one!"_s;
     return u"The cue sheet field names a sheet that has not been read:\n%1\nPress Enter in the field to read it, or "
            u"choose it again."_s.arg(QDir::toNativeSeparators(fieldText));
+}
+
+std::optional<QString> refusedFormatProblem(const QStringList &files)
+{
+    for (const QString &file : files) {
+        if (const std::optional<QString> format = refusedFormatOfName(file))
+            return refusedFormatMessage(file, *format);
+    }
+    return std::nullopt;
 }
 
 QString firstReadableAudioFile(const QStringList &files)

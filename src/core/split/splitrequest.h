@@ -17,6 +17,10 @@ namespace velvane {
 // the check names it; empty when there are none.
 [[nodiscard]] QString firstReadableAudioFile(const QStringList &files);
 
+// Albums in a format that is known but not cut (APE, WavPack and the like) are refused before anything is written.
+// The message for the first of files in such a format; nothing when there is none.
+[[nodiscard]] std::optional<QString> refusedFormatProblem(const QStringList &files);
+
 [[nodiscard]] QString cueFileNotFoundMessage();
 [[nodiscard]] QString audioFileNotFoundMessage();
 

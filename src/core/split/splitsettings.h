@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/audio/audioformat.h"
 #include "core/cue/trackentry.h"
 
 #include <QString>
@@ -15,9 +16,10 @@ struct SplitSettings
     TrackList tracks;
     QString destination;
     QString audioFile;
-    bool isOgg = false;
-    bool numbered = false;  // "numberFiles"
-    bool writeTags = false; // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg pieces
+    AudioFormat format = AudioFormat::Mp3; // of audioFile
+    bool numbered = false;                 // "numberFiles"
+    bool writeTags = false;                // "setID3": ID3 tags for MP3 pieces, Vorbis comments for Ogg and FLAC pieces
+    bool wavAsFlac = false;                // a WAV album's pieces are saved as FLAC
     int year = 0;
     QString album;
     std::optional<QString> genre; // none: no genre is written
