@@ -111,17 +111,19 @@ def bench(work, build, name, rounds, store):
     out = os.path.join(work, "out")
     cli = os.path.join(build, "bin", "velvane-split")
     direct = os.path.join(build, "bin", "velvane-flaccutbench")
-    job = [cli, sheet, "--dest", out, "--numbered", "--tags"]
-    fresh(out)
-    # The real job where this build cuts the album; else the cutter alone, for FLAC.
-    if subprocess.run(job, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
-        job = [direct, album, out, *map(str, starts)] if is_flac else None
-        if job:
-            fresh(out)
-            run(job, stdout=subprocess.DEVNULL)
+    # The real job where this build cuts the album (untagged where it cannot tag the pieces yet); else the cutter
+    # alone, for FLAC.
+    job = None
+    for candidate in ([cli, sheet, "--dest", out, "--numbered", "--tags"], [cli, sheet, "--dest", out, "--numbered"],
+                      [direct, album, out, *map(str, starts)] if is_flac else None):
+        fresh(out)
+        if candidate and subprocess.run(candidate, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+            job = candidate
+            break
     problems = []
     if job and is_flac:
-        pieces = sorted(os.path.join(out, p) for p in os.listdir(out) if p.endswith(".flac"))
+        pieces = sorted((os.path.join(out, p) for p in os.listdir(out) if p.endswith(".flac")),
+                        key=lambda p: int(os.path.basename(p).split()[0].split(".")[0]))
         if len(pieces) != len(starts):
             problems.append(f"{len(pieces)} pieces for {len(starts)} tracks")
         elif pcm_digest(pieces) != pcm_digest([album]):
@@ -154,7 +156,8 @@ def bench(work, build, name, rounds, store):
     shutil.rmtree(out)
     medians = {k: statistics.median(v) if v else None for k, v in times.items()}
     return {"name": name, "mb": os.path.getsize(album) / 1e6, "tracks": len(starts),
-            "direct": bool(job) and job[0] == direct, **medians, "problems": problems}
+            "how": "" if not job else "(cutter alone)" if job[0] == direct else "" if "--tags" in job else "(no tags)",
+            **medians, "problems": problems}
 
 
 def main():
@@ -185,7 +188,7 @@ def main():
         print(f"{r['name']:8} {r['mb']:6.0f} {r['tracks']:6d} {seconds(r['cp'])} {seconds(r['job'])} "
               f"{seconds(r['mp3splt'])} {seconds(r['re-encode'])} {ratio(r['job'], r['cp'])} "
               f"{ratio(r['job'], r['mp3splt'])} {ratio(r['job'], r['re-encode'])}"
-              + ("  (cutter alone)" if r["direct"] else ""))
+              + f"  {r['how']}")
         for p in r["problems"]:
             print(f"  {r['name']}: {p}")
     by_name = {r["name"]: r for r in rows}
