@@ -1,3 +1,4 @@
+#include "core/lossless/flacframe.h"
 #include "core/lossless/flacmetadata.h"
 #include "core/lossless/flacstream.h"
 #include "core/lossless/losslesscut.h"
@@ -127,6 +128,7 @@ enum class Fault
     None,
     FrameBody,
     FrameHeader,
+    FarHeader,
     Md5,
     Id3Front,
     FileInTheWay,
@@ -238,6 +240,9 @@ void TestFlacCut::faults_data()
         << int(Fault::FrameBody) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
     QTest::newRow("frame header fails its CRC-8")
         << int(Fault::FrameHeader) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
+    // Inside a frame, a header that passes its CRC-8 but numbers a frame far past the end of the audio.
+    QTest::newRow("chance header in a damaged frame")
+        << int(Fault::FarHeader) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
     QTest::newRow("damaged frame across a cut")
         << int(Fault::FrameBody) << 5.0 << u"--+"_s << u"The album is damaged from 0:04 to 0:06."_s;
     QTest::newRow("damaged last frame") << int(Fault::FrameBody) << 20.0 << u"++-"_s
@@ -275,6 +280,13 @@ void TestFlacCut::faults()
     case Fault::FrameHeader:
         bytes[frame->offset + 4] = char(bytes[frame->offset + 4] ^ 0x01);
         break;
+    case Fault::FarHeader: {
+        const auto header = parseFlacFrameHeader(QByteArrayView(bytes).sliced(frame->offset, frame->headerLength));
+        QVERIFY(header);
+        const QByteArray far = writeFlacFrameHeader(*header, false, 1'000'000);
+        bytes.replace(frame->offset + frame->size / 2, far.size(), far);
+        break;
+    }
     case Fault::Md5:
         bytes[8 + 18] = char(bytes[8 + 18] ^ 0x01); // the first byte of STREAMINFO's MD5
         break;
