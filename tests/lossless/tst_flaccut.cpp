@@ -1,3 +1,4 @@
+#include "core/lossless/flacframe.h"
 #include "core/lossless/flacmetadata.h"
 #include "core/lossless/flacstream.h"
 #include "core/lossless/losslesscut.h"
@@ -83,11 +84,51 @@ std::pair<QList<int>, int> metadataBlocks(const QByteArray &file)
     return {types, length};
 }
 
+// What is wrong with the piece's frames and its STREAMINFO against them: no frame but the last shorter than 16
+// samples or longer than a streamable stream allows, and the sample count, block and frame sizes told right.
+QString streamProblem(const QByteArray &file)
+{
+    const auto layout = readFlacLayout(file);
+    if (!layout)
+        return u"no STREAMINFO"_s;
+    const FlacFrames frames = scanFlacFrames(file, *layout);
+    if (frames.frames.empty())
+        return u"no frames"_s;
+    FlacStreamInfo seen;
+    seen.minBlockSize = seen.minFrameSize = 1 << 30;
+    for (size_t i = 0; i < frames.frames.size(); ++i) {
+        const FlacFrame &frame = frames.frames[i];
+        if (frame.damaged)
+            return u"a damaged frame"_s;
+        if (i + 1 < frames.frames.size())
+            seen.minBlockSize = std::min(seen.minBlockSize, frame.blockSize);
+        seen.maxBlockSize = std::max(seen.maxBlockSize, frame.blockSize);
+        seen.minFrameSize = std::min(seen.minFrameSize, int(frame.size));
+        seen.maxFrameSize = std::max(seen.maxFrameSize, int(frame.size));
+    }
+    if (frames.frames.size() == 1)
+        seen.minBlockSize = seen.maxBlockSize;
+    const FlacStreamInfo &told = layout->info;
+    const int longest = told.sampleRate > 48000 ? 16384 : 4608;
+    if (seen.minBlockSize < 16 || seen.maxBlockSize > longest)
+        return u"a frame of %1 or %2 samples"_s.arg(seen.minBlockSize).arg(seen.maxBlockSize);
+    if (told.totalSamples != frames.totalSamples || told.minBlockSize != seen.minBlockSize ||
+        told.maxBlockSize != seen.maxBlockSize || told.minFrameSize != seen.minFrameSize ||
+        told.maxFrameSize != seen.maxFrameSize)
+        return u"STREAMINFO tells %1 samples, blocks %2-%3, frames %4-%5"_s.arg(told.totalSamples)
+            .arg(told.minBlockSize)
+            .arg(told.maxBlockSize)
+            .arg(told.minFrameSize)
+            .arg(told.maxFrameSize);
+    return {};
+}
+
 enum class Fault
 {
     None,
     FrameBody,
     FrameHeader,
+    FarHeader,
     Md5,
     Id3Front,
     FileInTheWay,
@@ -175,6 +216,7 @@ void TestFlacCut::cutsAreExact()
     for (qsizetype i = 0; i < starts.size(); ++i) {
         const QString piece = QDir(folder).filePath(pieceName(i));
         QVERIFY2(flacTestPasses(piece), qPrintable(piece));
+        QCOMPARE(streamProblem(readFile(piece)), QString());
         // Only our own blocks: no tags, pictures or seek points of the album's, and the room for tags asked for.
         const auto [types, padding] = metadataBlocks(readFile(piece));
         QCOMPARE(types, (QList<int>{0, 4, 1}));
@@ -198,6 +240,9 @@ void TestFlacCut::faults_data()
         << int(Fault::FrameBody) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
     QTest::newRow("frame header fails its CRC-8")
         << int(Fault::FrameHeader) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
+    // Inside a frame, a header that passes its CRC-8 but numbers a frame far past the end of the audio.
+    QTest::newRow("chance header in a damaged frame")
+        << int(Fault::FarHeader) << 8.0 << u"+-+"_s << u"The album is damaged from 0:07 to 0:09."_s;
     QTest::newRow("damaged frame across a cut")
         << int(Fault::FrameBody) << 5.0 << u"--+"_s << u"The album is damaged from 0:04 to 0:06."_s;
     QTest::newRow("damaged last frame") << int(Fault::FrameBody) << 20.0 << u"++-"_s
@@ -235,6 +280,13 @@ void TestFlacCut::faults()
     case Fault::FrameHeader:
         bytes[frame->offset + 4] = char(bytes[frame->offset + 4] ^ 0x01);
         break;
+    case Fault::FarHeader: {
+        const auto header = parseFlacFrameHeader(QByteArrayView(bytes).sliced(frame->offset, frame->headerLength));
+        QVERIFY(header);
+        const QByteArray far = writeFlacFrameHeader(*header, false, 1'000'000);
+        bytes.replace(frame->offset + frame->size / 2, far.size(), far);
+        break;
+    }
     case Fault::Md5:
         bytes[8 + 18] = char(bytes[8 + 18] ^ 0x01); // the first byte of STREAMINFO's MD5
         break;

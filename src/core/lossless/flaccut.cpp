@@ -59,7 +59,7 @@ struct Chunk
     int firstFrame = 0;
     int endFrame = 0;
     std::vector<char> samples;
-    std::vector<char> decoded; // per frame
+    std::vector<qsizetype> at; // per frame: where its samples are in samples, -1 when it could not be decoded
 };
 
 class FlacCut
@@ -188,15 +188,22 @@ bool FlacCut::stopped(bool callingThread)
 void FlacCut::decode(Chunk &chunk, FlacFrameDecoder &decoder)
 {
     const auto &frames = m_frames.frames;
-    const qint64 firstSample = frames[chunk.firstFrame].firstSample;
-    const qint64 lastSample = frames[chunk.endFrame - 1].firstSample + frames[chunk.endFrame - 1].blockSize;
-    chunk.samples.resize(size_t((lastSample - firstSample) * m_frameBytes));
-    chunk.decoded.assign(size_t(chunk.endFrame - chunk.firstFrame), 0);
+    // A damaged stretch takes no room: it may stand for any number of samples.
+    qsizetype size = 0;
+    chunk.at.assign(size_t(chunk.endFrame - chunk.firstFrame), -1);
+    for (int i = chunk.firstFrame; i < chunk.endFrame; ++i) {
+        if (!frames[i].damaged) {
+            chunk.at[i - chunk.firstFrame] = size;
+            size += frames[i].blockSize * m_frameBytes;
+        }
+    }
+    chunk.samples.resize(size_t(size));
     for (int i = chunk.firstFrame; i < chunk.endFrame; ++i) {
         const FlacFrame &frame = frames[i];
-        chunk.decoded[i - chunk.firstFrame] =
-            !frame.damaged && decoder.decode(m_file.data().sliced(frame.offset, frame.size), frame.blockSize,
-                                             chunk.samples.data() + (frame.firstSample - firstSample) * m_frameBytes);
+        qsizetype &at = chunk.at[i - chunk.firstFrame];
+        if (at >= 0 &&
+            !decoder.decode(m_file.data().sliced(frame.offset, frame.size), frame.blockSize, chunk.samples.data() + at))
+            at = -1;
     }
 }
 
@@ -231,15 +238,11 @@ void FlacCut::work(bool callingThread)
 
 void FlacCut::takeInOrder(const Chunk &chunk)
 {
-    const auto &frames = m_frames.frames;
-    const qint64 firstSample = frames[chunk.firstFrame].firstSample;
     for (int i = chunk.firstFrame; i < chunk.endFrame; ++i) {
-        if (!chunk.decoded[i - chunk.firstFrame]) {
-            noteDamage(frames[i]);
-            takeFrame(i, nullptr);
-        } else {
-            takeFrame(i, chunk.samples.data() + (frames[i].firstSample - firstSample) * m_frameBytes);
-        }
+        const qsizetype at = chunk.at[i - chunk.firstFrame];
+        if (at < 0)
+            noteDamage(m_frames.frames[i]);
+        takeFrame(i, at < 0 ? nullptr : chunk.samples.data() + at);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <FLAC/stream_decoder.h>
 
 #include <QByteArray>
+#include <QtEndian>
 
 #include <cstring>
 #include <vector>
@@ -36,6 +37,13 @@ struct FlacFrameDecoder::State
 
     void pack(const FLAC__int32 *const buffer[], int blockSize)
     {
+        // CD audio, by far the most common, one sample pair at a time.
+        if (info.channels == 2 && info.bytesPerSample() == 2) {
+            uchar *o = reinterpret_cast<uchar *>(out);
+            for (int i = 0; i < blockSize; ++i, o += 4)
+                qToLittleEndian<quint32>(quint16(buffer[0][i]) | quint32(quint16(buffer[1][i])) << 16, o);
+            return;
+        }
         switch (info.bytesPerSample()) {
         case 1:
             interleave(buffer, blockSize, 1, [](uchar *o, FLAC__int32 v) { o[0] = uchar(v); });

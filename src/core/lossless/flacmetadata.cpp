@@ -120,8 +120,10 @@ QByteArray flacPieceMetadata(const FlacStreamInfo &info, int tagRoom)
     appendBlockHeader(out, VorbisCommentBlock, tagRoom <= 0, comment.size());
     out += comment;
     if (tagRoom > 0) {
-        appendBlockHeader(out, PaddingBlock, true, tagRoom);
-        out += QByteArray(tagRoom, '\0');
+        // A block's length has 24 bits.
+        const int room = std::min(tagRoom, 0xFFFFFF);
+        appendBlockHeader(out, PaddingBlock, true, room);
+        out += QByteArray(room, '\0');
     }
     return out;
 }

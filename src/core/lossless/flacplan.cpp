@@ -8,9 +8,10 @@ FlacPiecePlan planFlacPiece(const FlacFrames &album, int maxBlockSize, qint64 st
 {
     FlacPiecePlan plan;
     const auto &frames = album.frames;
-    const auto first = std::upper_bound(frames.begin(), frames.end(), start,
-                                        [](qint64 sample, const FlacFrame &f) { return sample < f.firstSample; }) -
-                       1;
+    auto first = std::upper_bound(frames.begin(), frames.end(), start,
+                                  [](qint64 sample, const FlacFrame &f) { return sample < f.firstSample; });
+    if (first != frames.begin())
+        --first;
     plan.firstFrame = int(first - frames.begin());
     plan.endFrame = plan.firstFrame;
     for (auto f = first; f != frames.end() && f->firstSample < end; ++f) {

@@ -36,7 +36,11 @@ public:
         if (!header || header->variableBlockSize != variable || header->channels != m_info.channels ||
             header->blockSize > m_info.maxBlockSize)
             return std::nullopt;
-        return Candidate{at, sampleAt(*header), *header};
+        // Where STREAMINFO tells the length, a header beyond it is a chance match in damaged bytes.
+        const qint64 first = sampleAt(*header);
+        if (m_base && m_info.totalSamples > 0 && first - *m_base + header->blockSize > m_info.totalSamples)
+            return std::nullopt;
+        return Candidate{at, first, *header};
     }
 
     // The next frame header at or after from whose number lies at or after expected sample.
@@ -58,8 +62,13 @@ public:
         return std::nullopt;
     }
 
+    void setBase(qint64 sample) { m_base = sample; }
+    [[nodiscard]] qint64 base() const { return m_base.value_or(0); }
+
 private:
     QByteArrayView m_file;
+    // The number the file's first frame carries: a file cut from a longer stream may not start at 0.
+    std::optional<qint64> m_base;
     FlacStreamInfo m_info;
 };
 
@@ -68,7 +77,7 @@ private:
 FlacFrames scanFlacFrames(QByteArrayView file, const FlacLayout &layout)
 {
     FlacFrames result;
-    const Walk walk(file, layout);
+    Walk walk(file, layout);
     // The first frame tells the strategy; a damaged start is looked past.
     auto current = walk.headerAt(layout.audioOffset, false);
     if (!current)
@@ -82,6 +91,7 @@ FlacFrames scanFlacFrames(QByteArrayView file, const FlacLayout &layout)
     }
     if (!current)
         return result;
+    walk.setBase(damageFrom < 0 ? current->firstSample : 0);
     result.variableBlockSize = current->header.variableBlockSize;
     const bool variable = result.variableBlockSize;
     if (damageFrom >= 0 && current->firstSample > 0)
@@ -106,6 +116,8 @@ FlacFrames scanFlacFrames(QByteArrayView file, const FlacLayout &layout)
         result.frames.push_back(frame);
         current = next;
     }
+    for (FlacFrame &frame : result.frames)
+        frame.firstSample -= walk.base();
     const FlacFrame &last = result.frames.back();
     result.totalSamples = last.firstSample + last.blockSize;
     return result;
