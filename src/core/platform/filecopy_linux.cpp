@@ -8,26 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace velvane {
 
-namespace {
-
-QString copyThroughMemory(QFile &from, qint64 offset, QFile &to, qint64 length)
-{
-    if (!from.seek(offset))
-        return from.errorString();
-    QByteArray buffer(qsizetype(std::min<qint64>(length, 4 << 20)), Qt::Uninitialized);
-    while (length > 0) {
-        const qint64 got = from.read(buffer.data(), std::min<qint64>(length, buffer.size()));
-        if (got <= 0)
-            return got < 0 ? from.errorString() : u"The file ended early."_s;
-        if (const QString why = writeAll(to, QByteArrayView(buffer.constData(), got)); !why.isEmpty())
-            return why;
-        length -= got;
-    }
-    return {};
-}
-
-} // namespace
-
 QString copyFileBytes(QFile &from, qint64 offset, QFile &to, qint64 length)
 {
     // QFile buffers writes; what it holds must reach the file before the kernel appends behind it.
@@ -42,7 +22,7 @@ QString copyFileBytes(QFile &from, qint64 offset, QFile &to, qint64 length)
             if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) {
                 if (!to.seek(out))
                     return to.errorString();
-                return copyThroughMemory(from, in, to, length);
+                return copyFileBytesThroughMemory(from, in, to, length);
             }
             return qt_error_string(errno);
         }
