@@ -4,12 +4,25 @@
 #include "dialogs/openpanel.h"
 #include "import_cue/import_cue.h"
 #include "main/maininterface.h"
+#include "MyTextField/mytextfield.h"
 #include "support/files.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <optional>
@@ -49,7 +62,35 @@ struct ControllerFixture
 
     // Puts a path into the cue sheet field and reads it, as choosing it would.
     void readCue(const QString &path) { controller.openFiles({path}); }
+    void chooseAudio(const QString &path)
+    {
+        panelChoice = path;
+        controller.select(interface.mainWindow()->findChild<QPushButton *>(QStringLiteral("chooseAudioButton")));
+    }
+    QString cell(int row, int column = 3) const
+    {
+        return controller.table->model()->index(row, column).data().toString();
+    }
 };
+
+// Sends a drag of paths or addresses, with their text too, over a widget and drops it, as a file manager's drag
+// arrives. True when the
+// widget took the drag as a copy.
+inline bool dragAndDrop(QWidget *target, const QStringList &paths)
+{
+    QMimeData mime;
+    for (const QString &path : paths)
+        mime.setUrls(mime.urls() << QUrl::fromUserInput(path));
+    mime.setText(mime.urls().constFirst().toString()); // what a plain line edit would insert
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
+        return false;
+    QDropEvent drop(QPointF(centre), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return true;
+}
 
 // Settings of this process alone, never the user's, and never those of the same test of another build that runs
 // at the same time.

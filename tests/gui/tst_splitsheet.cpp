@@ -1,30 +1,15 @@
 #include "controllerfixture.h"
 
 #include "import_cue/preferences.h"
-#include "MyTextField/mytextfield.h"
 #include "support/audiofixture.h"
-#include "support/files.h"
 #include "support/pictures.h"
 #include "support/splitters.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -40,32 +25,12 @@ QByteArray threeTrackCue(const QString &audioName = u"album.mp3"_s)
                .toUtf8();
 }
 
-// The tags of a piece as ffprobe reads them, names in lower case.
-QStringList tagNames(const QString &path)
+QString ffprobe(const QString &path, const QString &entries, const QStringList &more = {})
 {
     QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"quiet"_s, u"-show_entries"_s, u"format_tags"_s, u"-of"_s, u"json"_s, path});
-    if (!probe.waitForFinished())
-        return {u"(ffprobe failed)"_s};
-    QStringList names;
-    for (const QString &key : QJsonDocument::fromJson(probe.readAllStandardOutput())
-                                  .object()
-                                  .value(u"format"_s)
-                                  .toObject()
-                                  .value(u"tags"_s)
-                                  .toObject()
-                                  .keys())
-        names << key.toLower();
-    names.sort();
-    return names;
-}
-
-// The codec of the picture a piece carries, as ffprobe reads it; empty for none.
-QString pictureCodec(const QString &path)
-{
-    QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"quiet"_s, u"-select_streams"_s, u"v"_s, u"-show_entries"_s,
-                               u"stream=codec_name"_s, u"-of"_s, u"csv=p=0"_s, path});
+    probe.start(u"ffprobe"_s,
+                QStringList{u"-v"_s, u"quiet"_s, u"-of"_s, u"default=nw=1"_s, u"-show_entries"_s, entries} + more +
+                    QStringList{path});
     return probe.waitForFinished() ? QString::fromUtf8(probe.readAllStandardOutput()).trimmed() : u"(failed)"_s;
 }
 
@@ -81,12 +46,6 @@ bool splitterStillRuns(const QString &splitter)
     return !pgrep.waitForFinished() || !pgrep.readAllStandardOutput().isEmpty();
 }
 
-void chooseAudio(ControllerFixture &f, const QString &path)
-{
-    f.panelChoice = path;
-    f.controller.select(f.interface.mainWindow()->findChild<QPushButton *>(u"chooseAudioButton"_s));
-}
-
 } // namespace
 
 class SplitSheetTest : public QObject
@@ -97,10 +56,10 @@ class SplitSheetTest : public QObject
     QString m_album;
 
     // A folder holding the album and its sheet; returns the sheet's path.
-    QString prepareAlbum(const QTemporaryDir &work) const
+    QString prepareAlbum(const QTemporaryDir &work, const QByteArray &sheet = threeTrackCue()) const
     {
         const QString cue = work.filePath(u"album.cue"_s);
-        writeFile(cue, threeTrackCue());
+        writeFile(cue, sheet);
         QFile::copy(m_album, work.filePath(u"album.mp3"_s));
         return cue;
     }
@@ -172,12 +131,9 @@ private slots:
         f.controller.startSplit();
 
         QCOMPARE(f.alerts.size(), 1);
-        QCOMPARE(f.alerts.last().title, u"ERROR!"_s);
         QCOMPARE(f.alerts.last().message, message);
-        QCOMPARE(f.alerts.last().buttons, QStringList{u"Ok"_s});
         QCOMPARE(f.alerts.last().details, path(details));
-        QVERIFY(!f.controller.statusFenster->isVisible());
-        QVERIFY(!f.controller.isSplitting());
+        QVERIFY(!f.controller.statusFenster->isVisible() && !f.controller.isSplitting());
         QCOMPARE(entriesOf(work.path()).size(), sheet.isNull() ? 1 : 2);
     }
 
@@ -185,12 +141,9 @@ private slots:
     void alertsShowPlainText()
     {
         QTemporaryDir work;
-        const QString cue = prepareAlbum(work);
-        QByteArray sheet = threeTrackCue();
-        writeFile(cue, sheet.replace("00:01:00", "<b>00:01:00</b>"));
         ControllerFixture f;
         f.shownAlert = messageBoxAlert(f.interface.mainWindow());
-        f.readCue(cue);
+        f.readCue(prepareAlbum(work, threeTrackCue().replace("00:01:00", "<b>00:01:00</b>")));
         QStringList richLabels;
         QString shown;
         QTimer::singleShot(0, this, [&] {
@@ -212,7 +165,7 @@ private slots:
     }
 
     // A failed job lists each failed track with its name and reason. The next starts from a clean sheet, keeping a
-    // title still being typed when Ctrl+Return starts it.
+    // title still being typed when Ctrl+Return starts it, and leaves the album and every other file as they were.
     void aJobSaysHowItWent()
     {
         QTemporaryDir work;
@@ -232,19 +185,13 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 30000);
         }
         QCOMPARE(caption->text(), u"Done."_s);
-        QCOMPARE(f.controller.statusFenster->windowTitle(), u"Split Done"_s);
-        QCOMPARE(f.controller.processed->text(), u"3 of 3"_s);
         QCOMPARE(f.controller.statusBar->value(), 0); // the bar counts what was made
         QCOMPARE(f.controller.processing->text(), u"3 of 3 tracks failed: tracks 1, 2 and 3."_s);
         QVERIFY(failures->isVisibleTo(f.controller.statusFenster));
         const QStringList lines = failures->toPlainText().split(u'\n');
         QCOMPARE(lines.size(), 3);
-        for (int i = 0; i < 3; ++i) {
-            const QString name = QStringList{u"One"_s, u"Two. 2.3"_s, u"Three"_s}.at(i);
-            QVERIFY2(lines.at(i).startsWith(
-                         u"Track %1, 0%1 Tones - %2.mp3: The splitter /nonexistent/mp3splt"_s.arg(i + 1).arg(name)),
-                     qPrintable(lines.at(i)));
-        }
+        QVERIFY2(lines.at(1).startsWith(u"Track 2, 02 Tones - Two. 2.3.mp3: The splitter /nonexistent/mp3splt"_s),
+                 qPrintable(lines.at(1)));
         QCOMPARE(entriesOf(work.path()).size(), 4);
         f.controller.close();
 
@@ -258,23 +205,23 @@ private slots:
         f.controller.album_year->clear();
         f.interface.mainWindow()->findChild<QAction *>(u"actionSplit"_s)->trigger();
         QCOMPARE(caption->text(), u"Making:"_s);
-        QCOMPARE(f.controller.statusFenster->windowTitle(), u"Splitting"_s);
         QVERIFY(failures->isHidden() && f.controller.closeButton->isHidden());
         QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 60000);
         QVERIFY(f.alerts.isEmpty());
-        QCOMPARE(caption->text(), u"Done."_s);
         QCOMPARE(f.controller.processed->text(), u"3 of 3"_s);
         QCOMPARE(f.controller.statusBar->value(), 3);
-        QCOMPARE(f.controller.statusBar->maximum(), 3);
         QCOMPARE(f.controller.processing->text(), u"All 3 tracks made in %1."_s.arg(work.path()));
         QVERIFY(failures->isHidden());
         QCOMPARE(entriesOf(work.path()),
                  (QStringList{u"01 Tones - Edited.mp3"_s, u"02 Tones - Two. 2.3.mp3"_s, u"03 Tones - Three.mp3"_s,
                               u"album.cue"_s, u"album.mp3"_s, u"cover.png"_s, u"out.mp3"_s}));
         QCOMPARE(readFile(work.filePath(u"album.mp3"_s)), album);
-        QCOMPARE(tagNames(work.filePath(u"01 Tones - Edited.mp3"_s)),
-                 (QStringList{u"album"_s, u"album_artist"_s, u"artist"_s, u"title"_s, u"track"_s}));
-        QCOMPARE(pictureCodec(work.filePath(u"03 Tones - Three.mp3"_s)), u"png"_s); // the cover found beside the album
+        QCOMPARE(ffprobe(work.filePath(u"01 Tones - Edited.mp3"_s), u"format_tags=title,genre,date"_s),
+                 u"TAG:title=Edited"_s);
+        // The cover found beside the album.
+        QCOMPARE(
+            ffprobe(work.filePath(u"03 Tones - Three.mp3"_s), u"stream=codec_name"_s, {u"-select_streams"_s, u"v"_s}),
+            u"codec_name=png"_s);
         f.controller.close();
         QVERIFY(!f.controller.statusFenster->isVisible());
         QSettings().clear();
@@ -286,21 +233,19 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("asked");
-        QTest::addColumn<bool>("splits");
-        QTest::newRow("named by the sheet") << u"sheet"_s << 0 << false << true;
-        QTest::newRow("left from the last sheet, cancelled") << u"kept"_s << 1 << true << false;
-        QTest::newRow("left from the last sheet, confirmed") << u"kept"_s << 0 << true << true;
-        QTest::newRow("chosen before the sheet was read") << u"chosen before"_s << 1 << true << false;
-        QTest::newRow("chosen after") << u"chosen"_s << 0 << false << true;
-        QTest::newRow("dropped after") << u"dropped"_s << 0 << false << true;
-        QTest::newRow("typed after") << u"typed"_s << 0 << false << true;
+        QTest::newRow("named by the sheet") << u"sheet"_s << 0 << false;
+        QTest::newRow("left from the last sheet, cancelled") << u"kept"_s << 1 << true;
+        QTest::newRow("left from the last sheet, confirmed") << u"kept"_s << 0 << true;
+        QTest::newRow("chosen before the sheet was read") << u"chosen before"_s << 1 << true;
+        QTest::newRow("chosen after") << u"chosen"_s << 0 << false;
+        QTest::newRow("dropped after") << u"dropped"_s << 0 << false;
+        QTest::newRow("typed after") << u"typed"_s << 0 << false;
     }
     void audioFromBeforeTheSheetIsQuestioned()
     {
         QFETCH(QString, how);
         QFETCH(int, answer);
         QFETCH(bool, asked);
-        QFETCH(bool, splits);
         QTemporaryDir work;
         const QString cue = prepareAlbum(work);
         const QString other = work.filePath(u"other.cue"_s);
@@ -313,12 +258,12 @@ private slots:
         ControllerFixture f;
         f.alertAnswers = {answer};
         if (how == u"chosen before"_s)
-            chooseAudio(f, ogg);
+            f.chooseAudio(ogg);
         f.readCue(cue);
         if (how != u"sheet"_s)
             f.readCue(other);
         if (how == u"chosen"_s) {
-            chooseAudio(f, ogg);
+            f.chooseAudio(ogg);
         } else if (how == u"dropped"_s) {
             f.controller.mp3_file->setText(ogg); // as the field does before telling the controller
             f.controller.audioFileDropped(ogg);
@@ -332,12 +277,11 @@ private slots:
 
         QCOMPARE(f.alerts.size(), asked ? 1 : 0);
         if (asked) {
-            QCOMPARE(f.alerts.constFirst().title, u"Attention!"_s);
             QVERIFY2(f.alerts.constFirst().message.contains(audio), qPrintable(f.alerts.constFirst().message));
             QCOMPARE(f.alerts.constFirst().buttons, (QStringList{u"Split"_s, u"Cancel"_s}));
         }
-        QCOMPARE(f.controller.isSplitting(), splits);
-        if (splits)
+        QCOMPARE(f.controller.isSplitting(), answer == 0);
+        if (answer == 0)
             QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 30000);
     }
 
@@ -349,11 +293,10 @@ private slots:
         const auto side2 = makeAlbum(work.path(), AlbumFormat::Mp3Cbr, {1.5}, u"side2"_s);
         QVERIFY(side1 && side2);
         const QString cue = work.filePath(u"sides.cue"_s);
-        writeFile(cue, "PERFORMER \"Tones\"\nFILE \"side1.mp3\" MP3\n"
-                       "TRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
-                       "TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 01 00:01:00\n"
-                       "FILE \"side2.mp3\" MP3\n"
-                       "TRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 00:00:00\n");
+        writeFile(cue,
+                  "PERFORMER \"Tones\"\nFILE \"side1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
+                  "TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 01 00:01:00\nFILE \"side2.mp3\" MP3\n"
+                  "TRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 00:00:00\n");
         const QString out = work.filePath(u"out"_s);
         QDir().mkpath(out);
 
@@ -362,10 +305,8 @@ private slots:
         f.controller.home_dir->setText(out);
         auto *note = f.interface.mainWindow()->findChild<QLabel *>(u"audioFilesNote"_s);
         QCOMPARE(f.controller.mp3_file->text(), side1->path);
-        QVERIFY(!note->isHidden());
-        QVERIFY2(note->text().contains(u'2'), qPrintable(note->text()));
+        QVERIFY2(!note->isHidden() && note->text().contains(u'2'), qPrintable(note->text()));
         f.controller.startSplit();
-        QVERIFY(f.alerts.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 60000);
         QCOMPARE(f.controller.processing->text(), u"All 3 tracks made in %1."_s.arg(out));
         // Track 3 is side 2 whole, not side 1 from its start.
@@ -374,14 +315,13 @@ private slots:
         f.controller.close();
 
         const QString manual = note->text();
-        chooseAudio(f, side2->path);
+        f.chooseAudio(side2->path);
         QVERIFY(note->text() != manual);
         f.controller.startSplit(); // one file: track 3 no longer starts after track 2
         QCOMPARE(f.alerts.size(), 1);
         const QString message = f.alerts.constFirst().message;
-        QVERIFY2(message.startsWith(u"Track 3 starts at 00:00:00"_s), qPrintable(message));
-        QVERIFY2(message.endsWith(u"The audio file chosen by hand now serves all tracks. Reading the cue sheet again "
-                                  u"(Enter in its field) restores its own files."_s),
+        QVERIFY2(message.startsWith(u"Track 3 starts at 00:00:00"_s) &&
+                     message.endsWith(u"(Enter in its field) restores its own files."_s),
                  qPrintable(message));
     }
 
@@ -400,15 +340,12 @@ private slots:
         f.controller.openFiles({first});
         f.controller.cue_file->setText(last);
         f.controller.controlTextDidChange(u"newCue"_s); // as a drop tells it
-        QCOMPARE(f.controller._tabData.size(), 3);
         QCOMPARE(f.controller._filePath.value_or(QString()), cue);
-
         QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 60000);
         QCOMPARE(f.controller._tabData.size(), 3);
         f.interface.statusSheet()->findChild<QPushButton *>(u"closeButton"_s)->click();
         QCOMPARE(f.controller._filePath.value_or(QString()), last);
-        QCOMPARE(f.controller._tabData.size(), 2);
-        QCOMPARE(f.controller.table->model()->index(0, 3).data().toString(), u"Later"_s);
+        QCOMPARE(f.cell(0), u"Later"_s);
     }
 
     // Stop, Escape, or quitting once asked, ends a job at once: the tracks made stay, the one being made and the work
@@ -436,16 +373,12 @@ private slots:
         window->show();
         f.controller.startSplit();
         auto *stop = f.controller.statusFenster->findChild<QPushButton *>(u"stopButton"_s);
-        QVERIFY(stop && stop->isVisibleTo(f.controller.statusFenster));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(work.filePath(u"Tones - One.mp3"_s)), 30000);
         if (how == u"quit"_s) {
-            f.alertAnswers = {1};
+            f.alertAnswers = {1, 0};
             f.controller.statusFenster->close(); // the sheet's close box
-            QCOMPARE(f.alerts.size(), 1);
             QCOMPARE(f.alerts.constFirst().buttons, (QStringList{u"Stop and Quit"_s, u"Continue"_s}));
-            QVERIFY(f.controller.statusFenster->isVisible() && window->isVisible());
-            QVERIFY(f.controller.isSplitting() && f.controller.closeButton->isHidden());
-            f.alertAnswers = {0};
+            QVERIFY(f.controller.statusFenster->isVisible() && window->isVisible() && f.controller.isSplitting());
             f.controller.statusFenster->close();
             QCOMPARE(f.alerts.size(), 2);
             QVERIFY(!window->isVisible());
@@ -458,12 +391,8 @@ private slots:
             // Well before the stand-in's minute of sleep.
             QTRY_VERIFY_WITH_TIMEOUT(closeButtonShown(f), 10000);
             QVERIFY(f.controller.statusFenster->isVisible() && stop->isHidden());
-            QCOMPARE(f.controller.statusFenster->windowTitle(), u"Split Stopped"_s);
             QCOMPARE(f.controller.processing->text(), u"Stopped: 1 of 3 tracks made in %1."_s.arg(work.path()));
             QCOMPARE(f.controller.statusBar->value(), 1);
-            QCOMPARE(f.controller.processed->text(), u"1 of 3"_s);
-            f.controller.close();
-            QVERIFY(!f.controller.statusFenster->isVisible());
         }
         QVERIFY(!splitterStillRuns(splitter));
         QCOMPARE(entriesOf(work.path()), (QStringList{u"Tones - One.mp3"_s, u"album.cue"_s, u"album.mp3"_s}));
