@@ -48,7 +48,6 @@ private slots:
             << QStringList{u"01 Band A - One.mp3"_s, u"02 Various - Two.mp3"_s, u"03 Various - Three.mp3"_s}
             << QList<int>{0, 1, 2};
 
-        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
         const AudioFileLayout disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
         const AudioFileLayout disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
         QTest::newRow("two discs, Ogg and MP3")
@@ -76,6 +75,7 @@ private slots:
 
         // Tracks numbered on across files. Only the sheet's first track can hide a track before it: a later file's
         // lead-in, however long, joins that file's first track.
+        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
         const AudioFileLayout leadIn{u"Side 2.mp3"_s, AlbumFormat::Mp3Cbr, {12.0, 1.6, 1.6}, 4};
         QTest::newRow("two sides, long lead-in of the second")
             << QList<AudioFileLayout>{sideA, leadIn}
