@@ -48,16 +48,6 @@ private slots:
             << QStringList{u"01 Band A - One.mp3"_s, u"02 Various - Two.mp3"_s, u"03 Various - Three.mp3"_s}
             << QList<int>{0, 1, 2};
 
-        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
-        const AudioFileLayout sideB{u"Side 2.mp3"_s, AlbumFormat::Mp3Vbr, {1.2, 1.6}, 4};
-        QTest::newRow("two sides")
-            << QList<AudioFileLayout>{sideA, sideB}
-            << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
-               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
-               u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T3%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T4%\n"_s
-            << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
-            << QList<int>{0, 1, 4, 5};
-
         const AudioFileLayout disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
         const AudioFileLayout disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
         QTest::newRow("two discs, Ogg and MP3")
@@ -83,10 +73,11 @@ private slots:
             << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s, u"03 Band - Three.mp3"_s}
             << QList<int>{0, 1, 2};
 
-        // Only the sheet's first track can hide a track before it: a later file's lead-in, however long, joins that
-        // file's first track.
+        // Tracks numbered on across files. Only the sheet's first track can hide a track before it: a later file's
+        // lead-in, however long, joins that file's first track.
+        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
         const AudioFileLayout leadIn{u"Side 2.mp3"_s, AlbumFormat::Mp3Cbr, {12.0, 1.6, 1.6}, 4};
-        QTest::newRow("long lead-in of a later file")
+        QTest::newRow("two sides, long lead-in of the second")
             << QList<AudioFileLayout>{sideA, leadIn}
             << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
                u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
