@@ -25,20 +25,14 @@ enum class WavLayout
     UnstatedSize, // the audio chunk's size left at 0xFFFFFFFF, as a streaming ripper leaves it
 };
 
-template <typename T> QByteArray le(T value)
+template <typename T> QByteArray le(qint64 value)
 {
     QByteArray bytes(sizeof(T), '\0');
-    qToLittleEndian(value, bytes.data());
+    qToLittleEndian(T(value), bytes.data());
     return bytes;
 }
-QByteArray le16(int value)
-{
-    return le(quint16(value));
-}
-QByteArray le32(qint64 value)
-{
-    return le(quint32(value));
-}
+const auto le16 = le<quint16>;
+const auto le32 = le<quint32>;
 
 QByteArray chunk(const char *id, const QByteArray &body)
 {
@@ -66,11 +60,6 @@ QByteArray wavOf(const QByteArray &pcm, int channels, int rate, int bits, WavLay
 QByteArray decodedByFfmpeg(const QString &path, int bits)
 {
     return decodeFlac(path, bits, FlacDecoder::Ffmpeg).value_or(QByteArray());
-}
-
-qint64 sampleAtCue(qint64 cueFrames, int rate)
-{
-    return cueFrames * rate / 75;
 }
 
 struct Cut
@@ -168,8 +157,8 @@ private slots:
         for (qsizetype i = 0; i < starts.size(); ++i) {
             QVERIFY2(cut.results[i] && cut.results[i]->ok,
                      qPrintable(cut.results[i] ? cut.results[i]->reason : u"?"_s));
-            const qint64 first = sampleAtCue(starts[i], rate);
-            const qint64 end = i + 1 < starts.size() ? sampleAtCue(starts[i + 1], rate) : pcm.size() / align;
+            const qint64 first = starts[i] * rate / 75;
+            const qint64 end = i + 1 < starts.size() ? starts[i + 1] * rate / 75 : pcm.size() / align;
             const QByteArray expected = pcm.mid(first * align, (end - first) * align);
             const auto length = measureAudio(cut.paths[i], asFlac ? AudioFormat::Flac : AudioFormat::Wav);
             QCOMPARE(length.value_or(AudioLength()).samples, end - first);
@@ -235,23 +224,18 @@ private slots:
         QVERIFY2(firstReason.contains(reason), qPrintable(firstReason));
     }
 
-    void aStoppedWavCutLeavesNoHalfPiece_data()
-    {
-        QTest::addColumn<bool>("asFlac");
-        QTest::newRow("WAV") << false;
-        QTest::newRow("FLAC") << true;
-    }
     void aStoppedWavCutLeavesNoHalfPiece()
     {
-        QFETCH(bool, asFlac);
-        QTemporaryDir dir;
-        const QString album = place(dir.path(), u"album.wav"_s);
-        int polls = 0;
-        // Stops once the first piece has been started, whatever the cutter's pace of asking.
-        const Cut cut = cutWav(album, {0, 300}, dir.path(), asFlac, [&] { return ++polls > 1; });
-        QVERIFY(!cut.results[1]);
-        for (qsizetype i = 0; i < 2; ++i)
-            QCOMPARE(QFileInfo::exists(cut.paths[i]), cut.results[i].has_value());
+        for (const bool asFlac : {false, true}) {
+            QTemporaryDir dir;
+            int polls = 0;
+            // Stops once the first piece has been started, whatever the cutter's pace of asking.
+            const Cut cut =
+                cutWav(place(dir.path(), u"album.wav"_s), {0, 300}, dir.path(), asFlac, [&] { return ++polls > 1; });
+            QVERIFY(!cut.results[1]);
+            for (qsizetype i = 0; i < 2; ++i)
+                QCOMPARE(QFileInfo::exists(cut.paths[i]), cut.results[i].has_value());
+        }
     }
 
     // velvane-split cuts FLAC and WAV albums without the splitter: the pregap joins track 1, the names are the
@@ -272,9 +256,6 @@ private slots:
         QTest::newRow("WAV saved as FLAC, numbered")
             << QStringList{u"album.wav"_s} << u"--flac|--numbered"_s
             << QStringList{u"01 Band - One.flac"_s, u"02 Band - Two.flac"_s, u"03 Band - Three.flac"_s} << QString();
-        QTest::newRow("FLAC") << QStringList{u"album.flac"_s} << u"--flac"_s
-                              << QStringList{u"Band - One.flac"_s, u"Band - Three.flac"_s, u"Band - Two.flac"_s}
-                              << QString();
         QTest::newRow("a WAV side and a FLAC side")
             << QStringList{u"side a.wav"_s, u"side b.flac"_s} << QString()
             << QStringList{u"Band - One.flac"_s,  u"Band - One.wav"_s,  u"Band - Three.flac"_s,
@@ -325,31 +306,39 @@ private slots:
         }
     }
 
-    // Formats that are known but not cut are refused by name before anything is written, from the sheet or --audio.
-    void formatsNotCutAreRefusedByName_data()
+    // Formats that are known but not cut are refused by name before anything is written, from the sheet or --audio;
+    // so is a FLAC image without a sheet, cut or listed.
+    void refusedBeforeAnythingIsWritten_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("byOption");
+        QTest::addColumn<QString>("how"); // the sheet names the file, --audio does, or the image is given alone
         QTest::addColumn<QString>("named");
-        QTest::newRow("APE") << u"album.ape"_s << false << u"APE"_s;
-        QTest::newRow("WavPack") << u"album.wv"_s << false << u"WavPack"_s;
-        QTest::newRow("TTA") << u"album.tta"_s << false << u"TTA"_s;
-        QTest::newRow("ALAC") << u"album.m4a"_s << false << u"ALAC"_s;
-        QTest::newRow("Opus, by --audio") << u"album.opus"_s << true << u"Opus"_s;
+        QTest::newRow("APE") << u"album.ape"_s << u"sheet"_s << u"APE"_s;
+        QTest::newRow("WavPack") << u"album.wv"_s << u"sheet"_s << u"WavPack"_s;
+        QTest::newRow("TTA") << u"album.tta"_s << u"sheet"_s << u"TTA"_s;
+        QTest::newRow("ALAC") << u"album.m4a"_s << u"sheet"_s << u"ALAC"_s;
+        QTest::newRow("Opus, by --audio") << u"album.opus"_s << u"--audio"_s << u"Opus"_s;
+        QTest::newRow("FLAC without a sheet") << u"bare.flac"_s << QString() << u"carries no cue sheet"_s;
+        QTest::newRow("FLAC without a sheet, listed") << u"bare.flac"_s << u"--tracks"_s << u"carries no cue sheet"_s;
     }
-    void formatsNotCutAreRefusedByName()
+    void refusedBeforeAnythingIsWritten()
     {
         QFETCH(QString, file);
-        QFETCH(bool, byOption);
+        QFETCH(QString, how);
         QFETCH(QString, named);
         QTemporaryDir dir;
-        writeFile(dir.filePath(file), "not cut here");
+        if (file.endsWith(u".flac"_s))
+            place(dir.path(), file);
+        else
+            writeFile(dir.filePath(file), "not cut here");
         writeFile(dir.filePath(u"album.cue"_s),
-                  cueTemplate.arg(byOption ? u"album.mp3"_s : file, u"00:00:00"_s).toUtf8());
+                  cueTemplate.arg(how == u"sheet"_s ? file : u"album.mp3"_s, u"00:00:00"_s).toUtf8());
         const auto before = folderHashes(dir.path());
-        QStringList arguments{dir.filePath(u"album.cue"_s)};
-        if (byOption)
+        QStringList arguments{dir.filePath(how.isEmpty() ? file : u"album.cue"_s)};
+        if (how == u"--audio"_s)
             arguments << u"--audio"_s << dir.filePath(file);
+        else if (how == u"--tracks"_s)
+            arguments = QStringList{how, dir.filePath(file)};
         const ToolRun run = runSplit(arguments, {}, u"/nonexistent/mp3splt"_s);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(named.toUtf8()) && run.err.contains(file.toUtf8()), run.err.constData());
@@ -409,17 +398,6 @@ private slots:
         const ToolRun split = runSplit({image, u"--dest"_s, out}, {}, u"/nonexistent/mp3splt"_s);
         QVERIFY2(split.exitCode == 0, split.err.constData());
         QCOMPARE(entriesOf(out), names);
-    }
-
-    void aFlacWithoutASheetIsRefused()
-    {
-        QTemporaryDir dir;
-        const QString image = place(dir.path(), u"bare.flac"_s);
-        for (const QStringList &arguments : {QStringList{u"--tracks"_s, image}, QStringList{image}}) {
-            const ToolRun run = runSplit(arguments, {}, u"/nonexistent/mp3splt"_s);
-            QCOMPARE(run.exitCode, 2);
-            QVERIFY2(run.err.contains("carries no cue sheet"), run.err.constData());
-        }
     }
 };
 

@@ -123,8 +123,7 @@ private slots:
         QTest::addColumn<QString>("prompt");    // pkexec: granted, dismissed, refused, missing; blocked: /usr is a file
         QTest::addColumn<bool>("started");
         QTest::addColumn<QString>("failure"); // the start of the alert that explains a failed install
-        const QString whole = u"whole"_s;
-        const QString incomplete = incompleteSource;
+        const QString whole = u"whole"_s, incomplete = incompleteSource;
         QTest::newRow("tools present") << u"folder"_s << 0 << whole << u"granted"_s << true << QString();
         QTest::newRow("install granted") << QString() << 0 << whole << u"granted"_s << true << QString();
         QTest::newRow("dead link, user quits") << u"dead link"_s << 1 << whole << u"granted"_s << false << QString();
@@ -186,7 +185,6 @@ private slots:
                           *privileges, {root.path(), linuxRequiredFiles(), resourceFolder, {}});
         QCOMPARE(startup.awakeFromNib(), started);
 
-        const QString whole = u"whole"_s;
         QStringList expected = present ? QStringList() : QStringList{u"Attention"_s, u"Intall"_s, u"Quit"_s};
         if (!failure.isEmpty())
             expected << u"Attention"_s << u"Quit"_s;
@@ -205,7 +203,7 @@ private slots:
             QVERIFY(failure.isEmpty() || explanation.endsWith(u"\nln -s /bin/sh /usr/local/bin/mp3splt"_s));
         }
 
-        const bool asked = !present && answer == 0 && resources == whole && prompt != "missing"_L1;
+        const bool asked = !present && answer == 0 && resources == "whole"_L1 && prompt != "missing"_L1;
         QCOMPARE(QFileInfo::exists(pkexec + u".asked"_s), asked);
         QVERIFY(!QFileInfo::exists(u"pwned"_s));
         // An install reported as done has really put the splitter in place, and left /usr/local as it was.
@@ -213,7 +211,7 @@ private slots:
             QVERIFY(checkRequiredFiles(linuxRequiredFiles(), root.path()).present);
             QCOMPARE(QFileInfo(usrLocal).permissions(), usrLocalModes);
         }
-        QMainWindow *window = interface.mainWindow();
+        const QMainWindow *window = interface.mainWindow();
         QCOMPARE(window->isVisible(), started);
         const QPoint offCentre = window->frameGeometry().center() - window->screen()->availableGeometry().center();
         QVERIFY(!started || offCentre.manhattanLength() <= 2);
