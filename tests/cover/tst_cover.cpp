@@ -27,16 +27,16 @@ enum class Entry
 };
 
 // Makes what a test names: "name" a picture, "name!" bytes that are no picture, "name/" a folder.
-bool makeEntry(const QDir &dir, QString spec)
+bool makeEntry(const QDir &dir, QString entry)
 {
-    if (spec.endsWith(u'/'))
-        return dir.mkpath(spec);
-    const bool broken = spec.endsWith(u'!');
+    if (entry.endsWith(u'/'))
+        return dir.mkpath(entry);
+    const bool broken = entry.endsWith(u'!');
     if (broken)
-        spec.chop(1);
-    if (spec.contains(u'/'))
-        dir.mkpath(spec.section(u'/', 0, -2));
-    return writeFile(dir.filePath(spec), broken ? pictureBytes("JPG").first(300) : pictureBytes("PNG"));
+        entry.chop(1);
+    if (entry.contains(u'/'))
+        dir.mkpath(entry.section(u'/', 0, -2));
+    return writeFile(dir.filePath(entry), broken ? pictureBytes("JPG").first(300) : pictureBytes("PNG"));
 }
 
 } // namespace

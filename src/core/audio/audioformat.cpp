@@ -8,17 +8,6 @@ namespace velvane {
 
 namespace {
 
-struct FormatName
-{
-    QStringView extension;
-    AudioFormat format;
-};
-
-constexpr FormatName formats[] = {{u".mp3", AudioFormat::Mp3},
-                                  {u".ogg", AudioFormat::Ogg},
-                                  {u".flac", AudioFormat::Flac},
-                                  {u".wav", AudioFormat::Wav}};
-
 struct RefusedName
 {
     QStringView extension;
@@ -34,9 +23,9 @@ constexpr RefusedName refused[] = {{u".ape", u"APE (Monkey's Audio)"},   {u".wv"
 
 std::optional<AudioFormat> audioFormatOfName(const QString &path)
 {
-    for (const FormatName &known : formats) {
-        if (path.endsWith(known.extension, Qt::CaseInsensitive))
-            return known.format;
+    for (const AudioFormat format : audioFormats) {
+        if (path.endsWith(u'.' + extensionOf(format), Qt::CaseInsensitive))
+            return format;
     }
     return std::nullopt;
 }

@@ -15,6 +15,9 @@ enum class AudioFormat
     Wav
 };
 
+// Every format cut, in the order names are matched: a name with several of the extensions counts as the first.
+inline constexpr AudioFormat audioFormats[] = {AudioFormat::Mp3, AudioFormat::Ogg, AudioFormat::Flac, AudioFormat::Wav};
+
 // The format a file's name gives, in any case of the extension; none for any other name.
 [[nodiscard]] std::optional<AudioFormat> audioFormatOfName(const QString &path);
 // Without the dot: "mp3", "ogg", "flac", "wav".

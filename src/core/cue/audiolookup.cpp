@@ -14,19 +14,6 @@ namespace {
 
 constexpr qsizetype nameOffset = 5; // "FILE" and one separator
 
-struct AudioType
-{
-    QStringView extension;
-    AudioFormat format;
-};
-
-// MP3 first: a name that holds several extensions counts as the first here. Whatever type word follows the name
-// is not looked at: rippers write WAVE for FLAC images too.
-constexpr AudioType audioTypes[] = {{u".mp3", AudioFormat::Mp3},
-                                    {u".ogg", AudioFormat::Ogg},
-                                    {u".flac", AudioFormat::Flac},
-                                    {u".wav", AudioFormat::Wav}};
-
 // A quoted name is taken whole, so a ".mp3" inside it ("my.mp3 rips.mp3") cannot cut it short. None when the
 // name after FILE is not quoted or its quote is never closed.
 std::optional<QString> quotedName(const QString &line)
@@ -59,23 +46,22 @@ QString audioPath(const QString &folder, const QString &name, FileLookup lookup)
 
 std::optional<AudioFile> audioInQuotedName(const QString &name, const QString &folder, FileLookup lookup)
 {
-    for (const AudioType &type : audioTypes) {
-        if (name.endsWith(type.extension, Qt::CaseInsensitive))
-            return AudioFile{audioPath(folder, name, lookup), type.format};
-    }
+    // Whatever type word follows the name is not looked at: rippers write WAVE for FLAC images too.
+    if (const std::optional<AudioFormat> format = audioFormatOfName(name))
+        return AudioFile{audioPath(folder, name, lookup), *format};
     return std::nullopt;
 }
 
 // An unquoted name ends where its extension does; the blank or file type word after it is cleaned away.
 std::optional<AudioFile> audioInPlainLine(const QString &line, const QString &folder, FileLookup lookup)
 {
-    for (const AudioType &type : audioTypes) {
-        const qsizetype p = line.indexOf(type.extension, 0, Qt::CaseInsensitive);
+    for (const AudioFormat format : audioFormats) {
+        const qsizetype p = line.indexOf(u'.' + extensionOf(format), 0, Qt::CaseInsensitive);
         if (p < 0)
             continue;
         const QString name = cleanedString(line.mid(nameOffset, p));
         if (!name.isEmpty())
-            return AudioFile{audioPath(folder, name, lookup), type.format};
+            return AudioFile{audioPath(folder, name, lookup), format};
     }
     return std::nullopt;
 }
