@@ -1,5 +1,7 @@
 #include "core/audio/oggpage.h"
 
+#include "core/audio/crcfold.h"
+
 #include <QtEndian>
 
 #include <array>
@@ -9,7 +11,8 @@ namespace velvane {
 namespace {
 
 // Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, over the page with its CRC field taken as zero. Every page of
-// an album and of each piece goes through it, so it runs over raw bytes, eight at a time.
+// an album and of each piece goes through it, so long runs are folded by carry-less multiplication where the
+// processor can, and the rest goes through tables eight bytes at a time.
 class PageCrc
 {
 public:
@@ -39,6 +42,10 @@ public:
 private:
     [[nodiscard]] quint32 update(quint32 crc, const uchar *p, qint64 n) const
     {
+        const FoldedCrc folded = foldCrc32(crc, p, n);
+        crc = folded.crc;
+        p += folded.consumed;
+        n -= folded.consumed;
         for (; n >= 8; n -= 8, p += 8) {
             const quint32 high = crc ^ (quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]);
             crc = m_table[7][high >> 24] ^ m_table[6][(high >> 16) & 0xFF] ^ m_table[5][(high >> 8) & 0xFF] ^
