@@ -1,5 +1,6 @@
 #include "components/tags/frontrewrite.h"
 
+#include "core/platform/filecopy.h"
 #include "core/platform/filereplace.h"
 
 #include <QDir>
@@ -54,20 +55,50 @@ std::optional<QByteArray> readAt(QFile &file, qint64 offset, qint64 size)
     return data.size() == size ? std::optional(data) : std::nullopt;
 }
 
-// The start, middle and end of the audio: enough to notice a shift, a hole or a cut without reading it all.
+// Where to look at a stretch of bytes: its start, middle and end, enough to notice a shift, a hole or a cut without
+// reading it all (a front that renumbers an Ogg piece's pages is nearly the whole piece).
+QList<std::pair<qint64, qint64>> samplePlaces(qint64 length)
+{
+    const qint64 n = std::min<qint64>(length, 16 * 1024);
+    return {{0, n}, {(length - n) / 2, n}, {length - n, n}};
+}
+
 using AudioSample = QList<std::pair<qint64, QByteArray>>;
 
 std::optional<AudioSample> sampleAudio(QFile &file, qint64 begin, qint64 length)
 {
     AudioSample sample;
-    const qint64 n = std::min<qint64>(length, 16 * 1024);
-    for (const qint64 at : {qint64(0), (length - n) / 2, length - n}) {
+    for (const auto &[at, n] : samplePlaces(length)) {
         const auto part = readAt(file, begin + at, n);
         if (!part)
             return std::nullopt;
         sample.append({at, *part});
     }
     return sample;
+}
+
+bool frontReadsBack(QFile &file, const QByteArray &front)
+{
+    const auto places = samplePlaces(front.size());
+    return std::all_of(places.cbegin(), places.cend(), [&](const auto &place) {
+        const auto [at, n] = place;
+        return readAt(file, at, n) == QByteArrayView(front).sliced(at, n);
+    });
+}
+
+// The audio copied in the kernel where it can, in steps the seam may fail or shorten.
+QString copyAudio(QFile &piece, qint64 begin, QFile &out, qint64 length)
+{
+    const qint64 step = seam().chunkLimit > 0 ? seam().chunkLimit : length;
+    for (qint64 done = 0; done < length;) {
+        if (const int error = seam().beforeWrite ? seam().beforeWrite(++t_writeCalls) : 0)
+            return qt_error_string(error);
+        const qint64 n = std::min(step, length - done);
+        if (const QString why = copyFileBytes(piece, begin + done, out, n); !why.isEmpty())
+            return piece.size() < begin + length ? unreadable : why; // it shrank under us
+        done += n;
+    }
+    return out.flush() ? QString() : out.errorString();
 }
 
 bool sameFile(const std::optional<FileStamp> &now, const FileStamp &examined)
@@ -110,17 +141,14 @@ QString writeAnew(const QString &path, const FileStamp &examined, const FrontPla
     if (!out.open())
         return out.errorString();
     QString error = writeAt(out, 0, front);
-    for (qint64 done = 0; error.isEmpty() && done < length;) {
-        const auto chunk = readAt(piece, plan.audioBegin + done, std::min<qint64>(length - done, 1 << 20));
-        error = chunk ? writeAt(out, front.size() + done, *chunk) : unreadable; // a short read: it shrank under us
-        done += chunk ? chunk->size() : 0;
-    }
+    if (error.isEmpty())
+        error = copyAudio(piece, plan.audioBegin, out, length);
     if (!error.isEmpty())
         return error;
     const bool audioKept = std::all_of(sample->cbegin(), sample->cend(), [&](const auto &part) {
         return readAt(out, front.size() + part.first, part.second.size()) == part.second;
     });
-    if (out.size() != front.size() + length || readAt(out, 0, front.size()) != front || !audioKept)
+    if (out.size() != front.size() + length || !frontReadsBack(out, front) || !audioKept)
         return unreadable;
     if (!adoptAccess(out.fileName(), path))
         return qt_error_string();

@@ -1,5 +1,7 @@
 #include "components/tags/vorbiscomment.h"
 
+#include <QtEndian>
+
 #include <taglib/flacpicture.h>
 #include <taglib/xiphcomment.h>
 
@@ -40,6 +42,33 @@ TagLib::FLAC::Picture *frontCover(const CoverImage &cover)
     return picture;
 }
 
+// Base64 of a scanned cover takes longer than all else in a piece's tags, and every piece of an album carries the same
+// cover: the field last made is kept.
+QByteArray pictureField(const CoverImage &cover)
+{
+    static thread_local CoverImage lastCover;
+    static thread_local QByteArray lastField;
+    if (lastField.isEmpty() || cover.data != lastCover.data || cover.mimeType != lastCover.mimeType ||
+        cover.width != lastCover.width || cover.height != lastCover.height) {
+        lastCover = cover;
+        lastField = "METADATA_BLOCK_PICTURE=" + flacPictureBody(cover).toBase64();
+    }
+    return lastField;
+}
+
+// The comment with one more field behind the others, before the framing bit.
+QByteArray withFieldAdded(const TagLib::ByteVector &framed, const QByteArray &field)
+{
+    QByteArray comment(framed.data(), framed.size() - 1);
+    const qsizetype countAt = 4 + qFromLittleEndian<quint32>(comment.constData());
+    qToLittleEndian<quint32>(qFromLittleEndian<quint32>(comment.constData() + countAt) + 1, comment.data() + countAt);
+    comment.reserve(comment.size() + 4 + field.size() + 1);
+    char length[4];
+    qToLittleEndian<quint32>(quint32(field.size()), length);
+    comment.append(length, 4).append(field).append('\x01');
+    return comment;
+}
+
 } // namespace
 
 QByteArray vorbisCommentWith(const QByteArray &old, const TagValues &values, VorbisCommentIn where)
@@ -74,9 +103,9 @@ QByteArray vorbisCommentWith(const QByteArray &old, const TagValues &values, Vor
     setField(comment, "REPLAYGAIN_TRACK_PEAK", {values.replayGain.trackPeak});
     setField(comment, "REPLAYGAIN_ALBUM_GAIN", {values.replayGain.albumGain});
     setField(comment, "REPLAYGAIN_ALBUM_PEAK", {values.replayGain.albumPeak});
-    if (values.cover && where == VorbisCommentIn::OggPacket)
-        comment.addPicture(frontCover(*values.cover));
     const TagLib::ByteVector rendered = comment.render(where == VorbisCommentIn::OggPacket);
+    if (values.cover && where == VorbisCommentIn::OggPacket)
+        return withFieldAdded(rendered, pictureField(*values.cover));
     return QByteArray(rendered.data(), rendered.size());
 }
 

@@ -139,13 +139,16 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
     return out;
 }
 
-// A page moved on by `shift` in its stream's numbering; only the header, when the body stays where it is.
-QByteArray renumbered(const OggPage &page, quint32 shift, bool withBody)
+// A page moved on by `shift` in its stream's numbering, put straight behind what `out` holds; only its header, when
+// the body stays where it is.
+void appendRenumbered(QByteArray &out, const OggPage &page, quint32 shift, bool withBody)
 {
-    QByteArray whole = page.bytes().toByteArray();
-    qToLittleEndian<quint32>(page.sequence + shift, whole.data() + 18);
-    whole = withOggPageCrc(std::move(whole));
-    return withBody ? whole : whole.first(oggPageHeaderSize + page.lacing.size());
+    const qsizetype at = out.size();
+    out += page.bytes();
+    qToLittleEndian<quint32>(page.sequence + shift, out.data() + at + 18);
+    qToLittleEndian<quint32>(oggPageCrc(QByteArrayView(out).sliced(at)), out.data() + at + 22);
+    if (!withBody)
+        out.truncate(at + oggPageHeaderSize + page.lacing.size());
 }
 
 QByteArray commentPacket(const QByteArray &old, const TagValues &values)
@@ -202,6 +205,7 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
     FrontPlan plan;
     plan.audioEnd = data.size();
     QByteArray middle;
+    middle.reserve(data.size());
     for (qsizetype s = 0; s < headers.size(); ++s) {
         const VorbisHeaders &stream = headers[s];
         int pages = firstPages;
@@ -226,7 +230,7 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
             if (shift == 0)
                 middle += data.sliced(page.offset, page.end() - page.offset);
             else
-                middle += renumbered(page, shift, !lastPage);
+                appendRenumbered(middle, page, shift, !lastPage);
             if (lastPage)
                 plan.audioBegin = page.bodyOffset();
         }
@@ -247,8 +251,10 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
             if (length + lacingValues(length) != room)
                 continue;
             auto front = buildPages(first, padded(comment, length), firstPages);
-            if (front)
+            if (front) {
+                front->reserve(front->size() + middle.size());
                 *front += middle;
+            }
             return front;
         }
         return std::nullopt;

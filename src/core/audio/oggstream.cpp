@@ -172,8 +172,10 @@ struct Walk
 Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks = nullptr)
 {
     Walk walk;
-    if (marks)
+    if (marks) {
         marks->clear();
+        marks->reserve(data.size() / 256); // a packet of Vorbis at its usual rates, so that the list seldom moves
+    }
     QList<LogicalStream> &streams = walk.streams;
     QList<std::optional<OggPage>> lastPages;
     const bool checkAll = check != PageCheck::Decisive;
