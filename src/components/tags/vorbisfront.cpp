@@ -151,6 +151,49 @@ void appendRenumbered(QByteArray &out, const OggPage &page, quint32 shift, bool 
         out.truncate(at + oggPageHeaderSize + page.lacing.size());
 }
 
+struct JoinedPages
+{
+    QByteArray pages; // the audio pages up to `end`, joined and renumbered
+    qint64 end = 0;   // where the first page begins that keeps its number
+};
+
+// Audio pages joined in groups, each into one page, until `shift` pages are gone: the header pages that comments
+// added are then made up for before the first page that keeps its number, and everything from there on is copied as
+// it is instead of renumbered page by page. A page holds up to 255 lacing values; the splitter's pages hold far
+// fewer. A joined page's granule position is its last packet's, as the pages' own were. The first audio page, whose
+// granule position tells how much of the stream's start to skip, and the last, which tells where it ends, stay alone.
+std::optional<JoinedPages> joinPages(const VorbisHeaders &stream, quint32 shift)
+{
+    const QList<OggPage> &pages = stream.laterPages;
+    if (pages.size() < 3)
+        return std::nullopt;
+    JoinedPages joined;
+    quint32 sequence = pages[0].sequence + shift;
+    appendRenumbered(joined.pages, pages[0], shift, true);
+    ++sequence;
+    quint32 removed = 0;
+    qsizetype p = 1;
+    for (; removed < shift; ++p) {
+        if (p + 1 >= pages.size())
+            return std::nullopt;
+        const quint8 continued = pages[p].flags & oggContinuedPacket;
+        QByteArray lacing = pages[p].lacing.toByteArray(), body = pages[p].body.toByteArray();
+        qint64 granule = pages[p].granule;
+        for (; removed < shift && p + 2 < pages.size() && lacing.size() + pages[p + 1].lacing.size() <= maxLacingValues;
+             ++removed) {
+            ++p;
+            lacing += pages[p].lacing;
+            body += pages[p].body;
+            granule = pages[p].granule != -1 ? pages[p].granule : granule;
+        }
+        joined.pages += makeOggPage(continued, granule, stream.serial, sequence++, lacing, body);
+    }
+    if (sequence != pages[p].sequence)
+        return std::nullopt;
+    joined.end = pages[p].offset;
+    return joined;
+}
+
 QByteArray commentPacket(const QByteArray &old, const TagValues &values)
 {
     // The vendor stays; the comments are wholly ours, replacing the ones the splitter kept room with.
@@ -205,8 +248,16 @@ std::optional<FrontPlan> planVorbisFront(const QString &path, const TagValues &v
     FrontPlan plan;
     plan.audioEnd = data.size();
     QByteArray middle;
-    middle.reserve(data.size());
-    for (qsizetype s = 0; s < headers.size(); ++s) {
+    std::optional<JoinedPages> joined;
+    if (headers.size() == 1 && firstPages > first.pages)
+        joined = joinPages(first, quint32(firstPages - first.pages));
+    if (joined) {
+        middle = std::move(joined->pages);
+        plan.audioBegin = joined->end;
+    } else {
+        middle.reserve(data.size());
+    }
+    for (qsizetype s = 0; !joined && s < headers.size(); ++s) {
         const VorbisHeaders &stream = headers[s];
         int pages = firstPages;
         if (s > 0) {
