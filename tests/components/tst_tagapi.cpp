@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -125,6 +126,24 @@ QByteArray coverOf(const QString &path)
     if (path.endsWith(u".ogg"_s))
         return fromPictures(TagLib::Ogg::Vorbis::File(name.constData(), false).tag()->pictureList());
     return fromPictures(TagLib::FLAC::File(name.constData(), false).pictureList());
+}
+
+// Each page's granule position by the number of packets completed up to its end: a page must carry its last
+// packet's position, however pages are laid out. A page that says wrongly whether it goes on with a packet ends it.
+QMap<qint64, qint64> granulesByPackets(const QByteArray &file)
+{
+    QMap<qint64, qint64> granules;
+    qint64 packets = 0;
+    bool inPacket = false;
+    for (auto page = readOggPage(file, 0); page; page = readOggPage(file, page->end())) {
+        if (bool(page->flags & oggContinuedPacket) != inPacket)
+            return {{-1, -1}};
+        inPacket = !page->lacing.isEmpty() && quint8(page->lacing.back()) == 255;
+        packets += std::count_if(page->lacing.cbegin(), page->lacing.cend(), [](char v) { return quint8(v) < 255; });
+        if (page->granule != -1)
+            granules.insert(packets, page->granule);
+    }
+    return granules;
 }
 
 } // namespace
@@ -388,6 +407,45 @@ private slots:
             QVERIFY(!tags.errorString().isEmpty());
         }
         QCOMPARE(entriesOf(dir.path()), QStringList{QFileInfo(path).fileName()});
+    }
+
+    // A cover that needs more header pages than the piece had: a few audio pages are joined to make up for them, the
+    // rest stays byte for byte, and the piece plays the very same samples, from each encoder's page layout.
+    void largeCoverJoinsOggPages_data()
+    {
+        QTest::addColumn<OggEncoder>("encoder");
+        QTest::newRow("oggenc") << OggEncoder::Oggenc;
+        QTest::newRow("oggenc, mono 22.05 kHz") << OggEncoder::OggencMono22k;
+        QTest::newRow("ffmpeg") << OggEncoder::FfmpegLibvorbis;
+    }
+
+    void largeCoverJoinsOggPages()
+    {
+        QFETCH(OggEncoder, encoder);
+        QTemporaryDir dir;
+        const auto album = makeMusicOgg(dir.path(), encoder, {30.0});
+        QVERIFY(album);
+        const QByteArray before = readFile(album->path);
+        const auto played = decodeOgg(album->path);
+        QVERIFY(played);
+        QByteArray picture("\xFF\xD8\xFF\xE0", 4);
+        for (int i = 0; picture.size() < 300000; ++i)
+            picture += char(i * 7919 % 251);
+
+        TagAPI tags;
+        QVERIFY(tags.examineFile(album->path));
+        tags.setTitle(u"Title"_s);
+        tags.setCover({picture, u"image/jpeg"_s, 600, 600});
+        QVERIFY2(tags.updateFile(), qPrintable(tags.errorString()));
+
+        const QByteArray after = readFile(album->path);
+        QCOMPARE(coverOf(album->path), picture);
+        QVERIFY(after.endsWith(before.last(before.size() / 2))); // ffmpeg's pages hold a second each
+        QCOMPARE(inspectOggVorbisFile(album->path).damagedAt, -1);
+        QCOMPARE(decodeOgg(album->path)->samples, played->samples);
+        const auto granules = granulesByPackets(before);
+        for (const auto &[packets, granule] : granulesByPackets(after).asKeyValueRange())
+            QCOMPARE(granules.value(packets, -2), granule);
     }
 };
 
