@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config file dpkg-dev ccache
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libtag1-dev libuchardet-dev libicu-dev libflac-dev
+    libtag1-dev libuchardet-dev libicu-dev libflac-dev libjpeg-dev libpng-dev
     mp3splt
     ffmpeg lame vorbis-tools flac python3-mutagen mpd mpc
     xvfb xauth imagemagick fonts-dejavu-core
