@@ -117,12 +117,14 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
     if (values < pages || values > maxLacingValues * qint64(pages))
         return std::nullopt;
     const QByteArray data = comment + headers.setup;
-    QByteArray out = headers.identificationPage;
+    QByteArray out;
+    out.reserve(headers.identificationPage.size() + (oggPageHeaderSize + maxLacingValues) * pages + data.size());
+    out += headers.identificationPage;
     qint64 used = 0, at = 0;
     bool continued = false;
     for (int p = 0; p < pages; ++p) {
         const qint64 count = values * (p + 1) / pages - values * p / pages;
-        const QByteArray pageLacing = lacing.mid(used, count);
+        const QByteArrayView pageLacing = QByteArrayView(lacing).sliced(used, count);
         qint64 bodySize = 0;
         bool packetEnds = false;
         for (const char value : pageLacing) {
@@ -130,8 +132,8 @@ std::optional<QByteArray> buildPages(const VorbisHeaders &headers, const QByteAr
             packetEnds = packetEnds || uchar(value) < 255;
         }
         // Header pages carry granule 0; a page on which no packet ends carries -1.
-        out += makeOggPage(continued ? oggContinuedPacket : 0, packetEnds ? 0 : -1, headers.serial,
-                           headers.sequence + quint32(p + 1), pageLacing, data.mid(at, bodySize));
+        appendOggPage(out, continued ? oggContinuedPacket : 0, packetEnds ? 0 : -1, headers.serial,
+                      headers.sequence + quint32(p + 1), pageLacing, QByteArrayView(data).sliced(at, bodySize));
         used += count;
         at += bodySize;
         continued = uchar(pageLacing.back()) == 255;
@@ -186,7 +188,7 @@ std::optional<JoinedPages> joinPages(const VorbisHeaders &stream, quint32 shift)
             body += pages[p].body;
             granule = pages[p].granule != -1 ? pages[p].granule : granule;
         }
-        joined.pages += makeOggPage(continued, granule, stream.serial, sequence++, lacing, body);
+        appendOggPage(joined.pages, continued, granule, stream.serial, sequence++, lacing, body);
     }
     if (sequence != pages[p].sequence)
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <cstring>
 
 namespace velvane {
 
@@ -105,16 +106,27 @@ quint32 oggPageCrc(QByteArrayView page)
 QByteArray makeOggPage(quint8 flags, qint64 granule, quint32 serial, quint32 sequence, QByteArrayView lacing,
                        QByteArrayView body)
 {
-    QByteArray page(oggPageHeaderSize, '\0');
-    page.replace(0, 4, "OggS");
-    page[5] = char(flags);
-    qToLittleEndian<qint64>(granule, page.data() + 6);
-    qToLittleEndian<quint32>(serial, page.data() + 14);
-    qToLittleEndian<quint32>(sequence, page.data() + 18);
-    page[26] = char(lacing.size());
-    page += lacing;
-    page += body;
-    return withOggPageCrc(std::move(page));
+    QByteArray page;
+    appendOggPage(page, flags, granule, serial, sequence, lacing, body);
+    return page;
+}
+
+void appendOggPage(QByteArray &out, quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
+                   QByteArrayView lacing, QByteArrayView body)
+{
+    const qsizetype at = out.size();
+    out.resize(at + oggPageHeaderSize);
+    char *header = out.data() + at;
+    std::memcpy(header, "OggS\0", 5);
+    header[5] = char(flags);
+    qToLittleEndian<qint64>(granule, header + 6);
+    qToLittleEndian<quint32>(serial, header + 14);
+    qToLittleEndian<quint32>(sequence, header + 18);
+    qToLittleEndian<quint32>(0, header + 22);
+    header[26] = char(lacing.size());
+    out += lacing;
+    out += body;
+    qToLittleEndian<quint32>(oggPageCrc(QByteArrayView(out).sliced(at)), out.data() + at + 22);
 }
 
 QByteArray withOggPageCrc(QByteArray page)

@@ -46,6 +46,9 @@ struct OggPage
 // A page put together, its checksum included.
 [[nodiscard]] QByteArray makeOggPage(quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
                                      QByteArrayView lacing, QByteArrayView body);
+// The same page put straight behind what `out` holds.
+void appendOggPage(QByteArray &out, quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
+                   QByteArrayView lacing, QByteArrayView body);
 
 // The checksum written anew into a page that was changed.
 [[nodiscard]] QByteArray withOggPageCrc(QByteArray page);

@@ -129,27 +129,29 @@ std::optional<qsizetype> firstPacketOf(const ParsedPiece &piece, const QList<Ogg
 
 struct Packet
 {
-    QByteArray data;
+    QByteArrayView data; // in the piece, or in the album's packets fetched for it
     qint64 granule = -1; // once it ends
 };
 
-// Lays packets out on pages, breaking a page after each packet marked so and after a packet that fills the page
-// to about pageBodyTarget; the last page ends the stream.
-QByteArray pagesOf(const QList<Packet> &packets, const QList<bool> &breakAfter, quint32 serial, quint32 sequence)
+// Lays packets out on pages behind `out`, breaking a page after each packet marked so and after a packet that fills
+// the page to about pageBodyTarget; the last page ends the stream.
+void appendPages(QByteArray &out, const QList<Packet> &packets, const QList<bool> &breakAfter, quint32 serial,
+                 quint32 sequence)
 {
-    QByteArray out, lacing, body;
+    QByteArray lacing, body;
+    body.reserve(pageBodyTarget + 255 * 255);
     qint64 granule = -1;
     bool continued = false;
     const auto flush = [&](bool last) {
         const quint8 flags = (continued ? oggContinuedPacket : 0) | (last ? oggLastPage : 0);
-        out += makeOggPage(flags, granule, serial, sequence++, lacing, body);
+        appendOggPage(out, flags, granule, serial, sequence++, lacing, body);
         continued = !lacing.isEmpty() && quint8(lacing.back()) == 255;
         lacing.clear();
         body.clear();
         granule = -1;
     };
     for (qsizetype p = 0; p < packets.size(); ++p) {
-        const QByteArray &data = packets[p].data;
+        const QByteArrayView data = packets[p].data;
         for (qint64 at = 0;; at += 255) {
             if (lacing.size() == 255)
                 flush(false);
@@ -164,7 +166,6 @@ QByteArray pagesOf(const QList<Packet> &packets, const QList<bool> &breakAfter, 
         if (last || breakAfter[p] || body.size() >= pageBodyTarget)
             flush(last);
     }
-    return out;
 }
 
 } // namespace
@@ -208,25 +209,37 @@ std::optional<QByteArray> rebuildOggPiece(QByteArrayView data, QByteArrayView al
         return std::nullopt;
 
     // The splitter's packets where the piece has them; the album's, each page checked, where it lacks them.
-    const auto packetAt = [&](qsizetype a) -> std::optional<QByteArray> {
+    QList<QByteArray> fetched;
+    const auto packetAt = [&](qsizetype a) -> std::optional<QByteArrayView> {
         const qsizetype k = a - place.firstPacket;
         if (k >= 0 && k < piece->packets.size())
-            return piece->packets[k].toByteArray();
-        return oggPacketAt(albumData, marks[a]);
+            return piece->packets[k];
+        auto packet = oggPacketAt(albumData, marks[a]);
+        if (!packet)
+            return std::nullopt;
+        fetched.append(std::move(*packet));
+        return QByteArrayView(fetched.back());
     };
     QList<Packet> packets;
     QList<bool> breakAfter;
     qint64 granule = marks[opening].samples - (from - marks[opening].start);
+    qint64 bytes = 0;
     for (qsizetype a = opening - 1; a <= closing; ++a) {
-        auto packet = packetAt(a);
+        const auto packet = packetAt(a);
         if (!packet)
             return std::nullopt;
         if (a > opening)
             granule += marks[a].samples;
-        packets.append({std::move(*packet), a < opening ? -1 : a == closing ? to - from : granule});
+        packets.append({*packet, a < opening ? -1 : a == closing ? to - from : granule});
         breakAfter.append(a == opening);
+        bytes += packet->size();
     }
-    return piece->headers.toByteArray() + pagesOf(packets, breakAfter, piece->serial, piece->nextSequence);
+    // Pages of about pageBodyTarget bytes, each with its header and about a lacing value for 255 bytes.
+    QByteArray out;
+    out.reserve(piece->headers.size() + bytes + bytes / 255 + packets.size() + (bytes / pageBodyTarget + 2) * 300);
+    out += piece->headers;
+    appendPages(out, packets, breakAfter, piece->serial, piece->nextSequence);
+    return out;
 }
 
 } // namespace velvane
