@@ -96,8 +96,6 @@ private slots:
         QTest::addColumn<bool>("refusal");
         QTest::newRow("cover before folder") << QStringList{u"folder.jpg"_s, u"cover.png"_s} << u"cover.png"_s << false;
         QTest::newRow("any case") << QStringList{u"COVER.JpEg"_s} << u"COVER.JpEg"_s << false;
-        QTest::newRow("front before the album's own name")
-            << QStringList{u"Jazz.jpg"_s, u"front.png"_s} << u"front.png"_s << false;
         QTest::newRow("the album's own name") << QStringList{u"jazz.PNG"_s, u"back.jpg"_s} << u"jazz.PNG"_s << false;
         QTest::newRow("beside before Scans")
             << QStringList{u"Scans/cover.jpg"_s, u"album.jpg"_s} << u"album.jpg"_s << false;

@@ -3,7 +3,6 @@
 #include "support/splitters.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -73,8 +72,6 @@ private slots:
         m_pcm = decodeByFlac(m_flac);
         m_flac24 = mono->path;
         m_pcm24 = decodeByFlac(m_flac24);
-        QCOMPARE(m_pcm.size(), 9 * 44100 * 4);
-        QCOMPARE(m_pcm24.size(), (5 * 48000 + 1) * 3);
     }
 
     // Each piece holds exactly its samples of the album, in every layout a ripper writes, and its sizes are right:
