@@ -16,146 +16,112 @@ class ContainersTest : public QObject
     Q_OBJECT
 
 private slots:
-    void id3v2TagSizes_data();
-    void id3v2TagSizes();
-    void id3v2TagsEnd();
-    void id3v2BodySizeRoundTrips();
-    void oggPageRoundTrips();
-    void oggPagesRefused_data();
-    void oggPagesRefused();
-    void oggEncoderPagesPassTheirCrc();
-    void fileBytes();
+    void id3v2TagSizes_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<qint64>("size"); // -1: no tag
+        QTest::newRow("v2.3") << QByteArray("ID3\x03\0\0\0\0\x02\x01", 10) << qint64(10 + 257);
+        QTest::newRow("footer counted") << QByteArray("ID3\x04\0\x10\0\0\0\x05", 10) << qint64(10 + 5 + 10);
+        QTest::newRow("high bits ignored") << QByteArray("ID3\x03\0\0\xff\xff\xff\xff", 10) << qint64(10 + 0x0FFFFFFF);
+        QTest::newRow("version 0xFF") << QByteArray("ID3\xff\0\0\0\0\0\x01", 10) << qint64(-1);
+        QTest::newRow("ID3v1") << QByteArray("TAGtitle..") << qint64(-1);
+        QTest::newRow("short") << QByteArray("ID3\x03\0\0\0\0\0", 9) << qint64(-1);
+    }
+    void id3v2TagSizes()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(qint64, size);
+        QCOMPARE(id3v2TagSize(header).value_or(-1), size);
+    }
+
+    void id3v2TagsEnd()
+    {
+        const QByteArray first = QByteArray("ID3\x03\0\0\0\0\0\x02", 10) + "ab";
+        const QByteArray second =
+            QByteArray("ID3\x04\0\x10\0\0\0\x01", 10) + "c" + QByteArray("3DI\x04\0\x10\0\0\0\x01", 10);
+        const QByteArray frame("\xff\xfb\x90\x00", 4);
+        QCOMPARE(velvane::id3v2TagsEnd(frame), qint64(0));
+        QCOMPARE(velvane::id3v2TagsEnd(first + second + frame), qint64(first.size() + second.size()));
+    }
+
+    void id3v2BodySizeRoundTrips()
+    {
+        for (const qint64 body : {0LL, 127LL, 128LL, 16383LL, 16384LL, 0x0FFFFFFFLL}) {
+            QByteArray tag("ID3\x03\0\0\0\0\0\0", 10);
+            setId3v2BodySize(tag, body);
+            QVERIFY(!((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80));
+            QCOMPARE(id3v2TagSize(tag).value_or(-1), qint64(10 + body));
+        }
+    }
+
+    void oggPageRoundTrips()
+    {
+        const QByteArray lacing("\xff\x03", 2), body = QByteArray(255, 'x') + "end";
+        const QByteArray made =
+            makeOggPage(oggContinuedPacket | oggLastPage, 123456789012LL, 0xCAFEBABE, 7, lacing, body);
+        const QByteArray data = "junk" + made + "more";
+        const auto page = readOggPage(data, 4);
+        QVERIFY(page);
+        QCOMPARE((QList<qint64>{page->offset, page->flags, page->granule, page->serial, page->sequence, page->end()}),
+                 (QList<qint64>{4, oggContinuedPacket | oggLastPage, 123456789012LL, 0xCAFEBABE, 7, 4 + made.size()}));
+        QCOMPARE(page->lacing.toByteArray() + page->body.toByteArray(), lacing + body);
+        QCOMPARE(page->bytes().toByteArray(), made);
+        QVERIFY(page->crcHolds());
+
+        // One bit anywhere but in the checksum itself breaks it, and a checksum written anew mends it.
+        for (const qsizetype at : {qsizetype(5), qsizetype(14), made.size() - 1}) {
+            QByteArray damaged = made;
+            damaged[at] = char(damaged[at] ^ 0x10);
+            QVERIFY2(!readOggPage(damaged, 0)->crcHolds(), qPrintable(QString::number(at)));
+            QVERIFY(readOggPage(withOggPageCrc(damaged), 0)->crcHolds());
+        }
+    }
+
+    void oggPagesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray page = makeOggPage(oggFirstPage, 0, 1, 0, QByteArray("\x05", 1), "hello");
+        QTest::newRow("torn body") << page.chopped(1);
+        QTest::newRow("torn lacing") << page.first(oggPageHeaderSize);
+        QTest::newRow("torn header") << page.first(oggPageHeaderSize - 1);
+        QTest::newRow("unknown version") << QByteArray(page).replace(4, 1, "\1");
+        QTest::newRow("no capture pattern") << QByteArray("Oggs") + page.sliced(4);
+    }
+    void oggPagesRefused()
+    {
+        QFETCH(QByteArray, data);
+        QVERIFY(!readOggPage(data, 0));
+    }
+
+    // The checksum and the page layout as a real encoder writes them, over a whole file.
+    void oggEncoderPagesPassTheirCrc()
+    {
+        QTemporaryDir dir;
+        const auto album = makeMusicOgg(dir.path(), OggEncoder::Oggenc, {1.5, 1.0});
+        QVERIFY(album);
+        const FileBytes file(album->path);
+        quint32 pages = 0;
+        quint8 flagsSeen = 0;
+        for (qint64 at = 0; at < file.data().size(); ++pages) {
+            const auto page = readOggPage(file.data(), at);
+            QVERIFY2(page && page->crcHolds() && page->sequence == pages, qPrintable(u"page %1"_s.arg(pages)));
+            flagsSeen |= page->flags;
+            at = page->end();
+        }
+        QVERIFY(pages > 3);
+        QCOMPARE(flagsSeen & (oggFirstPage | oggLastPage), oggFirstPage | oggLastPage);
+    }
+
+    void fileBytes()
+    {
+        QTemporaryDir dir;
+        const QByteArray bytes = QByteArray(100000, 'a') + "z";
+        QVERIFY(writeFile(dir.filePath(u"empty"_s), {}) && writeFile(dir.filePath(u"full"_s), bytes));
+        for (const QString &nothing : {u"missing"_s, u"empty"_s, QString()})
+            QVERIFY(FileBytes(dir.filePath(nothing)).isEmpty());
+        QCOMPARE(FileBytes(dir.filePath(u"full"_s)).data().toByteArray(), bytes);
+    }
 };
-
-void ContainersTest::id3v2TagSizes_data()
-{
-    QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<qint64>("size"); // -1: no tag
-
-    QTest::newRow("v2.3") << QByteArray("ID3\x03\0\0\0\0\x02\x01", 10) << qint64(10 + 257);
-    QTest::newRow("footer counted") << QByteArray("ID3\x04\0\x10\0\0\0\x05", 10) << qint64(10 + 5 + 10);
-    QTest::newRow("high bits ignored") << QByteArray("ID3\x03\0\0\xff\xff\xff\xff", 10) << qint64(10 + 0x0FFFFFFF);
-    QTest::newRow("version 0xFF") << QByteArray("ID3\xff\0\0\0\0\0\x01", 10) << qint64(-1);
-    QTest::newRow("ID3v1") << QByteArray("TAGtitle..") << qint64(-1);
-    QTest::newRow("short") << QByteArray("ID3\x03\0\0\0\0\0", 9) << qint64(-1);
-}
-
-void ContainersTest::id3v2TagSizes()
-{
-    QFETCH(QByteArray, header);
-    QFETCH(qint64, size);
-    QCOMPARE(id3v2TagSize(header).value_or(-1), size);
-}
-
-void ContainersTest::id3v2TagsEnd()
-{
-    const QByteArray first = QByteArray("ID3\x03\0\0\0\0\0\x02", 10) + "ab";
-    const QByteArray second =
-        QByteArray("ID3\x04\0\x10\0\0\0\x01", 10) + "c" + QByteArray("3DI\x04\0\x10\0\0\0\x01", 10);
-    const QByteArray frame("\xff\xfb\x90\x00", 4);
-    QCOMPARE(velvane::id3v2TagsEnd(frame), qint64(0));
-    QCOMPARE(velvane::id3v2TagsEnd(first + frame), qint64(first.size()));
-    QCOMPARE(velvane::id3v2TagsEnd(first + second + frame), qint64(first.size() + second.size()));
-}
-
-void ContainersTest::id3v2BodySizeRoundTrips()
-{
-    for (const qint64 body : {0LL, 127LL, 128LL, 16383LL, 16384LL, 0x0FFFFFFFLL}) {
-        QByteArray tag("ID3\x03\0\0\0\0\0\0", 10);
-        setId3v2BodySize(tag, body);
-        for (int i = 6; i < 10; ++i)
-            QVERIFY(!(quint8(tag[i]) & 0x80));
-        QCOMPARE(id3v2TagSize(tag).value_or(-1), qint64(10 + body));
-    }
-}
-
-void ContainersTest::oggPageRoundTrips()
-{
-    const QByteArray lacing("\xff\x03", 2);
-    const QByteArray body = QByteArray(255, 'x') + "end";
-    const QByteArray before = "junk";
-    const QByteArray made = makeOggPage(oggContinuedPacket | oggLastPage, 123456789012LL, 0xCAFEBABE, 7, lacing, body);
-    const QByteArray data = before + made + "more";
-
-    const auto page = readOggPage(data, before.size());
-    QVERIFY(page);
-    QCOMPARE(page->offset, qint64(before.size()));
-    QCOMPARE(page->flags, quint8(oggContinuedPacket | oggLastPage));
-    QCOMPARE(page->granule, 123456789012LL);
-    QCOMPARE(page->serial, 0xCAFEBABEu);
-    QCOMPARE(page->sequence, 7u);
-    QCOMPARE(page->lacing.toByteArray(), lacing);
-    QCOMPARE(page->body.toByteArray(), body);
-    QCOMPARE(page->end(), qint64(before.size() + made.size()));
-    QCOMPARE(page->bytes().toByteArray(), made);
-    QVERIFY(page->crcHolds());
-
-    // One bit anywhere but in the checksum itself breaks it, and a checksum written anew mends it.
-    for (const qsizetype at : {qsizetype(5), qsizetype(14), made.size() - 1}) {
-        QByteArray damaged = made;
-        damaged[at] = char(damaged[at] ^ 0x10);
-        QVERIFY2(!readOggPage(damaged, 0)->crcHolds(), qPrintable(QString::number(at)));
-        QVERIFY(readOggPage(withOggPageCrc(damaged), 0)->crcHolds());
-    }
-}
-
-void ContainersTest::oggPagesRefused_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    const QByteArray page = makeOggPage(oggFirstPage, 0, 1, 0, QByteArray("\x05", 1), "hello");
-    QTest::newRow("torn body") << page.chopped(1);
-    QTest::newRow("torn lacing") << page.first(oggPageHeaderSize);
-    QTest::newRow("torn header") << page.first(oggPageHeaderSize - 1);
-    QByteArray version = page;
-    version[4] = 1;
-    QTest::newRow("unknown version") << version;
-    QTest::newRow("no capture pattern") << QByteArray("Oggs") + page.sliced(4);
-}
-
-void ContainersTest::oggPagesRefused()
-{
-    QFETCH(QByteArray, data);
-    QVERIFY(!readOggPage(data, 0));
-}
-
-// The checksum and the page layout as a real encoder writes them, over a whole file.
-void ContainersTest::oggEncoderPagesPassTheirCrc()
-{
-    QTemporaryDir dir;
-    const auto album = makeMusicOgg(dir.path(), OggEncoder::Oggenc, {1.5, 1.0});
-    QVERIFY(album);
-    const FileBytes file(album->path);
-    QVERIFY(!file.isEmpty());
-    qint64 at = 0;
-    int pages = 0;
-    quint8 flagsSeen = 0;
-    while (at < file.data().size()) {
-        const auto page = readOggPage(file.data(), at);
-        QVERIFY2(page, qPrintable(u"no page at %1"_s.arg(at)));
-        QVERIFY2(page->crcHolds(), qPrintable(u"page %1"_s.arg(pages)));
-        QCOMPARE(page->sequence, quint32(pages));
-        flagsSeen |= page->flags;
-        at = page->end();
-        ++pages;
-    }
-    QVERIFY(pages > 3);
-    QCOMPARE(flagsSeen & (oggFirstPage | oggLastPage), oggFirstPage | oggLastPage);
-}
-
-void ContainersTest::fileBytes()
-{
-    QTemporaryDir dir;
-    const QString empty = dir.filePath(u"empty"_s);
-    const QString full = dir.filePath(u"full"_s);
-    const QByteArray bytes = QByteArray(100000, 'a') + "z";
-    QVERIFY(writeFile(empty, {}));
-    QVERIFY(writeFile(full, bytes));
-    QVERIFY(FileBytes(dir.filePath(u"missing"_s)).isEmpty());
-    QVERIFY(FileBytes(empty).isEmpty());
-    QVERIFY(FileBytes(dir.path()).isEmpty());
-    const FileBytes read(full);
-    QCOMPARE(read.data().toByteArray(), bytes);
-}
 
 QTEST_GUILESS_MAIN(ContainersTest)
 #include "tst_containers.moc"

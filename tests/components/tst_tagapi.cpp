@@ -1,3 +1,4 @@
+#include "components/tags/embeddedpicture.h"
 #include "components/tags/frontrewrite.h"
 #include "components/tags/tagapi.h"
 #include "core/audio/oggpage.h"
@@ -13,19 +14,14 @@
 #include <QtEndian>
 #include <QTest>
 
-#include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
-#include <taglib/flacfile.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
-#include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
-
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 using namespace velvane;
@@ -33,19 +29,12 @@ using namespace velvane::test;
 
 namespace {
 
-// The audio as a player reads it: past the ID3v2 tag, the three Vorbis header packets or the FLAC metadata blocks,
-// before an ID3v1 tag; a WAV file's data chunk. Ogg pages are taken without their sequence numbers and checksums,
-// which longer headers move on.
+// The audio as a player reads it: past the ID3v2 tag or the three Vorbis header packets, before an ID3v1 tag; a WAV
+// file's data chunk. Ogg pages are taken without their sequence numbers and checksums, which longer headers move
+// on, and must be numbered on from 0, each holding its checksum and marked continued exactly when the page before
+// ended inside a packet.
 QByteArray audioOf(const QByteArray &file)
 {
-    if (file.startsWith("fLaC")) {
-        qsizetype at = 4;
-        for (bool last = false; !last && at + 4 <= file.size();) {
-            last = uchar(file[at]) & 0x80;
-            at += 4 + (uchar(file[at + 1]) << 16 | uchar(file[at + 2]) << 8 | uchar(file[at + 3]));
-        }
-        return at <= file.size() ? file.sliced(at) : QByteArray();
-    }
     if (file.startsWith("RIFF")) {
         const qsizetype data = file.indexOf("data", 12);
         return data < 0 ? QByteArray() : file.sliced(data + 8, qFromLittleEndian<quint32>(file.constData() + data + 4));
@@ -53,13 +42,19 @@ QByteArray audioOf(const QByteArray &file)
     if (file.startsWith("OggS")) {
         QByteArray audio;
         int packets = 0;
-        for (auto page = readOggPage(file, 0); page; page = readOggPage(file, page->end())) {
+        quint32 sequence = 0;
+        qint64 end = 0;
+        bool inPacket = false;
+        for (auto page = readOggPage(file, 0); page; page = readOggPage(file, end = page->end())) {
+            if (page->sequence != sequence++ || !page->crcHolds() || bool(page->flags & oggContinuedPacket) != inPacket)
+                return "a page out of order, damaged or wrongly marked";
+            inPacket = quint8(page->lacing.back()) == 255;
             if (packets >= 3)
                 audio += page->bytes().first(18).toByteArray() + page->bytes().sliced(26).toByteArray();
             for (const char lacing : page->lacing)
                 packets += quint8(lacing) < 255;
         }
-        return audio;
+        return end == file.size() ? audio : "bytes after the last page";
     }
     qsizetype begin = 0, end = file.size();
     if (file.startsWith("ID3"))
@@ -69,29 +64,6 @@ QByteArray audioOf(const QByteArray &file)
     return file.mid(begin, end - begin);
 }
 
-// Each Ogg page as "sequence:continued", with "!" for a page whose checksum fails, up to the first audio page.
-QStringList oggHeaderPages(const QByteArray &file)
-{
-    QStringList pages;
-    int packets = 0;
-    for (auto page = readOggPage(file, 0); page && packets < 3; page = readOggPage(file, page->end())) {
-        for (const char lacing : page->lacing)
-            packets += quint8(lacing) < 255;
-        pages << u"%1:%2%3"_s.arg(page->sequence)
-                     .arg(page->flags & oggContinuedPacket)
-                     .arg(page->crcHolds() ? u""_s : u"!"_s);
-    }
-    return pages;
-}
-
-// What a piece is given beside the common fields.
-enum Extras
-{
-    Basic,
-    Library,
-    WithCover
-};
-
 void tag(TagAPI &tags, const QString &title, int year, int track, int total)
 {
     tags.setTitle(title);
@@ -100,32 +72,6 @@ void tag(TagAPI &tags, const QString &title, int year, int track, int total)
     tags.setYear(year);
     tags.setTrack(track, total);
     tags.setGenreName({u"Techno"_s});
-}
-
-// The front cover's bytes, whichever way the format carries it.
-QByteArray coverOf(const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const auto fromId3 = [](TagLib::ID3v2::Tag *tag) {
-        const TagLib::ID3v2::FrameList frames = tag ? tag->frameList("APIC") : TagLib::ID3v2::FrameList();
-        const auto *picture =
-            frames.isEmpty() ? nullptr : dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frames.front());
-        return picture && picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover
-                   ? QByteArray(picture->picture().data(), picture->picture().size())
-                   : QByteArray();
-    };
-    const auto fromPictures = [](const TagLib::List<TagLib::FLAC::Picture *> &pictures) {
-        return pictures.size() == 1 && pictures.front()->type() == TagLib::FLAC::Picture::FrontCover
-                   ? QByteArray(pictures.front()->data().data(), pictures.front()->data().size())
-                   : QByteArray();
-    };
-    if (path.endsWith(u".mp3"_s))
-        return fromId3(TagLib::MPEG::File(name.constData(), false).ID3v2Tag());
-    if (path.endsWith(u".wav"_s))
-        return fromId3(TagLib::RIFF::WAV::File(name.constData(), false).ID3v2Tag());
-    if (path.endsWith(u".ogg"_s))
-        return fromPictures(TagLib::Ogg::Vorbis::File(name.constData(), false).tag()->pictureList());
-    return fromPictures(TagLib::FLAC::File(name.constData(), false).pictureList());
 }
 
 // Each page's granule position by the number of packets completed up to its end: a page must carry its last
@@ -155,13 +101,6 @@ class TestTagApi : public QObject
     QTemporaryDir m_fixtures;
     QString m_mp3, m_ogg;
 
-    // A fresh copy of a piece as the splitter leaves it, without tags.
-    QString piece(const QString &folder, bool ogg) const
-    {
-        const QString path = QDir(folder).filePath(ogg ? u"out.ogg"_s : u"out.mp3"_s);
-        return QFile::copy(ogg ? m_ogg : m_mp3, path) ? path : QString();
-    }
-
 private slots:
     void initTestCase()
     {
@@ -172,18 +111,15 @@ private slots:
         m_ogg = ogg->path;
         // WAV as the cutter writes it (no chunk after "fmt "), and as ffmpeg does, with a LIST chunk before the audio.
         const QString wav = m_fixtures.filePath(u"plain.wav"_s), listed = m_fixtures.filePath(u"listed.wav"_s);
-        QCOMPARE(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, u"-fflags"_s, u"+bitexact"_s, u"-flags:a"_s,
-                                       u"+bitexact"_s, wav})
-                     .exitCode,
-                 0);
-        QCOMPARE(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, listed}).exitCode, 0);
+        const auto made = [](const QString &tool, const QStringList &arguments) {
+            return runTool(tool, arguments).exitCode == 0;
+        };
+        QVERIFY(made(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, u"-fflags"_s, u"+bitexact"_s, u"-flags:a"_s,
+                                   u"+bitexact"_s, wav}) &&
+                made(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, listed}) &&
+                made(u"flac"_s, {u"-s"_s, u"--padding=0"_s, u"-o"_s, m_fixtures.filePath(u"padded0.flac"_s), wav}) &&
+                made(u"flac"_s, {u"-s"_s, u"--padding=300000"_s, u"-o"_s, m_fixtures.filePath(u"padded.flac"_s), wav}));
         QVERIFY(readFile(listed).indexOf("LIST") < readFile(listed).indexOf("data"));
-        for (const QString &padding : {u"0"_s, u"300000"_s}) {
-            QCOMPARE(runTool(u"flac"_s, {u"-s"_s, u"--padding="_s + padding, u"-o"_s,
-                                         m_fixtures.filePath(u"padded"_s + padding + u".flac"_s), wav})
-                         .exitCode,
-                     0);
-        }
     }
 
     void cleanup() { setRewriteSeam({}); }
@@ -193,34 +129,23 @@ private slots:
         QTest::addColumn<QString>("fixture"); // a file of m_fixtures
         QTest::addColumn<bool>("tagged");     // the piece carries tags already, which ours replace
         QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("year"); // 0: a pregap, track 0; else track 3
-        QTest::addColumn<Extras>("extras");
-        QTest::addColumn<bool>("inPlace");         // with extras: the piece keeps its file, its room took the tags
-        QTest::addColumn<QStringList>("oggPages"); // the header pages, see oggHeaderPages(); empty: not looked at
+        QTest::addColumn<int>("year");     // 0: a pregap, track 0; else track 3
+        QTest::addColumn<bool>("library"); // the library fields and a cover beside the common ones
+        QTest::addColumn<bool>("inPlace"); // with the library fields: the piece keeps its file, its room took the tags
 
-        const QStringList onePage{u"0:0"_s, u"1:0"_s}, none;
         const QString mp3 = u"album.mp3"_s, ogg = u"album.ogg"_s, jazz = u"Jazz – 坂本"_s;
-        QTest::newRow("mp3, latin-1") << mp3 << false << u"Café del Mar, Björk"_s << 1997 << Basic << false << none;
-        QTest::newRow("mp3 tagged, beyond latin-1")
-            << mp3 << true << u"Звезда – 坂本龍一 “live” 🎹"_s << 2001 << Basic << false << none;
-        QTest::newRow("mp3, pregap, year 0") << mp3 << false << u"Pregap"_s << 0 << Basic << false << none;
-        QTest::newRow("ogg tagged, pregap, year 0") << ogg << true << u"Pregap"_s << 0 << Basic << false << onePage;
-        QTest::newRow("ogg, long title") << ogg << false << QString(3000, u'ä') << 2024 << Basic << false << onePage;
-        // More than a page holds (255 × 255 bytes): the comment packet goes on over the next pages, and the audio
-        // pages are numbered on after them.
-        QTest::newRow("ogg, title of 64,000 letters") << ogg << false << QString(64000, u'a') << 2024 << Basic << false
-                                                      << QStringList{u"0:0"_s, u"1:0"_s, u"2:1"_s, u"3:1"_s, u"4:1"_s};
-        QTest::newRow("mp3, library fields") << mp3 << false << jazz << 1978 << WithCover << false << none;
-        QTest::newRow("ogg, library fields") << ogg << false << jazz << 1978 << WithCover << false << none;
-        QTest::newRow("flac with room for it all")
-            << u"padded300000.flac"_s << false << jazz << 1978 << WithCover << true << none;
-        QTest::newRow("flac without padding")
-            << u"padded0.flac"_s << false << jazz << 1978 << WithCover << false << none;
-        QTest::newRow("flac, no cover: the room stays padding")
-            << u"padded300000.flac"_s << false << jazz << 1978 << Library << true << none;
-        QTest::newRow("wav: chunks appended") << u"plain.wav"_s << false << jazz << 1978 << WithCover << true << none;
-        QTest::newRow("wav with INFO before its audio")
-            << u"listed.wav"_s << false << jazz << 1978 << Library << false << none;
+        QTest::newRow("mp3, latin-1") << mp3 << false << u"Café del Mar, Björk"_s << 1997 << false << false;
+        QTest::newRow("mp3 tagged, beyond latin-1, pregap")
+            << mp3 << true << u"Звезда – 坂本龍一 “live” 🎹"_s << 0 << false << false;
+        QTest::newRow("ogg tagged, pregap") << ogg << true << u"Pregap"_s << 0 << false << false;
+        // The cover is more than a page holds: the comment packet goes on over the next pages, and the audio pages
+        // are numbered on after them.
+        QTest::newRow("mp3, library fields") << mp3 << false << jazz << 1978 << true << false;
+        QTest::newRow("ogg, library fields") << ogg << false << jazz << 1978 << true << false;
+        QTest::newRow("flac with room for it all") << u"padded.flac"_s << false << jazz << 1978 << true << true;
+        QTest::newRow("flac without padding") << u"padded0.flac"_s << false << jazz << 1978 << true << false;
+        QTest::newRow("wav: chunks appended") << u"plain.wav"_s << false << jazz << 1978 << true << true;
+        QTest::newRow("wav with INFO before its audio") << u"listed.wav"_s << false << jazz << 1978 << true << false;
     }
 
     // Every field reads back through TagLib's common names, beside the audio as it was. MP3 and Ogg pieces are
@@ -231,9 +156,8 @@ private slots:
         QFETCH(bool, tagged);
         QFETCH(QString, title);
         QFETCH(int, year);
-        QFETCH(Extras, extras);
+        QFETCH(bool, library);
         QFETCH(bool, inPlace);
-        QFETCH(QStringList, oggPages);
         const int track = year ? 3 : 0;
         const bool lossless = !fixture.startsWith(u"album."_s),
                    xiph = !fixture.endsWith(u"mp3"_s) && !fixture.endsWith(u"wav"_s);
@@ -261,7 +185,7 @@ private slots:
             TagAPI tags;
             QVERIFY2(tags.examineFile(path), qPrintable(tags.errorString()));
             tag(tags, title, year, track, 20);
-            if (extras != Basic) {
+            if (library) {
                 tags.setAlbumArtist(u"Various Artists"_s);
                 tags.setCompilation(true);
                 tags.setComposer(u"Mercury"_s);
@@ -270,11 +194,10 @@ private slots:
                 tags.setDisc(2, 3);
                 tags.setComment(u"ExactAudioCopy"_s);
                 tags.setReplayGain({u"-7.20 dB"_s, u"0.988"_s, u"-8.12 dB"_s, u"1.000000"_s});
-            }
-            if (extras == WithCover)
                 tags.setCover({picture, u"image/jpeg"_s, 600, 600});
+            }
             QVERIFY2(tags.updateFile(), qPrintable(tags.errorString()));
-            if (stamp->inode != 0 && (path != paths[0] || extras != Basic)) // 0: the system names no file identity
+            if (stamp->inode != 0 && (path != paths[0] || library)) // 0: the system names no file identity
                 QCOMPARE(stampOf(path)->inode == stamp->inode, path == paths[0] && inPlace);
             QCOMPARE(entriesOf(QFileInfo(path).path()), QStringList{QFileInfo(path).fileName()});
         }
@@ -282,13 +205,10 @@ private slots:
         const QByteArray after = readFile(path);
         if (!lossless)
             QCOMPARE(readFile(paths[1]), after);
-        QCOMPARE(audioOf(after), audioOf(before));
-        if (!oggPages.isEmpty())
-            QCOMPARE(oggHeaderPages(after), oggPages);
-        if (fixture.endsWith(u"ogg"_s)) {
-            QCOMPARE(inspectOggVorbisFile(path).damagedAt, -1);
+        if (!fixture.endsWith(u"flac"_s)) // there flac -t checks the samples against their MD5
+            QCOMPARE(audioOf(after), audioOf(before));
+        if (fixture.endsWith(u"ogg"_s))
             QVERIFY2(decodePcm(path), "the stream no longer decodes");
-        }
         if (fixture.endsWith(u"flac"_s))
             QCOMPARE(runTool(u"flac"_s, {u"-t"_s, u"-s"_s, path}).exitCode, 0);
         if (inPlace && fixture.endsWith(u"flac"_s))
@@ -304,21 +224,20 @@ private slots:
               "COMPILATION", "COMPOSER", "ISRC", "BARCODE", "DISCNUMBER", "DISCTOTAL", "REPLAYGAIN_TRACK_GAIN",
               "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_GAIN", "REPLAYGAIN_ALBUM_PEAK"})
             stored << QString::fromStdString(properties[key].toString(",").to8Bit(true));
-        QStringList expected{title,
-                             u"by "_s + title,
-                             u"on "_s + title,
-                             year ? QString::number(year) : QString(),
-                             QString::number(track) + (xiph ? u""_s : u"/20"_s),
-                             xiph ? u"20"_s : QString(),
-                             u"Techno"_s};
-        if (extras == Basic)
-            expected << QString() << QStringList(11);
-        else
-            expected << u"ExactAudioCopy"_s << u"Various Artists"_s << u"1"_s << u"Mercury"_s << u"GBAYE0000351"_s
-                     << u"0077774600125"_s << (xiph ? u"2"_s : u"2/3"_s) << (xiph ? u"3"_s : QString()) << u"-7.20 dB"_s
-                     << u"0.988"_s << u"-8.12 dB"_s << u"1.000000"_s;
-        QCOMPARE(stored, expected);
-        QCOMPARE(coverOf(path), extras == WithCover ? picture : QByteArray());
+        const QString numbers = xiph ? u"%1|%2"_s : u"%1/%2|"_s;
+        QString expected = u"%1|by %1|on %1|%2|"_s.arg(title, year ? QString::number(year) : QString()) +
+                           numbers.arg(track).arg(20) + u"|Techno"_s;
+        expected += !library ? QString(12, u'|')
+                             : u"|ExactAudioCopy|Various Artists|1|Mercury|GBAYE0000351|0077774600125|"_s +
+                                   numbers.arg(2).arg(3) + u"|-7.20 dB|0.988|-8.12 dB|1.000000"_s;
+        QCOMPARE(stored.join(u'|'), expected);
+        QCOMPARE(embeddedPicture(path), library ? picture : QByteArray());
+        // Marked as the front cover, type 3: in ID3 after the MIME type, in a FLAC picture block (in base64 in Vorbis
+        // comments) before it.
+        QCOMPARE(after.contains(fixture.endsWith(u"ogg"_s) ? QByteArray("=AAAAAwAAAAppbWFnZS9qcGVn")
+                                : xiph                     ? QByteArray("\0\0\0\3\0\0\0\12image/jpeg", 18)
+                                                           : QByteArray("image/jpeg\0\3", 12)),
+                 library);
         if (fixture.endsWith(u"wav"_s)) {
             TagLib::RIFF::WAV::File wav(QFile::encodeName(path).constData(), false);
             QCOMPARE(wav.ID3v2Tag()->header()->majorVersion(), 3u);
@@ -343,17 +262,16 @@ private slots:
         QTest::addColumn<int>("failingCall"); // the write or copy call that fails, from 1; 0: none
         QTest::addColumn<int>("error");       // its errno; 0: the piece is replaced by another file at that call
         QTest::addColumn<qint64>("chunkLimit");
-        QTest::addColumn<bool>("ok");
 
-        QTest::newRow("overwrite, tag write fails") << false << true << 1 << EIO << qint64(0) << false;
-        QTest::newRow("overwrite, ogg headers fail halfway") << true << true << 3 << ENOSPC << qint64(1000) << false;
-        QTest::newRow("copy, tag write fails") << true << false << 1 << ENOSPC << qint64(0) << false;
-        QTest::newRow("copy, audio copy fails halfway") << false << false << 5 << EIO << qint64(4096) << false;
-        QTest::newRow("overwrite, short writes") << false << true << 0 << 0 << qint64(100) << true;
-        QTest::newRow("copy, short writes") << true << false << 0 << 0 << qint64(1000) << true;
-        QTest::newRow("overwrite, replaced while writing") << true << true << 1 << 0 << qint64(0) << false;
-        QTest::newRow("copy, replaced while writing") << false << false << 2 << 0 << qint64(0) << false;
-        QTest::newRow("replaced after it was examined") << false << true << -1 << 0 << qint64(0) << false;
+        QTest::newRow("overwrite, tag write fails") << false << true << 1 << EIO << qint64(0);
+        QTest::newRow("overwrite, ogg headers fail halfway") << true << true << 3 << ENOSPC << qint64(1000);
+        QTest::newRow("copy, tag write fails") << true << false << 1 << ENOSPC << qint64(0);
+        QTest::newRow("copy, audio copy fails halfway") << false << false << 5 << EIO << qint64(4096);
+        QTest::newRow("overwrite, short writes") << false << true << 0 << 0 << qint64(100);
+        QTest::newRow("copy, short writes") << true << false << 0 << 0 << qint64(1000);
+        QTest::newRow("overwrite, replaced while writing") << true << true << 1 << 0 << qint64(0);
+        QTest::newRow("copy, replaced while writing") << false << false << 2 << 0 << qint64(0);
+        QTest::newRow("replaced after it was examined") << false << true << -1 << 0 << qint64(0);
     }
 
     void failedWriteLeavesPieceAsItWas()
@@ -363,16 +281,17 @@ private slots:
         QFETCH(int, failingCall);
         QFETCH(int, error);
         QFETCH(qint64, chunkLimit);
-        QFETCH(bool, ok);
+        const bool ok = failingCall == 0;
 
         QTemporaryDir dir, elsewhere;
-        const QString path = piece(dir.path(), ogg);
+        const QString path = dir.filePath(ogg ? u"out.ogg"_s : u"out.mp3"_s);
+        QFile::copy(ogg ? m_ogg : m_mp3, path);
         const QString newcomer = elsewhere.filePath(u"newcomer"_s);
         QFile::copy(ogg ? m_mp3 : m_ogg, newcomer);
         TagAPI tags;
         if (overwrite) {
             QVERIFY(tags.examineFile(path));
-            tag(tags, u"Title"_s, 2000, 1, 2);
+            tag(tags, u"Eltit"_s, 1999, 1, 2); // as long as what follows, so that it is written over
             QVERIFY(tags.updateFile());
         }
         const auto stamp = stampOf(path);
@@ -439,7 +358,7 @@ private slots:
         QVERIFY2(tags.updateFile(), qPrintable(tags.errorString()));
 
         const QByteArray after = readFile(album->path);
-        QCOMPARE(coverOf(album->path), picture);
+        QCOMPARE(embeddedPicture(album->path), picture);
         QVERIFY(after.endsWith(before.last(before.size() / 2))); // ffmpeg's pages hold a second each
         QCOMPARE(inspectOggVorbisFile(album->path).damagedAt, -1);
         QCOMPARE(decodeOgg(album->path)->samples, played->samples);

@@ -3,10 +3,10 @@
 #include "support/audiofixture.h"
 #include "support/files.h"
 #include "support/pictures.h"
+#include "support/splitters.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,14 +18,6 @@ using namespace velvane::test;
 
 namespace {
 
-enum class Entry
-{
-    Bytes,
-    Folder,
-    Fifo,
-    LinkLoop
-};
-
 // Makes what a test names: "name" a picture, "name!" bytes that are no picture, "name/" a folder.
 bool makeEntry(const QDir &dir, QString entry)
 {
@@ -34,8 +26,7 @@ bool makeEntry(const QDir &dir, QString entry)
     const bool broken = entry.endsWith(u'!');
     if (broken)
         entry.chop(1);
-    if (entry.contains(u'/'))
-        dir.mkpath(entry.section(u'/', 0, -2));
+    dir.mkpath(QFileInfo(entry).path());
     return writeFile(dir.filePath(entry), broken ? pictureBytes("JPG").first(300) : pictureBytes("PNG"));
 }
 
@@ -57,47 +48,36 @@ private slots:
         m_mp3 = mp3->path;
         m_ogg = ogg->path;
         m_flac = m_albums.filePath(u"album.flac"_s);
-        QCOMPARE(QProcess::execute(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-i"_s, m_mp3, m_flac}), 0);
+        QCOMPARE(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, m_mp3, m_flac}).exitCode, 0);
     }
 
     void reading_data()
     {
-        QTest::addColumn<Entry>("entry");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("mimeType"); // empty: refused
-        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QString>("problem");  // "not a regular file": a fifo stands there, which must not block
         const QByteArray jpeg = pictureBytes("JPG"), png = pictureBytes("PNG");
-        QTest::newRow("jpeg") << Entry::Bytes << jpeg << u"image/jpeg"_s << QString();
-        QTest::newRow("png") << Entry::Bytes << png << u"image/png"_s << QString();
-        QTest::newRow("jpeg with bytes after its end")
-            << Entry::Bytes << jpeg + "trailer" << u"image/jpeg"_s << QString();
-        QTest::newRow("jpeg cut short") << Entry::Bytes << jpeg.first(jpeg.size() * 2 / 3) << QString()
-                                        << u"cut short"_s;
+        QTest::newRow("png") << png << u"image/png"_s << QString();
+        QTest::newRow("jpeg with bytes after its end") << jpeg + "trailer" << u"image/jpeg"_s << QString();
+        QTest::newRow("jpeg cut short") << jpeg.first(jpeg.size() * 2 / 3) << QString() << u"cut short"_s;
         QTest::newRow("png header, then garbage")
-            << Entry::Bytes << png.first(16) + QByteArray(2000, '\x5a') << QString() << u"does not decode"_s;
-        QTest::newRow("bmp") << Entry::Bytes << pictureBytes("BMP") << QString() << u"not a JPEG or PNG"_s;
-        QTest::newRow("empty") << Entry::Bytes << QByteArray() << QString() << u"empty"_s;
-        QTest::newRow("over 16 MB") << Entry::Bytes << jpeg + QByteArray(coverSizeLimit, '\0') << QString()
-                                    << u"larger than 16 MB"_s;
-        for (const Entry entry : {Entry::Folder, Entry::Fifo, Entry::LinkLoop})
-            QTest::addRow("not a file %d", int(entry)) << entry << QByteArray() << QString() << u"not a regular file"_s;
+            << png.first(16) + QByteArray(2000, '\x5a') << QString() << u"does not decode"_s;
+        QTest::newRow("bmp") << pictureBytes("BMP") << QString() << u"not a JPEG or PNG"_s;
+        QTest::newRow("empty") << QByteArray() << QString() << u"empty"_s;
+        QTest::newRow("over 16 MB") << jpeg + QByteArray(coverSizeLimit, '\0') << QString() << u"larger than 16 MB"_s;
+        QTest::newRow("a fifo") << QByteArray() << QString() << u"not a regular file"_s;
     }
     void reading()
     {
-        QFETCH(Entry, entry);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, mimeType);
         QFETCH(QString, problem);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"cover.jpg"_s);
-        if (entry == Entry::Bytes)
-            QVERIFY(writeFile(path, bytes));
-        else if (entry == Entry::Folder)
-            QVERIFY(QDir(dir.path()).mkdir(u"cover.jpg"_s));
-        else if (entry == Entry::Fifo)
+        if (problem.contains(u"regular"_s))
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else
-            QVERIFY(QFile::link(path, path));
+            QVERIFY(writeFile(path, bytes));
 
         const CoverReading reading = readCoverFile(path);
         QCOMPARE(reading.image.has_value(), !mimeType.isEmpty());
@@ -116,13 +96,10 @@ private slots:
         QTest::addColumn<bool>("refusal");
         QTest::newRow("cover before folder") << QStringList{u"folder.jpg"_s, u"cover.png"_s} << u"cover.png"_s << false;
         QTest::newRow("any case") << QStringList{u"COVER.JpEg"_s} << u"COVER.JpEg"_s << false;
-        QTest::newRow("front before the album's own name")
-            << QStringList{u"Jazz.jpg"_s, u"front.png"_s} << u"front.png"_s << false;
         QTest::newRow("the album's own name") << QStringList{u"jazz.PNG"_s, u"back.jpg"_s} << u"jazz.PNG"_s << false;
         QTest::newRow("beside before Scans")
             << QStringList{u"Scans/cover.jpg"_s, u"album.jpg"_s} << u"album.jpg"_s << false;
-        QTest::newRow("Scans, any case") << QStringList{u"sCANS/front.jpg"_s} << u"sCANS/front.jpg"_s << false;
-        QTest::newRow("Artwork") << QStringList{u"Artwork/folder.png"_s} << u"Artwork/folder.png"_s << false;
+        QTest::newRow("Artwork, any case") << QStringList{u"aRTWORK/folder.png"_s} << u"aRTWORK/folder.png"_s << false;
         QTest::newRow("a broken one is passed over and told")
             << QStringList{u"cover.jpg!"_s, u"folder.jpg"_s} << u"folder.jpg"_s << true;
         QTest::newRow("only a broken one") << QStringList{u"cover.jpg!"_s} << QString() << true;
@@ -156,6 +133,7 @@ private slots:
         QTest::newRow("ogg") << m_ogg << pictureBytes("JPG");
         QTest::newRow("ogg, a picture that is none") << m_ogg << QByteArray(500, 'x');
     }
+    // The album's own picture is taken, or refused by the album's name; one beside the album speaks for it first.
     void embedded()
     {
         QFETCH(QString, album);
@@ -164,14 +142,10 @@ private slots:
         QTemporaryDir dir;
         const QString copy = dir.filePath(QFileInfo(album).fileName());
         QVERIFY(QFile::copy(album, copy) && findAlbumCover(copy).source.isEmpty() && embedPicture(copy, picture));
-        CoverSearch search = findAlbumCover(copy);
-        QCOMPARE(search.image.has_value(), taken);
+        const CoverSearch search = findAlbumCover(copy);
+        QCOMPARE(search.image ? search.image->data : QByteArray(), taken ? picture : QByteArray());
+        QCOMPARE(search.source, taken ? copy : QString());
         QVERIFY2(taken || search.refusal.contains(u"album.ogg"_s), qPrintable(search.refusal));
-        if (!taken)
-            return;
-        QCOMPARE(search.source, copy);
-        QCOMPARE(search.image->data, picture);
-        // A picture beside the album speaks for it before its own.
         QVERIFY(makeEntry(QDir(dir.path()), u"folder.png"_s));
         QCOMPARE(findAlbumCover(copy).source, dir.filePath(u"folder.png"_s));
     }

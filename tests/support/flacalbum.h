@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/lossless/losslesscut.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
 
-// FLAC albums that sound like music, from the encoders people use, and the means to decode them for comparison.
-// Needs ffmpeg, flac and metaflac.
+// FLAC albums that sound like music, from the encoders people use, the means to decode them for comparison, and
+// cuts of them. Needs ffmpeg, flac and metaflac.
 namespace velvane::test {
 
 enum class FlacEncoder
@@ -38,18 +40,23 @@ struct FlacAlbum
 [[nodiscard]] std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumSpec &spec,
                                                      const QString &baseName = QStringLiteral("album"));
 
-enum class FlacDecoder
-{
-    Flac,   // the reference decoder, libFLAC
-    Ffmpeg, // ffmpeg's own
-};
-
-// The file's samples, interleaved little-endian in whole bytes; nothing when the decoder fails. With seconds, from
-// that point on, as ffmpeg -ss seeks.
-[[nodiscard]] std::optional<QByteArray> decodeFlac(const QString &path, int bits, FlacDecoder decoder,
-                                                   int seekSeconds = 0);
+// The file's samples, interleaved little-endian in whole bytes: as the reference decoder gives them, or (for WAV
+// too) as ffmpeg does from seekSeconds on. Empty when the decoder fails.
+[[nodiscard]] QByteArray decodeByFlac(const QString &path);
+[[nodiscard]] QByteArray decodeByFfmpeg(const QString &path, int bits, int seekSeconds = 0);
 
 // True when flac -t passes the file: every frame's CRC and the MD5 of the samples.
 [[nodiscard]] bool flacTestPasses(const QString &path);
+
+struct LosslessRun
+{
+    QList<std::optional<LosslessPieceResult>> results; // by piece; none when nothing was reported
+    QStringList paths;
+};
+
+// Cuts album (FLAC by its name, else WAV) at the cue times starts (1/75 s), the last piece to the end, into
+// folder/1.flac... (or .wav), asking piece i to leave 300 + 100 i bytes for tags.
+LosslessRun cutAlbum(const QString &album, const QList<qint64> &starts, const QString &folder, bool wavAsFlac = false,
+                     const std::function<bool()> &stop = {});
 
 } // namespace velvane::test

@@ -1,13 +1,13 @@
 #include "support/pictures.h"
 
 #include "support/files.h"
+#include "support/splitters.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -17,30 +17,18 @@ namespace velvane::test {
 
 namespace {
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-QByteArray bigEndian(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
 // A FLAC picture block as Vorbis comments carry it in METADATA_BLOCK_PICTURE: type 3, the front cover.
 QByteArray flacPictureBlock(const QByteArray &picture)
 {
     const QImage image = QImage::fromData(picture);
     const QByteArray mime = picture.startsWith("\x89PNG") ? "image/png" : "image/jpeg";
-    return bigEndian(3) + bigEndian(quint32(mime.size())) + mime + bigEndian(0) + bigEndian(quint32(image.width())) +
-           bigEndian(quint32(image.height())) + bigEndian(24) + bigEndian(0) + bigEndian(quint32(picture.size())) +
-           picture;
+    const auto be = [](qsizetype value) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian(quint32(value), bytes.data());
+        return bytes;
+    };
+    return be(3) + be(mime.size()) + mime + be(0) + be(image.width()) + be(image.height()) + be(24) + be(0) +
+           be(picture.size()) + picture;
 }
 
 } // namespace
@@ -66,24 +54,21 @@ QByteArray pictureBytes(const char *format, int width, int height)
 bool embedPicture(const QString &audioFile, const QByteArray &picture)
 {
     const QFileInfo audio(audioFile);
-    const QString extension = picture.startsWith("\x89PNG") ? u".png"_s : u".jpg"_s;
-    const QString picturePath = audio.absolutePath() + u"/embedded-picture"_s + extension;
-    if (!writeFile(picturePath, picture))
-        return false;
-    const QString suffix = audio.suffix().toLower();
-    bool ok = false;
-    if (suffix == u"mp3"_s) {
-        const QString tagged = audioFile + u".tagged.mp3"_s;
-        ok = run(u"ffmpeg"_s, {u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-i"_s, audioFile, u"-i"_s,
-                               picturePath, u"-map"_s, u"0:a"_s, u"-map"_s, u"1"_s, u"-c"_s, u"copy"_s,
-                               u"-id3v2_version"_s, u"3"_s, u"-metadata:s:v"_s, u"comment=Cover (front)"_s, tagged}) &&
+    const QString picturePath =
+        audio.absolutePath() + u"/embedded-picture"_s + (picture.startsWith("\x89PNG") ? u".png"_s : u".jpg"_s);
+    const QString suffix = audio.suffix().toLower(), tagged = audioFile + u".tagged.mp3"_s;
+    bool ok = writeFile(picturePath, picture);
+    if (ok && suffix == u"mp3"_s) {
+        ok = runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-i"_s, audioFile, u"-i"_s, picturePath, u"-map"_s, u"0:a"_s,
+                                   u"-map"_s, u"1"_s, u"-c"_s, u"copy"_s, u"-id3v2_version"_s, u"3"_s,
+                                   u"-metadata:s:v"_s, u"comment=Cover (front)"_s, tagged})
+                     .exitCode == 0 &&
              QFile::remove(audioFile) && QFile::rename(tagged, audioFile);
-    } else if (suffix == u"flac"_s) {
-        ok = run(u"metaflac"_s, {u"--import-picture-from="_s + picturePath, audioFile});
-    } else if (suffix == u"ogg"_s) {
-        ok = run(u"vorbiscomment"_s,
-                 {u"-a"_s, u"-t"_s,
-                  u"METADATA_BLOCK_PICTURE="_s + QString::fromLatin1(flacPictureBlock(picture).toBase64()), audioFile});
+    } else if (ok) {
+        const QString block = u"METADATA_BLOCK_PICTURE="_s + QString::fromLatin1(flacPictureBlock(picture).toBase64());
+        ok = suffix == u"flac"_s
+                 ? runTool(u"metaflac"_s, {u"--import-picture-from="_s + picturePath, audioFile}).exitCode == 0
+                 : runTool(u"vorbiscomment"_s, {u"-a"_s, u"-t"_s, block, audioFile}).exitCode == 0;
     }
     QFile::remove(picturePath);
     return ok;
