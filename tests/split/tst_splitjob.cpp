@@ -8,16 +8,20 @@
 #include "support/splitters.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <taglib/fileref.h>
 #include <taglib/flacpicture.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/tstring.h>
 #include <taglib/xiphcomment.h>
 
 using namespace Qt::StringLiterals;
 using namespace velvane;
+using namespace velvane::test;
 
 namespace {
 
@@ -30,23 +34,27 @@ public:
     QStringList events;
 };
 
-using test::cueTime;
-using test::OggEncoder;
-
 // A job over the album with one track per cue time, titled "Track n" by "Band".
-SplitSettings oggJob(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags)
+SplitSettings job(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags,
+                  AudioFormat format = AudioFormat::Ogg)
 {
     SplitSettings settings;
     settings.destination = destination;
     settings.audioFile = album;
-    settings.format = AudioFormat::Ogg;
+    settings.format = format;
     settings.writeTags = tags;
     settings.album = u"Record"_s;
     for (qsizetype i = 0; i < starts.size(); ++i) {
-        settings.tracks.append(
-            {{u"performer"_s, u"Band"_s}, {u"title"_s, u"Track %1"_s.arg(i + 1)}, {u"index"_s, cueTime(starts[i])}});
+        settings.tracks.append({{u"performer"_s, u"Band"_s},
+                                {u"title"_s, u"Track %1"_s.arg(i + 1)},
+                                {u"index"_s, test::cueTime(starts[i])}});
     }
     return settings;
+}
+
+QByteArray md5(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
 }
 
 // The comments of every logical stream of an Ogg Vorbis file, as sorted "KEY=value" lines, one list per stream; a
@@ -61,11 +69,10 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
         const qsizetype at = stream.indexOf("\x03vorbis") + 7;
         TagLib::Ogg::XiphComment comment(TagLib::ByteVector(stream.constData() + at, uint(stream.size() - at)));
         QStringList fields;
-        for (const TagLib::FLAC::Picture *picture : comment.pictureList())
-            fields << u"PICTURE=%1 "_s.arg(picture->type()) +
-                          QCryptographicHash::hash(QByteArrayView(picture->data().data(), picture->data().size()),
-                                                   QCryptographicHash::Md5)
-                              .toHex();
+        for (const TagLib::FLAC::Picture *picture : comment.pictureList()) {
+            const TagLib::ByteVector data = picture->data();
+            fields << u"PICTURE=%1 "_s.arg(picture->type()) + md5(QByteArray(data.data(), data.size()));
+        }
         for (const auto &[key, values] : comment.fieldListMap()) {
             for (const TagLib::String &value : values)
                 fields << QString::fromStdString(key.to8Bit(true)) + u'=' + QString::fromStdString(value.to8Bit(true));
@@ -75,6 +82,15 @@ QList<QStringList> commentsOfEveryStream(const QByteArray &file)
     }
     return streams;
 }
+
+// One audio file of a layout: its name, format and track lengths, and where its tones start.
+struct AudioFileLayout
+{
+    QString name;
+    AlbumFormat format;
+    QList<double> durations; // seconds, whole 1/75 s
+    int firstTone;
+};
 
 } // namespace
 
@@ -94,33 +110,22 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("attempt");
         QTest::addColumn<QString>("expected");
-        const QString e(1, QChar(0x00E9));
-        QTest::newRow("9 of 12") << 9 << 12 << u"Band"_s << u"Song"_s << 1 << u"09 Band - Song.mp3"_s;
-        QTest::newRow("7 of 100") << 7 << 100 << u"Band"_s << u"Song"_s << 1 << u"007 Band - Song.mp3"_s;
-        QTest::newRow("100 of 120") << 100 << 120 << u"Band"_s << u"Song"_s << 1 << u"100 Band - Song.mp3"_s;
-        QTest::newRow("no title") << 3 << 3 << u"Band"_s << QString() << 1 << u"03 Band - .mp3"_s;
-        QTest::newRow("no performer") << 3 << 3 << QString() << u"Song"_s << 1 << u"03 Song.mp3"_s;
-        QTest::newRow("no performer, not numbered") << 0 << 3 << QString() << u"Song"_s << 2 << u"Song (2).mp3"_s;
+        const QString e(1, QChar(0x00E9)), band = u"Band"_s;
+        QTest::newRow("7 of 100") << 7 << 100 << band << u"Song"_s << 1 << u"007 Band - Song.mp3"_s;
+        QTest::newRow("no performer, taken") << 0 << 3 << QString() << u"Song"_s << 2 << u"Song (2).mp3"_s;
         QTest::newRow("neither") << 0 << 3 << QString() << QString() << 1 << u" - .mp3"_s;
-        QTest::newRow("colon and slash") << 0 << 3 << u"Band"_s << u"Intro: Take 1/2"_s << 1
-                                         << u"Band - Intro. Take 1.2.mp3"_s;
-        QTest::newRow("backslash, tab and blanks")
-            << 0 << 3 << u"Band"_s << u"back\\slash\t A   B**C"_s << 1 << u"Band - back.slash A  B C.mp3"_s;
-        QTest::newRow("quotes and blanks at the ends")
-            << 0 << 3 << u"Band"_s << u" \"Où?\" "_s << 1 << u"Band -  \"Où?\" .mp3"_s;
+        QTest::newRow("separators, tab and blanks") << 0 << 3 << band << u"Intro: Take 1/2 back\\slash\t A   B**C"_s
+                                                    << 1 << u"Band - Intro. Take 1.2 back.slash A  B C.mp3"_s;
         QTest::newRow("controls and bidirectional overrides")
             << 0 << 3 << u"\u202EdnaB\u202C"_s << u"\u2066A\u2069\u007F\u009B1m\u202A\u202B\u202D\u2067\u2068"_s << 1
             << u"_dnaB_ - _A___1m_____.mp3"_s;
         QTest::newRow("title cut in two-byte letters")
-            << 7 << 12 << u"Band"_s << e.repeated(150) << 2 << u"07 Band - "_s + e.repeated(118) + u" (2).mp3"_s;
-        QTest::newRow("a combining accent stays with its letter")
-            << 7 << 12 << u"Band"_s << e.repeated(120) + u"e\u0301zz"_s << 1
-            << u"07 Band - "_s + e.repeated(120) + u".mp3"_s;
+            << 7 << 12 << band << e.repeated(150) << 2 << u"07 Band - "_s + e.repeated(118) + u" (2).mp3"_s;
+        QTest::newRow("a combining accent stays with its letter") << 7 << 12 << band << e.repeated(120) + u"e\u0301zz"_s
+                                                                  << 1 << u"07 Band - "_s + e.repeated(120) + u".mp3"_s;
         QTest::newRow("an emoji beside Gurmukhi is never cut in half")
-            << 7 << 12 << u"Band"_s << u"\u0A38"_s + u"🎸"_s.repeated(70) << 1
+            << 7 << 12 << band << u"\u0A38"_s + u"🎸"_s.repeated(70) << 1
             << u"07 Band - \u0A38"_s + u"🎸"_s.repeated(59) + u".mp3"_s;
-        QTest::newRow("title alone cut, number of three digits")
-            << 7 << 100 << QString() << e.repeated(150) << 1 << u"007 "_s + e.repeated(123) + u".mp3"_s;
         QTest::newRow("performer cut when the title is gone")
             << 7 << 12 << QString(300, u'p') << u"Song"_s << 3 << u"07 "_s + QString(241, u'p') + u" -  (3).mp3"_s;
     }
@@ -141,8 +146,8 @@ private slots:
         QCOMPARE(name.fileName(attempt, 255), expected);
         // A folder that allows fewer bytes cuts the same name further, keeping its number and extension.
         const QString tight = name.fileName(attempt, 40);
-        QVERIFY2(tight.toUtf8().size() <= 40, qPrintable(tight));
-        QVERIFY2(tight.endsWith(u".mp3"_s) && tight.first(3) == expected.first(3), qPrintable(tight));
+        QVERIFY2(tight.toUtf8().size() <= 40 && tight.endsWith(u".mp3"_s) && tight.first(3) == expected.first(3),
+                 qPrintable(tight));
     }
 
     // How libraries will group the album: its artist, whether it is a compilation, which disc of how many.
@@ -154,8 +159,6 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("expected"); // "compilation" or "album", disc "n/total"
         const QStringList mixed{u"Ann"_s, u"Bob"_s, u"Ann"_s};
-        QTest::newRow("various artists") << u"Various Artists"_s << mixed << QString() << u"Hits"_s
-                                         << u"compilation 0/0"_s;
         QTest::newRow("VA, disc from the folder")
             << u" va "_s << mixed << QString() << u"Hits CD2"_s << u"compilation 2/0"_s;
         QTest::newRow("no album artist, disc 2 of 3 in the folder")
@@ -193,57 +196,38 @@ private slots:
                  expected);
     }
 
-    void sheetYear_data()
-    {
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<int>("year"); // -1: none
-        QTest::newRow("year") << u"1978"_s << 1978;
-        QTest::newRow("full date") << u"1978-11-10"_s << 1978;
-        QTest::newRow("year and month") << u" 1978/11"_s << 1978;
-        QTest::newRow("five digits") << u"19781"_s << -1;
-        QTest::newRow("two digits") << u"78"_s << -1;
-        QTest::newRow("words first") << u"Nov 1978"_s << -1;
-    }
     void sheetYear()
     {
-        QFETCH(QString, date);
-        QFETCH(int, year);
-        QCOMPARE(yearFromSheetDate(date).value_or(-1), year);
+        QCOMPARE(yearFromSheetDate(u" 1978-11-10"_s), 1978);
+        for (const QString &date : {u"19781"_s, u"78"_s, u"Nov 1978"_s})
+            QVERIFY2(!yearFromSheetDate(date), qPrintable(date));
     }
 
     // Each track is shown, then counted and stepped on the bar once, failed or not; a hidden track is not counted.
     void progress_data()
     {
-        QTest::addColumn<QStringList>("starts");
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QList<qint64>>("starts");
+        QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("sentence");
-        QTest::newRow("three tracks")
-            << QStringList{u"00:00:00"_s, u"00:01:00"_s, u"00:02:00"_s}
-            << u"Band - One.mp3,1/3,bar,Band - Two.mp3,2/3,bar,Band - Three.mp3,3/3,bar"_s.split(u',')
-            << u"3 of 3 tracks failed: tracks 1, 2 and 3."_s;
+        QTest::newRow("three tracks") << QList<qint64>{0, 75, 150}
+                                      << u"Track 1,1/3,bar,Track 2,2/3,bar,Track 3,3/3,bar"_s
+                                      << u"3 of 3 tracks failed: tracks 1, 2 and 3."_s;
         QTest::newRow("hidden track before two")
-            << QStringList{u"00:30:00"_s, u"00:31:00"_s}
-            << u"Band - Pregap.mp3,Band - One.mp3,1/2,bar,Band - Two.mp3,2/2,bar"_s.split(u',')
+            << QList<qint64>{2250, 2325} << u"Pregap,Track 1,1/2,bar,Track 2,2/2,bar"_s
             << u"3 of 3 tracks failed: tracks 0, 1 and 2."_s;
     }
     void progress()
     {
-        QFETCH(QStringList, starts);
-        QFETCH(QStringList, expected);
+        QFETCH(QList<qint64>, starts);
+        QFETCH(QString, expected);
         QFETCH(QString, sentence);
         QTemporaryDir dir;
-        SplitSettings settings;
-        settings.destination = dir.path();
-        settings.audioFile = dir.filePath(u"album.mp3"_s);
+        const SplitSettings settings = job(dir.filePath(u"album.mp3"_s), dir.path(), starts, false, AudioFormat::Mp3);
         QVERIFY(test::writeFile(settings.audioFile, "no splitter ever reads this"));
-        const QStringList titles{u"One"_s, u"Two"_s, u"Three"_s};
-        for (qsizetype i = 0; i < starts.size(); ++i)
-            settings.tracks.append(
-                {{u"performer"_s, u"Band"_s}, {u"title"_s, titles.at(i)}, {u"index"_s, starts.at(i)}});
         const test::SplitterOverride missing(u"/nonexistent/mp3splt"_s);
         RecordingProgress progress;
         const SplitSummary summary = runSplitJob(settings, progress);
-        QCOMPARE(progress.events, expected);
+        QCOMPARE(progress.events.join(u',').remove(u"Band - "_s).remove(u".mp3"_s), expected);
         QCOMPARE(failureSentence(summary), sentence);
     }
 
@@ -253,8 +237,6 @@ private slots:
         QTest::addColumn<QList<qint64>>("starts"); // cue frames; the album lasts 6 s
         QTest::addColumn<QByteArray>("splitter");  // the stand-in's shell code
         QTest::addColumn<QString>("failure");      // the start of track 2's reason; empty: every track is made
-
-        const QList<qint64> three{0, 150, 300};
         // Overwrites the middle 40 % of the piece that starts at 2 s, keeping its size: in the run over every track
         // (which has a start at 0 s) or, with "alone", in the run for that track alone too.
         const auto damaging = [](const char *source, bool alone) {
@@ -264,22 +246,18 @@ private slots:
                    " of=\"$f\" bs=4096 iflag=count_bytes oflag=seek_bytes seek=$((n*3/10)) count=$((n*4/10)) "
                    "conv=notrunc status=none; fi END_EACH";
         };
+        const QList<qint64> three{0, 150, 300};
         QTest::newRow("random bytes in the run over all, cut again")
             << OggEncoder::Oggenc << three << damaging("/dev/urandom", false) << QString();
         QTest::newRow("zeros every time") << OggEncoder::Oggenc << three << damaging("/dev/zero", true)
                                           << u"The splitter's piece is damaged from byte "_s;
-
         // Tracks of a second or less: the splitter's granule positions make their pieces play a block too much or
         // end early, most of all in one run, and some encoders' albums are cut late at every cue point.
-        const QList<qint64> close{0, 150, 195, 270};
-        for (const auto &[name, encoder] :
-             {std::pair{"oggenc", OggEncoder::Oggenc}, std::pair{"oggenc mono 22.05 kHz", OggEncoder::OggencMono22k},
-              std::pair{"ffmpeg libvorbis", OggEncoder::FfmpegLibvorbis}}) {
-            QTest::newRow(qPrintable(u"%1, tracks of 0.6 s and 1 s"_s.arg(QLatin1StringView(name))))
-                << encoder << close << QByteArray() << QString();
-            QTest::newRow(qPrintable(u"%1, cue points 0.5 s apart"_s.arg(QLatin1StringView(name))))
-                << encoder << QList<qint64>{0, 38, 75, 113, 150, 188, 225} << QByteArray() << QString();
-        }
+        const QList<qint64> close{0, 150, 195, 270}, halfSeconds{0, 38, 75, 113, 150, 188, 225};
+        QTest::newRow("oggenc mono 22.05 kHz, cue points 0.5 s apart")
+            << OggEncoder::OggencMono22k << halfSeconds << QByteArray() << QString();
+        QTest::newRow("ffmpeg libvorbis, tracks of 0.6 s and 1 s")
+            << OggEncoder::FfmpegLibvorbis << close << QByteArray() << QString();
     }
 
     // A track reported as made holds exactly its own audio: cut within 3.3 ms of its cue times, sample for sample
@@ -290,7 +268,6 @@ private slots:
         QFETCH(QList<qint64>, starts);
         QFETCH(QByteArray, splitter);
         QFETCH(QString, failure);
-
         QTemporaryDir dir;
         const auto album = test::makeMusicOgg(dir.path(), encoder, {6.0});
         QVERIFY(album);
@@ -301,18 +278,17 @@ private slots:
             standIn.emplace(test::standInSplitter(dir.path(), splitter));
 
         RecordingProgress progress;
-        const SplitSummary summary = runSplitJob(oggJob(album->path, dir.path(), starts, false), progress);
+        const SplitSummary summary = runSplitJob(job(album->path, dir.path(), starts, false), progress);
         QCOMPARE(summary.tracks.size(), starts.size());
         // The splitter takes times in hundredths, which puts a cut up to 1/300 s from its cue frame.
         const qint64 slack = whole->rate / 300 + 1;
         for (qsizetype i = 0; i < starts.size(); ++i) {
             const TrackOutcome &track = summary.tracks[i];
+            QVERIFY2(track.ok == (i != 1 || failure.isEmpty()), qPrintable(track.reason));
             if (!track.ok) {
-                QVERIFY2(i == 1 && !failure.isEmpty() && track.reason.startsWith(failure),
-                         qPrintable(u"track %1: %2"_s.arg(i + 1).arg(track.reason)));
+                QVERIFY2(track.reason.startsWith(failure), qPrintable(track.reason));
                 continue;
             }
-            QVERIFY2(i != 1 || failure.isEmpty(), "the damaged track was made");
             const auto piece = test::decodeOgg(track.outputPath);
             QVERIFY(piece);
             const qint64 start = starts[i] * whole->rate / 75;
@@ -330,33 +306,31 @@ private slots:
     // run, so larger covers go through the one-pass copy.)
     void everyTagFitsThePiecesRoom_data()
     {
-        QTest::addColumn<bool>("ogg");
-        QTest::newRow("mp3") << false;
-        QTest::newRow("ogg") << true;
+        QTest::addColumn<AudioFormat>("format");
+        QTest::newRow("mp3") << AudioFormat::Mp3;
+        QTest::newRow("ogg") << AudioFormat::Ogg;
     }
     void everyTagFitsThePiecesRoom()
     {
-        QFETCH(bool, ogg);
+        QFETCH(AudioFormat, format);
         QTemporaryDir dir;
         const auto album =
-            test::makeAlbum(dir.path(), ogg ? test::AlbumFormat::Ogg : test::AlbumFormat::Mp3Cbr, {1.5, 1.5, 1.5});
+            test::makeAlbum(dir.path(), format == AudioFormat::Ogg ? test::AlbumFormat::Ogg : test::AlbumFormat::Mp3Cbr,
+                            {1.5, 1.5, 1.5});
         QVERIFY(album);
-        SplitSettings settings = oggJob(album->path, dir.path(), {0, 113, 225}, true);
-        settings.format = ogg ? AudioFormat::Ogg : AudioFormat::Mp3;
-        const QString longText(200, u'ü');
-        settings.genre = longText;
-        settings.sheet = {longText, u"Various Artists"_s, longText,     u"1978"_s, longText, longText, longText, 2,
-                          3,        u"-8.12 dB"_s,        u"1.000000"_s};
+        SplitSettings settings = job(album->path, dir.path(), {0, 113, 225}, true, format);
+        const QString text(200, u'ü');
+        settings.genre = text;
+        settings.sheet = {text, u"Various Artists"_s, text, u"1978"_s, text, text, text, 2, 3, u"-8.12 dB"_s, u"1.0"_s};
         for (TrackEntry &track : settings.tracks) {
-            track.insert(u"performer"_s, longText + track.value(u"title"_s));
+            track.insert(u"performer"_s, text + track.value(u"title"_s));
             for (const char16_t *key : {u"songwriter", u"isrc", u"replaygain_track_gain", u"replaygain_track_peak"})
-                track.insert(QString::fromUtf16(key), longText);
+                track.insert(QString::fromUtf16(key), text);
         }
         settings.cover = CoverImage{QByteArray(10000, 'c'), u"image/jpeg"_s, 500, 500};
         int writes = 0;
         setRewriteSeam({RewriteWay::Automatic, 0, [&writes](int) {
-                            ++writes;
-                            return 0;
+                            return ++writes, 0;
                         }});
         RecordingProgress progress;
         const SplitSummary summary = runSplitJob(settings, progress);
@@ -372,14 +346,10 @@ private slots:
         QTemporaryDir dir;
         const auto first = test::makeMusicOgg(dir.path(), OggEncoder::Oggenc, {3.0}, u"first"_s);
         const auto second = test::makeMusicOgg(dir.path(), OggEncoder::Oggenc, {3.0}, u"second"_s);
-        QVERIFY(first && second);
+        QVERIFY(first && second && QDir(dir.path()).mkdir(u"out"_s));
         const QString album = dir.filePath(u"album.ogg"_s);
         QVERIFY(test::writeFile(album, test::readFile(first->path) + test::readFile(second->path)));
-        const QString out = dir.filePath(u"out"_s);
-        QVERIFY(QDir(dir.path()).mkdir(u"out"_s));
-
-        RecordingProgress progress;
-        SplitSettings settings = oggJob(album, out, {0, 150, 300}, true);
+        SplitSettings settings = job(album, dir.filePath(u"out"_s), {0, 150, 300}, true);
         settings.sheet.performer = u"Band"_s;
         settings.sheet.discNumber = 2;
         settings.tracks[1].insert(u"isrc"_s, u"GBAYE0000351"_s);
@@ -387,21 +357,131 @@ private slots:
         for (int i = 0; picture.size() < 90000; ++i)
             picture += char(i * 31 % 253);
         settings.cover = CoverImage{picture, u"image/png"_s, 300, 300};
+        RecordingProgress progress;
         const SplitSummary summary = runSplitJob(settings, progress);
         QCOMPARE(failureSentence(summary), QString());
         const QList<QStringList> streams = commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath));
         QCOMPARE(streams.size(), 2);
-        const QStringList expected{u"ALBUM=Record"_s,
-                                   u"ALBUMARTIST=Band"_s,
-                                   u"ARTIST=Band"_s,
-                                   u"DISCNUMBER=2"_s,
-                                   u"ISRC=GBAYE0000351"_s,
-                                   u"PICTURE=3 "_s + QCryptographicHash::hash(picture, QCryptographicHash::Md5).toHex(),
-                                   u"TITLE=Track 2"_s,
-                                   u"TRACKNUMBER=2"_s,
-                                   u"TRACKTOTAL=3"_s};
-        for (const QStringList &fields : streams)
-            QCOMPARE(fields, expected);
+        for (const QStringList &fields : streams) {
+            QCOMPARE(fields.join(u';'), u"ALBUM=Record;ALBUMARTIST=Band;ARTIST=Band;DISCNUMBER=2;ISRC=GBAYE0000351;"
+                                        u"PICTURE=3 %1;TITLE=Track 2;TRACKNUMBER=2;TRACKTOTAL=3"_s.arg(md5(picture)));
+        }
+    }
+
+    // Sheets as rippers write them, cut with real audio: every track a piece, each from its own file and tagged as
+    // named, and the pieces of each file joined give that file back, nothing missing and nothing twice.
+    void layouts_data()
+    {
+        QTest::addColumn<QList<AudioFileLayout>>("files");
+        QTest::addColumn<QString>("sheet");         // %FILEn% and %Tn% (start of track n within its file) are filled
+        QTest::addColumn<QStringList>("pieces");    // the pieces made, in name order
+        QTest::addColumn<QList<int>>("pieceTones"); // the tone each piece holds, by firstTone + track
+
+        const AudioFileLayout disc1{u"CD1.ogg"_s, AlbumFormat::Ogg, {1.6, 1.2, 2.0}, 0};
+        const AudioFileLayout disc2{u"CD2.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 1.6}, 3};
+        QTest::newRow("two discs, Ogg and MP3")
+            << QList<AudioFileLayout>{disc1, disc2}
+            << u"PERFORMER \"Band\"\nREM DISCNUMBER 1\nFILE \"CD1.ogg\" WAVE\n"
+               u"TRACK 01 AUDIO\n TITLE \"1.1\"\n INDEX 01 %T1%\nTRACK 02 AUDIO\n TITLE \"1.2\"\n INDEX 01 %T2%\n"
+               u"TRACK 03 AUDIO\n TITLE \"1.3\"\n PERFORMER \"Guest\"\n INDEX 01 %T3%\n"
+               u"FILE \"CD2.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"2.1\"\n INDEX 01 %T4%\n"
+               u"TRACK 02 AUDIO\n TITLE \"2.2\"\n INDEX 01 %T5%\n"_s
+            << QStringList{u"01 Band - 1.1.ogg"_s, u"02 Band - 1.2.ogg"_s, u"03 Guest - 1.3.ogg"_s,
+                           u"04 Band - 2.1.mp3"_s, u"05 Band - 2.2.mp3"_s}
+            << QList<int>{0, 1, 2, 3, 4};
+
+        // The pregap of track 2 stands at the end of file 1, its INDEX 01 at the start of file 2.
+        QList<AudioFileLayout> perTrack;
+        for (int i = 0; i < 3; ++i)
+            perTrack << AudioFileLayout{u"%1.mp3"_s.arg(i + 1), AlbumFormat::Mp3Cbr, {1.2 + 0.4 * i}, i};
+        QTest::newRow("one file per track")
+            << perTrack
+            << u"PERFORMER \"Band\"\nFILE \"1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
+               u"TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 00 00:01:00\nFILE \"2.mp3\" MP3\n INDEX 01 00:00:00\n"
+               u"TRACK 03 AUDIO\n TITLE \"Three\"\nFILE \"3.mp3\" MP3\n INDEX 01 00:00:00\n"_s
+            << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s, u"03 Band - Three.mp3"_s}
+            << QList<int>{0, 1, 2};
+
+        // Tracks numbered on across files. Only the sheet's first track can hide a track before it: a later file's
+        // lead-in, however long, joins that file's first track.
+        const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
+        const AudioFileLayout leadIn{u"Side 2.mp3"_s, AlbumFormat::Mp3Cbr, {12.0, 1.6, 1.6}, 4};
+        QTest::newRow("two sides, long lead-in of the second")
+            << QList<AudioFileLayout>{sideA, leadIn}
+            << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
+               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
+               u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T4%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T5%\n"_s
+            << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
+            << QList<int>{0, 1, 4, 6};
+
+        // Less than ten seconds before track 1 is its lead-in; ten or more are a hidden track, a piece of its own.
+        const QString pregapSheet = u"PERFORMER \"Band\"\nFILE \"album.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n"
+                                    u" INDEX 00 00:00:00\n INDEX 01 %T2%\nTRACK 02 AUDIO\n TITLE \"Two\"\n"
+                                    u" INDEX 01 %T3%\n"_s;
+        QTest::newRow("short pregap")
+            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {0.52, 1.6, 1.6}, 0}} << pregapSheet
+            << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s} << QList<int>{1, 2};
+        QTest::newRow("hidden track of exactly ten seconds")
+            << QList<AudioFileLayout>{{u"album.mp3"_s, AlbumFormat::Mp3Cbr, {10.0, 1.6, 1.6}, 0}} << pregapSheet
+            << QStringList{u"00 Band - Pregap.mp3"_s, u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s}
+            << QList<int>{0, 1, 2};
+    }
+    void layouts()
+    {
+        QFETCH(QList<AudioFileLayout>, files);
+        QFETCH(QString, sheet);
+        QFETCH(QStringList, pieces);
+        QFETCH(QList<int>, pieceTones);
+        QTemporaryDir dir;
+        QList<Album> albums;
+        QList<double> allTones;
+        int track = 0;
+        for (const AudioFileLayout &layout : files) {
+            const QString base = layout.name.left(layout.name.lastIndexOf(u'.'));
+            const auto album = makeAlbum(dir.path(), layout.format, layout.durations, base, layout.firstTone);
+            QVERIFY(album);
+            albums << *album;
+            allTones << album->tones;
+            double start = 0;
+            for (double duration : layout.durations) {
+                sheet.replace(u"%T"_s + QString::number(++track) + u'%', cueTime(qRound64(start * 75)));
+                start += duration;
+            }
+        }
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet.toUtf8()) && QDir(dir.path()).mkdir(u"out"_s));
+
+        const ToolRun run = runSplit({u"album.cue"_s, u"--numbered"_s, u"--tags"_s, u"--dest"_s, u"out"_s}, dir.path());
+        QVERIFY2(run.exitCode == 0, run.err);
+
+        const QDir out(dir.filePath(u"out"_s));
+        QCOMPARE(entriesOf(out.path()), pieces);
+        QList<QList<qint16>> joined(albums.size());
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const auto pcm = decodePcm(out.filePath(pieces[i]));
+            QVERIFY(pcm);
+            const double tone = dominantTone(*pcm, allTones);
+            QCOMPARE(tone, trackTone(pieceTones[i]));
+            const auto album =
+                std::find_if(albums.cbegin(), albums.cend(), [&](const Album &a) { return a.tones.contains(tone); });
+            joined[album - albums.cbegin()] += *pcm;
+            // The pregap's piece is track 0, beside the sheet's tracks.
+            const TagLib::FileRef file(QFile::encodeName(out.filePath(pieces[i])).constData());
+            QVERIFY(!file.isNull());
+            const TagLib::PropertyMap tags = file.file()->properties();
+            const auto tag = [&](const char *key) {
+                return QString::fromUtf8(tags[key].toString().toCString(true));
+            };
+            const QString number = tag("TRACKNUMBER");
+            const QString total = pieces[i].endsWith(u".ogg"_s) ? tag("TRACKTOTAL") : number.section(u'/', 1);
+            QCOMPARE(u"%1 %2 - %3.%4 of %5"_s.arg(number.section(u'/', 0, 0).rightJustified(2, u'0'), tag("ARTIST"),
+                                                  tag("TITLE"), QFileInfo(pieces[i]).suffix(), total),
+                     pieces[i] + u" of "_s + QString::number(pieces.size() - pieces[0].startsWith(u"00 "_s)));
+        }
+        for (qsizetype i = 0; i < albums.size(); ++i) {
+            const auto whole = decodePcm(albums[i].path);
+            QVERIFY(whole);
+            QCOMPARE(joined[i], *whole);
+        }
     }
 };
 
