@@ -12,8 +12,6 @@ struct CorpusSheet
     QString album;
     QStringList encodings; // iconv names
     QString text;
-    QStringList titles;     // each track's title, in order
-    QStringList performers; // each track's performer, in order
 };
 
 // Every sheet of every language file in folder; empty with a reason in error when a file is malformed.
