@@ -3,8 +3,6 @@
 #include "core/cue/cueparser.h"
 #include "core/cue/cuereading.h"
 #include "core/cue/linereader.h"
-#include "core/encoding/bytedecoding.h"
-#include "core/encoding/encodingcatalog.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -83,14 +81,4 @@ QStringList tracksOf(const QString &text)
     for (const velvane::TrackEntry &track : velvane::parseTrackLines(velvane::linesInText(text), u"/m/live.cue"_s))
         tracks << track.value(u"title"_s) + u" // "_s + track.value(u"performer"_s);
     return tracks;
-}
-
-QString readAsNamed(const QByteArray &bytes, const QByteArray &answer)
-{
-    if (const velvane::TextEncoding *known = velvane::findTextEncoding(QString::fromLatin1(answer)))
-        return velvane::decodedLeniently(bytes, *known);
-    const velvane::TextEncoding asNamed{{}, {}, velvane::EncodingKind::Iconv, answer.constData()};
-    if (!answer.isEmpty() && velvane::decodedStrictly("a", asNamed))
-        return velvane::decodedLeniently(bytes, asNamed);
-    return velvane::decodedLeniently(bytes, velvane::windows1252Encoding());
 }

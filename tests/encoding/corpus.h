@@ -20,6 +20,3 @@ struct CorpusSheet
 [[nodiscard]] QByteArray encodedWithIconv(const QString &text, const QString &charset);
 // Each track of a sheet's text as "title // performer", the form the corpus sheets are compared in.
 [[nodiscard]] QStringList tracksOf(const QString &text);
-// The bytes read with the encoding a detector names (uchardet's or ICU's spelling); as Windows-1252 when it names
-// none that converts, as a program that trusts the detector would.
-[[nodiscard]] QString readAsNamed(const QByteArray &bytes, const QByteArray &answer);

@@ -3,7 +3,6 @@
 #include "core/cue/cuereading.h"
 #include "core/cue/cuetextdecoder.h"
 #include "core/encoding/bytedecoding.h"
-#include "core/encoding/detectors.h"
 #include "core/encoding/encodingcatalog.h"
 #include "support/files.h"
 #include "support/splitters.h"
@@ -51,31 +50,6 @@ private slots:
         const velvane::DecodedCueText read = velvane::decodeCueText(bytes);
         QVERIFY2(tracksOf(read.text) == tracks, qPrintable(u"read as "_s + read.encoding + u": "_s + read.text));
         QVERIFY(read.candidates.contains(read.encoding));
-    }
-
-    // Wherever uchardet alone would read a sheet right, so does Velvane: in each encoding a sheet has a form in, not
-    // only those the corpus names for it.
-    void neverWorseThanUchardet()
-    {
-        QStringList worse;
-        for (const CorpusSheet &sheet : std::as_const(m_corpus)) {
-            const QStringList expected = tracksOf(sheet.text);
-            for (const velvane::TextEncoding &encoding : velvane::textEncodings()) {
-                if (!encoding.detected || encoding.kind == velvane::EncodingKind::Utf8)
-                    continue;
-                const QString iconvName = encoding.kind == velvane::EncodingKind::Windows1252
-                                              ? u"CP1252"_s
-                                              : QString::fromLatin1(encoding.iconvName);
-                const QByteArray bytes = encodedWithIconv(sheet.text, iconvName);
-                if (bytes.isEmpty() || QString::fromUtf8(bytes).toUtf8() == bytes)
-                    continue;
-                if (tracksOf(readAsNamed(bytes, velvane::uchardetAnswer(bytes))) == expected &&
-                    tracksOf(velvane::decodeCueText(bytes).text) != expected)
-                    worse << sheet.album + u" in "_s + encoding.name + u", read as "_s +
-                                 velvane::decodeCueText(bytes).encoding;
-            }
-        }
-        QVERIFY2(worse.isEmpty(), qPrintable(worse.join(u"; "_s)));
     }
 
     // A stray byte costs one character, not the sheet's encoding; bytes that fit no encoding still read, as
