@@ -1,12 +1,8 @@
-#include "components/splitter/splitterrun.h"
 #include "core/platform/filereplace.h"
 #include "core/platform/processgroup.h"
 #include "core/platform/terminationsignals.h"
-#include "support/audiofixture.h"
 #include "support/files.h"
-#include "support/splitters.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -87,25 +83,6 @@ private slots:
 #else
         QTRY_VERIFY_WITH_TIMEOUT(ended(sleeper), 2000);
 #endif
-    }
-
-    // A stopped run ends its splitter through the platform's kill, at once, and leaves no piece behind.
-    void stopEndsTheSplitter()
-    {
-        QTemporaryDir dir;
-        const auto album = makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {2.0});
-        QVERIFY(album && QDir(dir.path()).mkdir(u"work"_s));
-        const QString pidFile = dir.filePath(u"pid"_s);
-        const SplitterOverride standIn(
-            standInSplitter(dir.path(), "echo $$ >'" + pidFile.toUtf8() + "'; touch 1.mp3; exec sleep 60"));
-        SplitterRun run({album->path, false, {0, 75}, std::nullopt, dir.filePath(u"work"_s)});
-        run.start();
-        QTRY_VERIFY_WITH_TIMEOUT(!readFile(pidFile).isEmpty(), 10000);
-        const SplitterEvent event = run.next([] { return true; });
-        QCOMPARE(event.kind, SplitterEvent::Failed);
-        QCOMPARE(event.reason, u"The split was stopped."_s);
-        QCOMPARE(entriesOf(dir.filePath(u"work"_s)), QStringList());
-        QVERIFY(ended(readFile(pidFile)));
     }
 
     void signalBecomesARequest()
