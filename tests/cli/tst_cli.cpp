@@ -168,25 +168,6 @@ private slots:
         QCOMPARE(errors.constFirst() + u'\n' + output, paths(expected));
     }
 
-    // Cue frames become the splitter's hundredths rounded, not cut: 1 s and 2 frames is 1.0267 s, so 1.03.
-    void startTimesRoundedForTheSplitter()
-    {
-        QTemporaryDir dir;
-        QVERIFY(albumWithSheet(dir.path(), sheet({u"00:00:00"_s, u"00:01:02"_s, u"00:02:74"_s, u"00:03:38"_s}), 3));
-        const QString arguments = dir.filePath(u"arguments"_s);
-        const QString splitter =
-            standInSplitter(dir.path(), "printf '%s\\n' \"$@\" >>'" + arguments.toUtf8() + "'; REAL");
-
-        const ToolRun run = runSplit({dir.filePath(u"album.cue"_s), u"--dest"_s, dir.path()}, {}, splitter);
-
-        QVERIFY2(run.exitCode == 0, run.err);
-        const QStringList words = QString::fromUtf8(readFile(arguments)).split(u'\n');
-        const qsizetype audio = words.indexOf(dir.filePath(u"-s.mp3"_s));
-        QVERIFY2(audio > 0, qPrintable(words.join(u' ')));
-        QCOMPARE(words.mid(audio + 1, 5),
-                 (QStringList{u"0.00.00"_s, u"0.01.03"_s, u"0.02.99"_s, u"0.03.51"_s, u"EOF"_s}));
-    }
-
     // A relative path in, absolute paths out, keys in a fixed order, one track a line, each with its own file. Nothing
     // that a terminal would act on: DEL, C1 controls and bidirectional overrides and isolates are escaped like the C0
     // controls, and the JSON stays valid. A FILE line written on another machine names a path that is not there: the
@@ -199,7 +180,6 @@ private slots:
         QTest::newRow("Windows path") << QByteArray("FILE \"C:\\Music\\Some Band\\-s.mp3\" MP3") << u"-s.mp3"_s
                                       << uR"([{"written": "C:\\Music\\Some Band\\-s.mp3", "taken": "%1/-s.mp3"}]})"_s;
         QTest::newRow("there as written") << QByteArray("FILE \"disc/-s.mp3\" MP3") << u"disc/-s.mp3"_s << u"[]}"_s;
-        QTest::newRow("nowhere") << QByteArray("FILE \"gone.mp3\" MP3") << u"gone.mp3"_s << u"[]}"_s;
     }
     void tracks()
     {

@@ -155,7 +155,6 @@ private slots:
         const QString x1798 = QString(1798, u'x');
         QTest::newRow("pair straddles the limit") << x1798 + u'x' + face << x1798 + u'x';
         QTest::newRow("pair ends at the limit") << x1798 + face + u'y' << x1798 + face;
-        QTest::newRow("pairs only") << face.repeated(901) << face.repeated(900);
     }
     void feedbackLimitKeepsCharactersWhole()
     {
