@@ -12,8 +12,6 @@ struct CorpusSheet
     QString album;
     QStringList encodings; // iconv names
     QString text;
-    QStringList titles;     // each track's title, in order
-    QStringList performers; // each track's performer, in order
 };
 
 // Every sheet of every language file in folder; empty with a reason in error when a file is malformed.
@@ -22,6 +20,3 @@ struct CorpusSheet
 [[nodiscard]] QByteArray encodedWithIconv(const QString &text, const QString &charset);
 // Each track of a sheet's text as "title // performer", the form the corpus sheets are compared in.
 [[nodiscard]] QStringList tracksOf(const QString &text);
-// The bytes read with the encoding a detector names (uchardet's or ICU's spelling); as Windows-1252 when it names
-// none that converts, as a program that trusts the detector would.
-[[nodiscard]] QString readAsNamed(const QByteArray &bytes, const QByteArray &answer);

@@ -4,50 +4,23 @@ import sys
 
 import mutagen
 
-
-def first(tags, *keys):
-    for key in keys:
-        if key in tags:
-            value = tags[key]
-            if hasattr(value, "text"):
-                value = value.text
-            if isinstance(value, list):
-                value = value[0] if value else ""
-            return str(value)
-    return "-"
+ID3_KEYS = ["TALB", "TPE2", "TCMP", "TPOS", "TDRC", "TCON"]
+VORBIS_KEYS = ["album", "albumartist", "compilation", "discnumber", "date", "genre"]
 
 
-paths = sorted(os.path.join(folder, name) for folder, _, names in os.walk(sys.argv[1]) for name in names)
-for path in paths:
+def first(tags, key):
+    value = getattr(tags.get(key), "text", tags.get(key))
+    return str(value[0]) if value else "-"
+
+
+for path in sorted(os.path.join(folder, name) for folder, _, names in os.walk(sys.argv[1]) for name in names):
     audio = mutagen.File(path)
     if audio is None or audio.tags is None:
         print(f"{path}\tUNREADABLE")
         continue
     tags = audio.tags
-    if hasattr(tags, "getall"):  # ID3, in MP3 and WAV alike
-        fields = [
-            first(tags, "TALB"),
-            first(tags, "TPE2"),
-            first(tags, "TCMP"),
-            first(tags, "TPOS"),
-            first(tags, "TDRC", "TYER"),
-            first(tags, "TCON"),
-            first(tags, "TCOM"),
-            first(tags, "TXXX:REPLAYGAIN_ALBUM_GAIN"),
-            str(tags.version[1]),
-        ]
-    else:
-        disc = first(tags, "discnumber")
-        total = first(tags, "disctotal")
-        fields = [
-            first(tags, "album"),
-            first(tags, "albumartist"),
-            first(tags, "compilation"),
-            disc + ("/" + total if total != "-" else ""),
-            first(tags, "date"),
-            first(tags, "genre"),
-            first(tags, "composer"),
-            first(tags, "replaygain_album_gain"),
-            "vorbis",
-        ]
-    print(path.rsplit("/", 1)[-1] + "\t" + "|".join(fields))
+    id3 = hasattr(tags, "getall")  # ID3, in MP3 and WAV alike
+    fields = [first(tags, key) for key in (ID3_KEYS if id3 else VORBIS_KEYS)]
+    if not id3 and "disctotal" in tags:
+        fields[3] += "/" + first(tags, "disctotal")
+    print(path.rsplit("/", 1)[-1] + "\t" + "|".join(fields + [str(tags.version[1]) if id3 else "vorbis"]))

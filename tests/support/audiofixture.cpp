@@ -7,6 +7,7 @@
 #include <QtMath>
 
 #include <cstring>
+#include <map>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -35,6 +36,30 @@ static QStringList quietFfmpeg(const QStringList &arguments)
 static QStringList plainWav(const QString &wav)
 {
     return {u"-map_metadata"_s, u"-1"_s, u"-flags"_s, u"+bitexact"_s, u"-c:a"_s, u"pcm_s16le"_s, wav};
+}
+
+// The encoder's command line for each format, IN and OUT standing for the WAV and the album.
+static const std::map<AlbumFormat, QString> albumEncoders{
+    {AlbumFormat::Mp3Cbr, u"lame --quiet --cbr -b 128 IN OUT"_s},
+    {AlbumFormat::Mp3Vbr, u"lame --quiet -V 2 IN OUT"_s},
+    {AlbumFormat::Mp3FfmpegCbr, u"ffmpeg -loglevel error -y -i IN -c:a libmp3lame -b:a 128k OUT"_s},
+    {AlbumFormat::Mp3FfmpegVbr, u"ffmpeg -loglevel error -y -i IN -c:a libmp3lame -q:a 2 OUT"_s},
+    {AlbumFormat::Mp3NoInfo, u"lame --quiet -t --cbr -b 128 IN OUT"_s},
+    {AlbumFormat::Mp3XingOnly, u"lame --quiet -V 2 IN OUT"_s},
+    {AlbumFormat::Mp3Mono, u"lame --quiet -m m --cbr -b 96 IN OUT"_s},
+    {AlbumFormat::Mp3Mpeg2Mono, u"lame --quiet -m m --resample 22.05 --cbr -b 64 IN OUT"_s},
+    {AlbumFormat::Ogg, u"oggenc -Q -q 5 -o OUT IN"_s},
+};
+
+// Runs command on wav, which it then removes; true when it made a file at path.
+static bool encode(const QString &command, const QString &wav, const QString &path)
+{
+    QStringList words = command.split(u' ');
+    for (QString &word : words)
+        word = word == u"IN"_s ? wav : word == u"OUT"_s ? path : word;
+    const bool made = run(words.takeFirst(), words) && QFileInfo(path).size() > 0;
+    QFile::remove(wav);
+    return made;
 }
 
 static QList<qint16> samplesOf(const QByteArray &raw)
@@ -88,60 +113,29 @@ std::optional<Album> makeAlbum(const QString &folder, AlbumFormat format, const 
              u"volume='if(lt(mod(t,2.3),2.2),1,0)':eval=frame,aformat=channel_layouts=stereo"_s.arg(durations.size());
 
     const QString wav = QDir(folder).filePath(baseName + u".wav"_s);
-    if (!run(u"ffmpeg"_s, arguments + QStringList{u"-filter_complex"_s, graph} + plainWav(wav)))
+    album.path = QDir(folder).filePath(baseName + (format == AlbumFormat::Ogg ? u".ogg"_s : u".mp3"_s));
+    if (!run(u"ffmpeg"_s, arguments + QStringList{u"-filter_complex"_s, graph} + plainWav(wav)) ||
+        !encode(albumEncoders.at(format), wav, album.path))
         return std::nullopt;
-
-    const bool ogg = format == AlbumFormat::Ogg;
-    album.path = QDir(folder).filePath(baseName + (ogg ? u".ogg"_s : u".mp3"_s));
-    std::optional<QByteArray> encoded;
-    switch (format) {
-    case AlbumFormat::Mp3Cbr:
-    case AlbumFormat::Mp3Vbr:
-    case AlbumFormat::Mp3NoInfo:
-    case AlbumFormat::Mp3XingOnly:
-    case AlbumFormat::Mp3Mono:
-    case AlbumFormat::Mp3Mpeg2Mono: {
-        const QStringList mode =
-            format == AlbumFormat::Mp3Cbr      ? QStringList{u"--cbr"_s, u"-b"_s, u"128"_s}
-            : format == AlbumFormat::Mp3NoInfo ? QStringList{u"-t"_s, u"--cbr"_s, u"-b"_s, u"128"_s}
-            : format == AlbumFormat::Mp3Mono   ? QStringList{u"-m"_s, u"m"_s, u"--cbr"_s, u"-b"_s, u"96"_s}
-            : format == AlbumFormat::Mp3Mpeg2Mono
-                ? QStringList{u"-m"_s, u"m"_s, u"--resample"_s, u"22.05"_s, u"--cbr"_s, u"-b"_s, u"64"_s}
-                : QStringList{u"-V"_s, u"2"_s};
-        encoded = run(u"lame"_s, QStringList{u"--quiet"_s} + mode + QStringList{wav, album.path});
-        if (encoded && format == AlbumFormat::Mp3XingOnly) {
-            QFile file(album.path);
-            const qsizetype tag = file.open(QIODevice::ReadWrite) ? file.peek(4096).indexOf("LAME3.") : -1;
-            if (tag < 0 || !file.seek(tag) || file.write(QByteArray(36, '\0')) != 36)
-                encoded.reset();
-        }
-        break;
+    if (format == AlbumFormat::Mp3XingOnly) {
+        QFile file(album.path);
+        const qsizetype tag = file.open(QIODevice::ReadWrite) ? file.peek(4096).indexOf("LAME3.") : -1;
+        if (tag < 0 || !file.seek(tag) || file.write(QByteArray(36, '\0')) != 36)
+            return std::nullopt;
     }
-    case AlbumFormat::Mp3FfmpegCbr:
-    case AlbumFormat::Mp3FfmpegVbr:
-        encoded = run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, wav, u"-c:a"_s, u"libmp3lame"_s,
-                                                format == AlbumFormat::Mp3FfmpegCbr ? u"-b:a"_s : u"-q:a"_s,
-                                                format == AlbumFormat::Mp3FfmpegCbr ? u"128k"_s : u"2"_s, album.path}));
-        break;
-    case AlbumFormat::Ogg:
-        encoded = run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, u"5"_s, u"-o"_s, album.path, wav});
-        break;
-    }
-    QFile::remove(wav);
-    return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
+    return album;
 }
 
 std::optional<QList<qint16>> decodePcm(const QString &path, int rate)
 {
     if (path.endsWith(u".ogg"_s, Qt::CaseInsensitive)) {
-        // Stereo 16-bit little-endian, averaged here the way ffmpeg's down-mix does it for MP3.
-        const auto raw = run(u"oggdec"_s, {u"-Q"_s, u"-R"_s, u"-o"_s, u"-"_s, path});
-        if (!raw)
+        // Stereo, averaged here the way ffmpeg's down-mix does it for MP3.
+        const std::optional<Pcm> stereo = decodeOgg(path);
+        if (!stereo)
             return std::nullopt;
-        const QList<qint16> stereo = samplesOf(*raw);
-        QList<qint16> samples(stereo.size() / 2);
+        QList<qint16> samples(stereo->samples.size() / 2);
         for (qsizetype i = 0; i < samples.size(); ++i)
-            samples[i] = qint16((int(stereo[2 * i]) + int(stereo[2 * i + 1])) / 2);
+            samples[i] = qint16((int(stereo->samples[2 * i]) + int(stereo->samples[2 * i + 1])) / 2);
         return samples;
     }
     const auto raw = run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, path, u"-f"_s, u"s16le"_s, u"-ac"_s, u"1"_s, u"-ar"_s,
@@ -207,12 +201,11 @@ std::optional<Album> makeMusicOgg(const QString &folder, OggEncoder encoder, con
     if (!run(u"ffmpeg"_s, arguments + plainWav(wav)))
         return std::nullopt;
     album.path = QDir(folder).filePath(baseName + u".ogg"_s);
-    const auto encoded =
-        encoder == OggEncoder::FfmpegLibvorbis
-            ? run(u"ffmpeg"_s, quietFfmpeg({u"-i"_s, wav, u"-c:a"_s, u"libvorbis"_s, u"-q:a"_s, u"4"_s, album.path}))
-            : run(u"oggenc"_s, {u"-Q"_s, u"-q"_s, mono ? u"3"_s : u"5"_s, u"-o"_s, album.path, wav});
-    QFile::remove(wav);
-    return encoded && QFileInfo(album.path).size() > 0 ? std::optional(album) : std::nullopt;
+    const QString command = encoder == OggEncoder::FfmpegLibvorbis
+                                ? u"ffmpeg -loglevel error -y -i IN -c:a libvorbis -q:a 4 OUT"_s
+                            : mono ? u"oggenc -Q -q 3 -o OUT IN"_s
+                                   : u"oggenc -Q -q 5 -o OUT IN"_s;
+    return encode(command, wav, album.path) ? std::optional(album) : std::nullopt;
 }
 
 std::optional<Pcm> decodeOgg(const QString &path)

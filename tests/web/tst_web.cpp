@@ -116,44 +116,34 @@ private slots:
         m_controller.reset();
     }
 
-    void feedbackRequest()
+    // Refused without an address; sent with every code unit as typed, the address escaped, and kept for the next.
+    void feedbackForm()
     {
+        fillForm(QString(), u"Hello"_s);
+        m_controller->sendFeedback();
+        QCOMPARE(m_shown, (QStringList{u"Status"_s, u"please enter your email-adress!"_s, u"ok"_s}));
+        QVERIFY(formShown() && m_targets.isEmpty());
+
+        m_shown.clear();
         // Unescaped, "+" would arrive as a space and "&"/"=" would add parameters; a space made the URL invalid.
-        fillForm(u"a+b&c=d @x.org"_s, u"Hi"_s);
+        m_controller->mailaddy->setText(u"a+b&c=d @x.org"_s);
+        // A no-break space, a line separator, a line feed, a surrogate pair.
+        m_controller->feedbackMessage->setPlainText(u"a\u00a0b\u2028c\nd\U0001F600"_s);
+        const QString typed = m_controller->feedbackMessage->toPlainText();
         // Return in the address field sends: Send is the form's default button.
         QTest::keyClick(m_controller->mailaddy, Qt::Key_Return);
         QString infos; // as character codes: each UTF-16 code unit's value and "*"
         for (const QChar c :
              u"MacOSX "_s + QSysInfo::prettyProductName() + u"\nVelvane version 2.600\nRegistred: Donationware\n"_s)
             infos += QString::number(c.unicode()) + u'*';
-        QCOMPARE(m_targets, QStringList{u"/php/feedback.php?mail=a%2Bb%26c%3Dd%20%40x.org&text=72*105*"_s +
-                                        u"10*10*"_s + u"45*"_s.repeated(46) + u"10*10*"_s + infos});
-
-        // Every code unit goes as typed: a no-break space, a line separator, a line feed, a surrogate pair.
-        m_targets.clear();
-        fillForm(u"me@example.org"_s, u"a\u00a0b\u2028c\nd\U0001F600"_s);
-        m_controller->sendFeedback();
-        QCOMPARE(m_targets.size(), 1);
-        QVERIFY2(m_targets.constFirst().contains(u"&text=97*160*98*8232*99*10*100*55357*56832*10*10*45*"_s),
-                 qPrintable(m_targets.constFirst()));
-    }
-
-    void feedbackForm()
-    {
-        fillForm(QString(), u"Hello"_s);
-        m_controller->sendFeedback();
-        QCOMPARE(m_shown, (QStringList{u"Status"_s, u"please enter your email-adress!"_s, u"ok"_s}));
-        QVERIFY(formShown());
-        QVERIFY(m_targets.isEmpty());
-
-        m_shown.clear();
-        m_controller->mailaddy->setText(u"me@example.org"_s);
-        m_controller->sendFeedback();
+        QCOMPARE(m_targets, QStringList{u"/php/feedback.php?mail=a%2Bb%26c%3Dd%20%40x.org&text="_s +
+                                        u"97*160*98*8232*99*10*100*55357*56832*10*10*"_s + u"45*"_s.repeated(46) +
+                                        u"10*10*"_s + infos});
         QCOMPARE(m_shown, (QStringList{u"Status"_s, u"Message was sent without any problems!"_s, u"Ok"_s}));
         QVERIFY(!formShown());
         m_controller->openFeedback();
         QCOMPARE(m_controller->mailaddy->text() + m_controller->feedbackMessage->toPlainText(),
-                 u"me@example.orgHello"_s);
+                 u"a+b&c=d @x.org"_s + typed);
     }
 
     // The limit counts UTF-16 code units; a character of two is kept whole or dropped whole, never halved.
@@ -164,10 +154,7 @@ private slots:
         const QString face = u"\U0001F600"_s;
         const QString x1798 = QString(1798, u'x');
         QTest::newRow("pair straddles the limit") << x1798 + u'x' + face << x1798 + u'x';
-        QTest::newRow("pair straddles, more after") << x1798 + u'x' + face + u"yz"_s << x1798 + u'x';
         QTest::newRow("pair ends at the limit") << x1798 + face + u'y' << x1798 + face;
-        QTest::newRow("pair ends at the limit, nothing after") << x1798 + face << x1798 + face;
-        QTest::newRow("pairs only") << face.repeated(901) << face.repeated(900);
     }
     void feedbackLimitKeepsCharactersWhole()
     {
@@ -184,7 +171,6 @@ private slots:
     void feedbackFailure_data()
     {
         QTest::addColumn<QByteArray>("answer"); // none: nothing listens
-        QTest::newRow("no line feed") << reply(200, "OK");
         QTest::newRow("more after OK") << reply(200, "OK\nthanks");
         QTest::newRow("server error") << reply(500, "OK\n");
         QTest::newRow("closed port") << QByteArray();
@@ -212,62 +198,39 @@ private slots:
         QCOMPARE(m_controller->feedbackMessage->toPlainText(), u"Hello"_s);
     }
 
-    // While the form or the check waits for the server, the window says so; afterwards it is as before.
-    void waitsSayWhatTheyWait()
-    {
-        m_reply = ""_ba; // the server takes the request and stays silent until the time-out
-        QSettings().setValue(velvane::kFetchTimeoutKey, 300);
-        auto *note = m_controller->feedbackFenster->findChild<QLabel *>(u"sendingNote"_s);
-        auto *send = m_controller->feedbackFenster->findChild<QPushButton *>(u"sendButton"_s);
-        auto *update = m_interface->mainWindow()->findChild<QPushButton *>(u"updateButton"_s);
-        const QString idle = update->text();
-        QStringList during;
-        const auto look = [&] {
-            during << u"%1 %2 %3 %4"_s.arg(note->isVisible() ? note->text() : u"-"_s)
-                          .arg(send->isEnabled())
-                          .arg(update->text())
-                          .arg(update->isEnabled());
-        };
-        fillForm(u"me@example.org"_s, u"Hello"_s);
-        QTimer::singleShot(100, this, look);
-        m_controller->sendFeedback();
-        QTimer::singleShot(100, this, look);
-        m_controller->search_for_update();
-        look();
-        // Note, Send enabled, update button's text, update button enabled.
-        QCOMPARE(during, (QStringList{u"Sending… 0 %1 1"_s.arg(idle), u"- 1 Checking… 0"_s, u"- 1 %1 1"_s.arg(idle)}));
-    }
-
-    // Cancel ends an unanswered request at once: no alert, the form as it was, the window free again.
+    // While the form waits for the server, it says so and Send is off; the update check shows a wait of its own, modal
+    // for the main window, its button off. Cancel ends either wait at once, with no alert, the form as it was.
     void cancelEndsAWaitAtOnce()
     {
-        m_reply = ""_ba;
+        m_reply = ""_ba; // the server takes the request and stays silent
         QSettings().setValue(velvane::kFetchTimeoutKey, 60000);
-        fillForm(u"me@example.org"_s, u"Hello"_s);
+        auto *note = m_controller->feedbackFenster->findChild<QLabel *>(u"sendingNote"_s);
         auto *cancel = m_controller->feedbackFenster->findChild<QPushButton *>(u"cancelButton"_s);
-        QTimer::singleShot(200, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+        auto *send = m_controller->feedbackFenster->findChild<QPushButton *>(u"sendButton"_s);
+        auto *update = m_interface->mainWindow()->findChild<QPushButton *>(u"updateButton"_s);
+        QStringList waits;
+        fillForm(u"me@example.org"_s, u"Hello"_s);
+        QTimer::singleShot(200, cancel, [&] {
+            waits << note->text() + QString::number(send->isEnabled()), QTest::mouseClick(cancel, Qt::LeftButton);
+        });
         QDeadlineTimer deadline(10000);
         m_controller->sendFeedback();
         QVERIFY(!deadline.hasExpired() && formShown() && !m_controller->feedbackMessage->isReadOnly());
-        QCOMPARE(m_targets.size(), 1);
-        QCOMPARE(m_shown, QStringList());
         QCOMPARE(m_controller->feedbackMessage->toPlainText(), u"Hello"_s);
         m_controller->closeFeedback();
 
-        // The update check shows a wait of its own, modal for the main window, with a Cancel.
-        QString modal;
-        QTimer::singleShot(200, this, [&modal] {
-            auto *wait = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
-            if (!wait)
-                return;
-            modal = wait->labelText();
-            QTest::keyClick(wait, Qt::Key_Escape);
+        QTimer::singleShot(200, this, [&] {
+            if (auto *wait = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget()))
+                waits << wait->labelText() + QString::number(update->isEnabled()),
+                    QTest::keyClick(wait, Qt::Key_Escape);
         });
         deadline.setRemainingTime(10000);
         m_controller->search_for_update();
-        QVERIFY(!deadline.hasExpired() && m_shown.isEmpty());
-        QCOMPARE(modal, u"Checking for updates…"_s);
+        QVERIFY(!deadline.hasExpired());
+        QCOMPARE(waits, (QStringList{u"Sending…0"_s, u"Checking for updates…0"_s}));
+        QVERIFY(send->isEnabled() && update->isEnabled());
         QCOMPARE(m_targets.size(), 2);
+        QCOMPARE(m_shown, QStringList());
     }
 
     void updateCheck_data()
@@ -285,12 +248,9 @@ private slots:
         QTest::newRow("same") << "2600"_ba << 0 << QStringList{u"Result:"_s, current, u"ok"_s};
         QTest::newRow("newer, download") << "2601"_ba << 0 << newer(u"v2.601"_s);
         QTest::newRow("newer, cancel") << "2601"_ba << 1 << newer(u"v2.601"_s);
-        QTest::newRow("line break after") << "3000\n"_ba << 0 << newer(u"v3.0"_s);
         QTest::newRow("letters after") << "2700abc"_ba << 0 << newer(u"v2.700"_s);
         QTest::newRow("beyond 32 bits") << "99999999999"_ba << 0 << newer(u"v2147483.647"_s);
         QTest::newRow("negative") << "-5"_ba << 0 << QStringList{u"Result:"_s, current, u"ok"_s};
-        QTest::newRow("empty") << ""_ba << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
-        QTest::newRow("zero") << "0"_ba << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
         QTest::newRow("unreachable") << QByteArray() << 0 << QStringList{u"attention:"_s, offline, u"ok"_s};
     }
     void updateCheck()
