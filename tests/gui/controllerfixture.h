@@ -1,7 +1,5 @@
 #pragma once
 
-#include "dialogs/alert.h"
-#include "dialogs/openpanel.h"
 #include "import_cue/import_cue.h"
 #include "main/maininterface.h"
 #include "MyTextField/mytextfield.h"
@@ -10,11 +8,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QList>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
@@ -23,59 +18,82 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
-#include <optional>
-
+using namespace Qt::StringLiterals;
 using velvane::test::writeFile;
 
+// A sheet of one audio file whose tracks, titled as given, start a second apart; header comes first.
+inline QByteArray cueSheet(const QStringList &titles, const QString &audio = u"album.mp3"_s, const QString &header = {})
+{
+    QString text = header + u"FILE \"%1\" MP3\n"_s.arg(audio);
+    for (int i = 0; i < titles.size(); ++i)
+        text += u"TRACK %1 AUDIO\nTITLE \"%2\"\nINDEX 01 00:%3:00\n"_s.arg(i + 1, 2, 10, QChar(u'0'))
+                    .arg(titles.at(i))
+                    .arg(i, 2, 10, QChar(u'0'));
+    return text.toUtf8();
+}
+
 // The main window with its controller, as the app builds them, with the alert, the open panel and the
-// browser replaced by recorders that tests can read and answer.
+// browser replaced by recorders that tests can read and answer; and a folder of the test's files.
 struct ControllerFixture
 {
     QList<Alert> alerts;
-    QList<int> alertAnswers;  // consumed in order; the default button when empty
-    AlertFunction shownAlert; // when set, alerts are also shown by it and its answer counts
+    QList<int> alertAnswers; // consumed in order; the default button when empty
     QList<PanelRequest> panelRequests;
     std::optional<QString> panelChoice; // none: the user cancels
-    QList<QUrl> openedUrls;
-    bool browserOpens = true; // false: no browser could be started
+    bool browserOpens = true;           // false: no browser could be started
+    QTemporaryDir dir;
 
     MainInterface interface;
     import_cue controller{interface.mainWindow(), interface.statusSheet(), interface.feedbackSheet(),
                           ControllerServices{[this](const Alert &alert) {
                                                  alerts.append(alert);
-                                                 if (shownAlert)
-                                                     return shownAlert(alert);
                                                  return alertAnswers.isEmpty() ? 0 : alertAnswers.takeFirst();
                                              },
                                              [this](const PanelRequest &request) {
                                                  panelRequests.append(request);
                                                  return panelChoice;
                                              },
-                                             [this](const QUrl &url) {
-                                                 openedUrls.append(url);
+                                             [this](const QUrl &) {
                                                  return browserOpens;
                                              }}};
 
     ControllerFixture() { controller.awakeFromNib(); }
 
+    // Writes the file, and the folders it needs, under dir; gives its path.
+    QString put(const QString &name, const QByteArray &bytes = "x")
+    {
+        const QString path = dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        return writeFile(path, bytes) ? path : QString();
+    }
+    template <typename Widget> Widget *find(const QString &name)
+    {
+        return interface.mainWindow()->findChild<Widget *>(name);
+    }
     // Puts a path into the cue sheet field and reads it, as choosing it would.
     void readCue(const QString &path) { controller.openFiles({path}); }
     void chooseAudio(const QString &path)
     {
         panelChoice = path;
-        controller.select(interface.mainWindow()->findChild<QPushButton *>(QStringLiteral("chooseAudioButton")));
+        controller.select(find<QPushButton>(u"chooseAudioButton"_s));
+    }
+    // The message of the one alert that starting a split shows; empty when it shows none.
+    QString splitRefusal()
+    {
+        alerts.clear();
+        controller.startSplit();
+        return alerts.size() == 1 ? alerts.constFirst().message : QString();
     }
     QString cell(int row, int column = 3) const
     {
         return controller.table->model()->index(row, column).data().toString();
     }
+    int rows() const { return controller.table->model()->rowCount(); }
 };
 
 // Sends a drag of paths or addresses, with their text too, over a widget and drops it, as a file manager's drag
-// arrives. True when the
-// widget took the drag as a copy.
+// arrives. True when the widget took the drag as a copy.
 inline bool dragAndDrop(QWidget *target, const QStringList &paths)
 {
     QMimeData mime;
@@ -99,14 +117,4 @@ inline void useOwnSettings()
     QStandardPaths::setTestModeEnabled(true);
     static QTemporaryDir folder;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
-}
-
-inline QByteArray workedExampleCue(const QString &audioName = QStringLiteral("Live Album.mp3"))
-{
-    return QStringLiteral("REM GENRE Electronic\nPERFORMER \"The Band\"\nTITLE \"Live Album\"\nFILE \"%1\" MP3\n"
-                          "  TRACK 01 AUDIO\n    TITLE \"Intro\"\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
-                          "    TITLE \"Second Song\"\n    PERFORMER \"The Band feat. Guest\"\n    INDEX 00 03:58:40\n"
-                          "    INDEX 01 04:00:12\n  TRACK 03 AUDIO\n    TITLE \"Outro\"\n    INDEX 01 07:31:05\n")
-        .arg(audioName)
-        .toUtf8();
 }
