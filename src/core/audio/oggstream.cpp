@@ -174,7 +174,7 @@ Walk walkPages(QByteArrayView data, PageCheck check, QList<OggPacketMark> *marks
     Walk walk;
     if (marks) {
         marks->clear();
-        marks->reserve(data.size() / 256); // a packet of Vorbis at its usual rates, so that the list seldom moves
+        marks->reserve(data.size() / 128); // more packets than Vorbis has at its usual rates: the list never moves
     }
     QList<LogicalStream> &streams = walk.streams;
     QList<std::optional<OggPage>> lastPages;
