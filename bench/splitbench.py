@@ -6,14 +6,19 @@ A WAV or FLAC album is cut by Velvane's own code, with no splitter: its "alone" 
 For each album: a cp of the album file, the whole job (velvane-split --numbered --tags), and the splitter's one
 run with every cut point alone, with the very arguments the job gave it (recorded in an untimed first job). The
 "runs" column counts the job's splitter runs: more than one means it cut some pieces again on their own. The three run in turn
-in every round, so a busy moment hits all of them alike; the report gives medians and their ratios.
+in every round, so a busy moment hits all of them alike; the report gives medians and their ratios, job/alone as the
+median of each round's own ratio.
+
+With --against DIR, the job of another build (DIR/bin/velvane-split) runs in every round too, right after this
+build's, and its job/alone is reported beside: two builds compared side by side in one run.
 
 It also checks the job's exactness on each album: every cut within 3.3 ms of its cue time, the decoded pieces
 joined equal to the decoded album sample for sample, and the last piece ending with the album.
 
 With --cover, a cover.jpg of some 500 kB stands beside each album, and the job embeds it in every piece.
 
-usage: bench/splitbench.py [--build DIR] [--rounds N] [--albums NAME,...] [--keep DIR] [--cover] [--job-options "..."]
+usage: bench/splitbench.py [--build DIR] [--against DIR] [--rounds N] [--albums NAME,...] [--keep DIR] [--cover]
+                          [--job-options "..."]
 """
 
 import argparse
@@ -159,7 +164,7 @@ def place_cover(album, wanted):
              "noise=alls=25:allf=t", "-frames:v", "1", "-q:v", "3", cover])
 
 
-def bench(work, cli, splitter, name, rounds, store, cover, job_options):
+def bench(work, cli, splitter, name, rounds, store, cover, job_options, against=None):
     album, starts, total = make_album(store, name)
     place_cover(album, cover)
     sheet = write_sheet(album, starts)
@@ -192,7 +197,7 @@ def bench(work, cli, splitter, name, rounds, store, cover, job_options):
             cwd, *args = [a.decode() for a in f.read().split(b"\0")[:-1]]
         recorded.append(args)
 
-    t_cp, t_job, t_alone = [], [], []
+    t_cp, t_job, t_alone, t_against = [], [], [], []
     for _ in range(rounds):
         copy = os.path.join(work, "copy")
         t_cp.append(timed(["cp", album, copy]))
@@ -202,6 +207,11 @@ def bench(work, cli, splitter, name, rounds, store, cover, job_options):
         os.mkdir(out)
         t_job.append(timed([cli, sheet, "--dest", out, *job_options], check=not lossless,
                            env={**os.environ, "VELVANE_MP3SPLT": splitter}))
+        if against:
+            shutil.rmtree(out)
+            os.mkdir(out)
+            t_against.append(timed([against, sheet, "--dest", out, *job_options], check=not lossless,
+                                   env={**os.environ, "VELVANE_MP3SPLT": splitter}))
         if lossless:
             continue
 
@@ -214,14 +224,17 @@ def bench(work, cli, splitter, name, rounds, store, cover, job_options):
 
     cp, job = statistics.median(t_cp), statistics.median(t_job)
     alone = statistics.median(t_alone) if t_alone else None
+    per_round = lambda jobs: statistics.median(j / a for j, a in zip(jobs, t_alone)) if t_alone and jobs else None
     return {"name": name, "mb": os.path.getsize(album) / 1e6, "tracks": len(starts), "runs": len(runs),
-            "cp": cp, "job": job, "alone": alone, "worst_ms": worst, "problems": problems}
+            "cp": cp, "job": job, "alone": alone, "job_alone": per_round(t_job), "against": per_round(t_against),
+            "worst_ms": worst, "problems": problems}
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=os.path.join(here, "..", "build"))
+    parser.add_argument("--against", help="another build folder whose job is timed in the same rounds")
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--albums", default=",".join(ALBUMS))
     parser.add_argument("--keep", help="a folder to keep the generated albums in between runs")
@@ -236,20 +249,25 @@ def main():
             sys.exit(f"{tool} is needed")
     if not os.access(cli, os.X_OK) or not splitter:
         sys.exit(f"needs {cli} and mp3splt (or VELVANE_MP3SPLT)")
+    against = os.path.join(options.against, "bin", "velvane-split") if options.against else None
+    if against and not os.access(against, os.X_OK):
+        sys.exit(f"needs {against}")
 
     with tempfile.TemporaryDirectory(prefix="velvane-bench.") as work:
         store = options.keep or work
         os.makedirs(store, exist_ok=True)
-        results = [bench(work, cli, splitter, name, options.rounds, store, options.cover, options.job_options.split())
+        results = [bench(work, cli, splitter, name, options.rounds, store, options.cover, options.job_options.split(),
+                         against)
                    for name in options.albums.split(",")]
 
     print(f"medians of {options.rounds} rounds; ratios are to cp of the same album")
     print(f"{'album':8} {'MB':>5} {'tracks':>6} {'runs':>4} {'cp s':>7} {'job/cp':>7} {'alone/cp':>8} "
-          f"{'job/alone':>9} {'worst cut':>9}")
+          f"{'job/alone':>9} {'worst cut':>9}" + (f" {'against: job/alone':>18}" if against else ""))
     for r in results:
-        alone = f"{r['alone'] / r['cp']:8.2f} {r['job'] / r['alone']:9.2f}" if r["alone"] else f"{'-':>8} {'-':>9}"
+        alone = f"{r['alone'] / r['cp']:8.2f} {r['job_alone']:9.2f}" if r["alone"] else f"{'-':>8} {'-':>9}"
+        other = f" {r['against']:18.2f}" if r["against"] else ""
         print(f"{r['name']:8} {r['mb']:5.0f} {r['tracks']:6d} {r['runs']:4d} {r['cp']:7.3f} "
-              f"{r['job'] / r['cp']:7.2f} {alone} {r['worst_ms']:7.2f}ms")
+              f"{r['job'] / r['cp']:7.2f} {alone} {r['worst_ms']:7.2f}ms{other}")
     flat = {r["name"]: r["job"] / r["cp"] for r in results}
     if "cbr15" in flat and "cbr99" in flat:
         print(f"flatness: the 99-track job's ratio to cp is {flat['cbr99'] / flat['cbr15']:.2f} x the 15-track job's")
