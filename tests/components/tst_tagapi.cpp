@@ -348,7 +348,7 @@ private slots:
         const auto played = decodeOgg(album->path);
         QVERIFY(played);
         QByteArray picture("\xFF\xD8\xFF\xE0", 4);
-        for (int i = 0; picture.size() < 300000; ++i)
+        for (qint64 i = 0; picture.size() < 300000; ++i)
             picture += char(i * 7919 % 251);
 
         TagAPI tags;
