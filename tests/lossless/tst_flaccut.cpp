@@ -21,7 +21,7 @@ QList<qint64> cutsNearBoundaries(const FlacAlbum &album)
     QList<qint64> starts{0, 1111};
     for (const int offset : {0, -4, -12, 4, -8}) {
         for (qint64 k = 75; k < 1200; ++k) {
-            if ((k * album.spec.rate / 75 - offset) % album.blockSize == 0 && !starts.contains(k)) {
+            if ((k * album.shape.rate / 75 - offset) % album.blockSize == 0 && !starts.contains(k)) {
                 starts << k;
                 break;
             }

@@ -24,37 +24,37 @@ QString layoutOf(int channels)
 
 } // namespace
 
-std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumSpec &spec, const QString &baseName)
+std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumShape &shape, const QString &baseName)
 {
     const QDir dir(folder);
-    const QString seconds = QString::number(double(spec.samples) / spec.rate + 0.1, 'f', 6);
+    const QString seconds = QString::number(double(shape.samples) / shape.rate + 0.1, 'f', 6);
     // Four notes a second, each decaying, stepping by fifths, every eleventh a rest; channel c a fifth above c - 1.
     QStringList notes, pan;
-    for (int c = 0; c < spec.channels; ++c) {
+    for (int c = 0; c < shape.channels; ++c) {
         notes << u"0.3*exp(-5*mod(t,0.25))*lt(mod(floor(t*4),11),10)*sin(2*PI*t*%1*pow(2,mod(floor(t*4)*7,12)/12))"_s
                      .arg(110.0 * (1.0 + 0.5 * c));
         pan << u"c%1=c0"_s.arg(c);
     }
     const QString graph =
         u"[1]pan=%1|%2[noise];[0][noise]amix=inputs=2:normalize=0,volume='if(lt(mod(t,2.3),2.2),1,0)':eval=frame,"_s
-        u"atrim=end_sample=%3"_s.arg(layoutOf(spec.channels), pan.join(u'|'))
-            .arg(spec.samples);
+        u"atrim=end_sample=%3"_s.arg(layoutOf(shape.channels), pan.join(u'|'))
+            .arg(shape.samples);
     const QString wav = dir.filePath(baseName + u".wav"_s), cover = dir.filePath(baseName + u"-cover.png"_s);
-    FlacAlbum album{dir.filePath(baseName + u".flac"_s), spec, spec.encoder == FlacEncoder::Ffmpeg ? 4608 : 4096};
+    FlacAlbum album{dir.filePath(baseName + u".flac"_s), shape, shape.encoder == FlacEncoder::Ffmpeg ? 4608 : 4096};
     const bool made =
         ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s,
                 u"aevalsrc='%1':s=%2:d=%3:c=%4"_s.arg(notes.join(u'|'))
-                    .arg(spec.rate)
-                    .arg(seconds, layoutOf(spec.channels)),
+                    .arg(shape.rate)
+                    .arg(seconds, layoutOf(shape.channels)),
                 u"-f"_s, u"lavfi"_s, u"-i"_s,
-                u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=5:duration=%2"_s.arg(spec.rate).arg(seconds),
+                u"anoisesrc=color=pink:sample_rate=%1:amplitude=0.03:seed=5:duration=%2"_s.arg(shape.rate).arg(seconds),
                 u"-filter_complex"_s, graph, u"-map_metadata"_s, u"-1"_s, u"-flags"_s, u"+bitexact"_s, u"-c:a"_s,
-                spec.bits == 24 ? u"pcm_s24le"_s : u"pcm_s16le"_s, wav}) &&
-        (spec.encoder == FlacEncoder::Ffmpeg
+                shape.bits == 24 ? u"pcm_s24le"_s : u"pcm_s16le"_s, wav}) &&
+        (shape.encoder == FlacEncoder::Ffmpeg
              ? ffmpeg({u"-i"_s, wav, u"-c:a"_s, u"flac"_s, u"-frame_size"_s, u"4608"_s, u"-map_metadata"_s, u"-1"_s,
                        album.path})
              : runTool(u"flac"_s,
-                       {u"-s"_s, spec.encoder == FlacEncoder::Flac5 ? u"-5"_s : u"-8"_s, u"-o"_s, album.path, wav})
+                       {u"-s"_s, shape.encoder == FlacEncoder::Flac5 ? u"-5"_s : u"-8"_s, u"-o"_s, album.path, wav})
                        .exitCode == 0) &&
         ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, u"color=c=orange:s=32x32"_s, u"-frames:v"_s, u"1"_s, cover}) &&
         runTool(u"metaflac"_s, {u"--set-tag=TITLE=Album"_s, u"--set-tag=ARTIST=Band"_s, u"--add-seekpoint=2s"_s,

@@ -18,7 +18,7 @@ enum class FlacEncoder
     Ffmpeg, // ffmpeg's encoder: fixed blocks of 4,608 at 44.1 and 48 kHz
 };
 
-struct FlacAlbumSpec
+struct FlacAlbumShape
 {
     FlacEncoder encoder = FlacEncoder::Flac5;
     int rate = 44100;
@@ -30,14 +30,14 @@ struct FlacAlbumSpec
 struct FlacAlbum
 {
     QString path;
-    FlacAlbumSpec spec;
+    FlacAlbumShape shape;
     int blockSize = 0; // of every frame but the last
 };
 
 // folder/<baseName>.flac: decaying notes of a stepping melody, each channel at its own pitch, over pink noise, with
 // rests and now and then digital silence; with a SEEKTABLE, a VORBIS_COMMENT and a PICTURE. Nothing when a tool
 // fails.
-[[nodiscard]] std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumSpec &spec,
+[[nodiscard]] std::optional<FlacAlbum> makeFlacAlbum(const QString &folder, const FlacAlbumShape &shape,
                                                      const QString &baseName = QStringLiteral("album"));
 
 // The file's samples, interleaved little-endian in whole bytes: as the reference decoder gives them, or (for WAV
