@@ -97,7 +97,9 @@ struct SplitterRun::State
     QElapsedTimer sinceProgress;
 
     void begin();
-    void startSplitter();
+    void measureAlbum();
+    [[nodiscard]] QStringList splitterWords() const;
+    void startSplitter(const QStringList &words);
     void readOutput(bool atEnd);
     void splitterEnded();
     [[nodiscard]] QString exitFailure() const;
@@ -181,7 +183,50 @@ void SplitterRun::State::begin()
         }
     }
 
-    // The album is measured before the splitter starts, so that the run's pieces and its end are known once.
+    // The splitter starts on the cuts as the sheet gives them, which hold for an album read whole to its end; the
+    // album is measured while it starts. Only where the measure moves a cut (damage, a track past the end) is the
+    // run started over with the measured ones, before any piece is looked at.
+    const QStringList assumed = splitterWords();
+    startSplitter(assumed);
+    if (outcome)
+        return;
+    measureAlbum();
+    if (!album || album->samples <= 0 || album->sampleRate <= 0) {
+        return abort(u"The audio file %1 could not be read as %2 audio."_s.arg(
+            QDir::toNativeSeparators(audio), request.isOgg ? u"Ogg Vorbis"_s : u"MP3"_s));
+    }
+    // The splitter makes nothing from a start past the end, and fails when the first one is; those tracks are
+    // told apart.
+    runPieces = int(std::count_if(starts.cbegin(), starts.cend(),
+                                  [&](qint64 start) { return album->samplesAt(start) < album->samples; }));
+    toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
+    if (!damage.isEmpty())
+        cutAroundDamage();
+
+    bool anyWhole = false;
+    for (int i = 0; i < runPieces; ++i)
+        anyWhole = anyWhole || damageIn(i).isEmpty();
+    if (!anyWhole) {
+        kill();
+        removeUnfinished();
+        for (int i = 0; i < runPieces; ++i) {
+            reported[i] = true;
+            pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
+        }
+        reportPastEnd();
+        outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
+        return;
+    }
+    if (const QStringList measured = splitterWords(); measured != assumed) {
+        qCInfo(lcSplitter) << "cutting" << audio << "again from the start with the cuts its measure moved";
+        kill();
+        removeUnfinished();
+        startSplitter(measured);
+    }
+}
+
+void SplitterRun::State::measureAlbum()
+{
     if (request.isOgg) {
         albumOgg = indexOggVorbisFile(audio);
         if (albumOgg.length)
@@ -197,29 +242,6 @@ void SplitterRun::State::begin()
         albumEndsAsTold = whole.headerMatchesStream();
         album = AudioLength{whole.playedSamples(), albumMpeg->sampleRate, albumMpeg->frameSamples};
     }
-    if (!album || album->samples <= 0 || album->sampleRate <= 0) {
-        return fail(u"The audio file %1 could not be read as %2 audio."_s.arg(
-            QDir::toNativeSeparators(audio), request.isOgg ? u"Ogg Vorbis"_s : u"MP3"_s));
-    }
-    // The splitter makes nothing from a start past the end, and fails when the first one is; those tracks are
-    // told apart.
-    runPieces = int(std::count_if(starts.cbegin(), starts.cend(),
-                                  [&](qint64 start) { return album->samplesAt(start) < album->samples; }));
-    toEnd = !end || album->samplesAt(*end) >= album->samples || runPieces < starts.size();
-    if (!damage.isEmpty())
-        cutAroundDamage();
-
-    bool anyWhole = false;
-    for (int i = 0; i < runPieces; ++i)
-        anyWhole = anyWhole || damageIn(i).isEmpty();
-    if (anyWhole)
-        return startSplitter();
-    for (int i = 0; i < runPieces; ++i) {
-        reported[i] = true;
-        pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
-    }
-    reportPastEnd();
-    outcome = SplitterEvent{SplitterEvent::Finished, -1, {}, {}};
 }
 
 QString SplitterRun::State::splitterCopy(const MpegStream &header)
@@ -281,7 +303,7 @@ QString SplitterRun::State::damageIn(int index) const
     return {};
 }
 
-void SplitterRun::State::startSplitter()
+QStringList SplitterRun::State::splitterWords() const
 {
     QStringList words;
     if (!request.isOgg)
@@ -318,7 +340,11 @@ void SplitterRun::State::startSplitter()
     // "EOF" reaches the last frame whatever the Info header says, and with -b it gives the piece all of the
     // album's end; a time past the end would overflow the splitter's 32-bit sample count on long albums.
     words << (toEnd ? u"EOF"_s : splitterTime(splitterCut(*cutEnd)));
+    return words;
+}
 
+void SplitterRun::State::startSplitter(const QStringList &words)
+{
     process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"C"_s);

@@ -61,8 +61,9 @@ public:
     SplitterRun(const SplitterRun &) = delete;
     SplitterRun &operator=(const SplitterRun &) = delete;
 
-    // Measures the album, starts the splitter and returns without waiting for it, so that it can run while the
-    // caller waits on another run; next() starts it too, when this was not called.
+    // Starts the splitter, measures the album while it starts (starting it over, once, where the measure moves a
+    // cut) and returns without waiting for it, so that it can run while the caller waits on another run; next()
+    // starts it too, when this was not called.
     void start();
 
     // Blocks until the next event. Asks stopRequested at least every 100 ms and kills the splitter at once when
