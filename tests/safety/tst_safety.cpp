@@ -211,39 +211,6 @@ private slots:
             QCOMPARE(after.value(it.key()), it.value());
     }
 
-    // An album of full size with a stretch of zeros inside track 2, as an unfinished download leaves it, made track 2
-    // with the first seconds of track 3 at its end and failed track 3 as too short; now the damage is named for the
-    // track it touches, and the other tracks hold exactly their own audio, to 3.3 ms at either end.
-    void damagedAlbumCostsOnlyItsTrack()
-    {
-        QTemporaryDir dir;
-        const auto album = makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {20.0, 20.0, 20.0});
-        const auto whole = album ? decodePcm(album->path) : std::nullopt;
-        QVERIFY(whole);
-        // 128 kb/s at 44.1 kHz: 417.96 bytes a frame of 1152 samples, behind the Info frame of as many.
-        const auto byteAt = [](double seconds) {
-            return qint64(417.96 * (1 + seconds * sampleRate / 1152));
-        };
-        QFile file(album->path);
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(byteAt(26.3)));
-        QVERIFY(file.write(QByteArray(byteAt(32.5) - byteAt(26.3), '\0')) > 0);
-        file.close();
-        QVERIFY(writeFile(dir.filePath(u"album.cue"_s),
-                          sheet({{{}, "T1"}, {{}, "T2"}, {{}, "T3"}}, {"00:00:00", "00:20:00", "00:40:00"})));
-
-        const ToolRun run = runSplit({u"album.cue"_s, u"--tags"_s}, dir.path());
-
-        QCOMPARE(run.exitCode, 1);
-        QCOMPARE(failuresOf(run).join(u'\n').section(u": "_s, 1),
-                 u"Some Band - T2.mp3 FAILED: The album is damaged from 0:26 to 0:33."_s);
-        for (int i : {0, 2}) {
-            const auto pcm = decodePcm(dir.filePath(u"Some Band - T%1.mp3"_s.arg(i + 1))).value_or(QList<qint16>());
-            const qint64 at = offsetIn(*whole, pcm, i * 20 * sampleRate, 147);
-            const qint64 end = std::min<qsizetype>(whole->size(), (i + 1) * 20 * sampleRate);
-            QVERIFY2(at >= 0 && qAbs(at + pcm.size() - end) <= 147, qPrintable(QString::number(i)));
-        }
-    }
-
     // An MP3 whose frames are too small for the header that carries the bit reservoir (8 kb/s, 8 kHz), which the
     // splitter therefore refuses and cuts only on frames: no track is reported made, and each piece is kept for the
     // user under a plain name, whole and untagged, with the reason saying how far off it may be.
