@@ -361,27 +361,16 @@ private slots:
                            u"04 Band - 2.1.mp3"_s, u"05 Band - 2.2.mp3"_s}
             << QList<int>{0, 1, 2, 3, 4};
 
-        // The pregap of track 2 stands at the end of file 1, its INDEX 01 at the start of file 2.
-        QList<AudioFileLayout> perTrack;
-        for (int i = 0; i < 3; ++i)
-            perTrack << AudioFileLayout{u"%1.mp3"_s.arg(i + 1), AlbumFormat::Mp3Cbr, {1.2 + 0.4 * i}, i};
-        QTest::newRow("one file per track")
-            << perTrack
-            << u"PERFORMER \"Band\"\nFILE \"1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n"
-               u"TRACK 02 AUDIO\n TITLE \"Two\"\n INDEX 00 00:01:00\nFILE \"2.mp3\" MP3\n INDEX 01 00:00:00\n"
-               u"TRACK 03 AUDIO\n TITLE \"Three\"\nFILE \"3.mp3\" MP3\n INDEX 01 00:00:00\n"_s
-            << QStringList{u"01 Band - One.mp3"_s, u"02 Band - Two.mp3"_s, u"03 Band - Three.mp3"_s}
-            << QList<int>{0, 1, 2};
-
-        // Tracks numbered on across files. Only the sheet's first track can hide a track before it: a later file's
+        // Tracks numbered on across files. The pregap of track 3 stands at the end of file 1, its INDEX 01 in file 2:
+        // that end stays with track 2. Only the sheet's first track can hide a track before it: a later file's
         // lead-in, however long, joins that file's first track.
         const AudioFileLayout sideA{u"Side 1.mp3"_s, AlbumFormat::Mp3Cbr, {1.6, 2.0}, 0};
         const AudioFileLayout leadIn{u"Side 2.mp3"_s, AlbumFormat::Mp3Cbr, {12.0, 1.6, 1.6}, 4};
-        QTest::newRow("two sides, long lead-in of the second")
+        QTest::newRow("two sides, pregap at the end of the first, long lead-in of the second")
             << QList<AudioFileLayout>{sideA, leadIn}
             << u"PERFORMER \"Band\"\nFILE \"Side 1.mp3\" MP3\nTRACK 01 AUDIO\n TITLE \"A1\"\n INDEX 01 %T1%\n"
-               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nFILE \"Side 2.mp3\" MP3\n"
-               u"TRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 01 %T4%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T5%\n"_s
+               u"TRACK 02 AUDIO\n TITLE \"A2\"\n INDEX 01 %T2%\nTRACK 03 AUDIO\n TITLE \"B1\"\n INDEX 00 00:03:00\n"
+               u"FILE \"Side 2.mp3\" MP3\n INDEX 01 %T4%\nTRACK 04 AUDIO\n TITLE \"B2\"\n INDEX 01 %T5%\n"_s
             << QStringList{u"01 Band - A1.mp3"_s, u"02 Band - A2.mp3"_s, u"03 Band - B1.mp3"_s, u"04 Band - B2.mp3"_s}
             << QList<int>{0, 1, 4, 6};
 
