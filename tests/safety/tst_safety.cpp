@@ -203,10 +203,8 @@ private slots:
         QTemporaryDir dir;
         const QString album = dir.filePath(u"album.mp3"_s);
         QVERIFY(copyAlbum(dir.path())); // the album is then encoded anew in its place
-        QCOMPARE(runTool(u"lame"_s,
-                         {u"--quiet"_s, u"--mp3input"_s, u"--resample"_s, u"8"_s, u"-b"_s, u"8"_s, m_album, album})
-                     .exitCode,
-                 0);
+        const QStringList lame{u"--quiet"_s, u"--mp3input"_s, u"--resample"_s, u"8"_s, u"-b"_s, u"8"_s, m_album, album};
+        QCOMPARE(runTool(u"lame"_s, lame).exitCode, 0);
         const qint64 albumSamples = decodePcm(album, 8000).value_or(QList<qint16>()).size();
 
         const ToolRun run = runSplit({u"album.cue"_s, u"--tags"_s}, dir.path());
@@ -216,10 +214,8 @@ private slots:
         QCOMPARE(failures.size(), 3);
         for (int i = 0; i < 3; ++i) {
             const QString kept = u"Track %1.mp3"_s.arg(i + 1, 2, 10, QChar(u'0'));
-            QVERIFY2(
-                failures[i].endsWith(u"only at MP3 frame boundaries (up to 72 ms off). The piece was kept as \""_s +
-                                     kept + u"\"."_s),
-                qPrintable(failures[i]));
+            const QString said = u"only at MP3 frame boundaries (up to 72 ms off). The piece was kept as \"%1\"."_s;
+            QVERIFY2(failures[i].endsWith(said.arg(kept)), qPrintable(failures[i]));
             QVERIFY(!readFile(dir.filePath(kept)).startsWith("ID3"));
             // Tracks of 1.6 s, the rest of the album last; each end may be a frame of 576 samples off.
             const qint64 samples = decodePcm(dir.filePath(kept), 8000).value_or(QList<qint16>()).size();
