@@ -34,21 +34,19 @@ public:
     QStringList events;
 };
 
-// A job over the album with one track per cue time, titled "Track n" by "Band".
-SplitSettings job(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags,
-                  AudioFormat format = AudioFormat::Ogg)
+// A job over the album (Ogg Vorbis or MP3, by its name) with one track per cue time, titled "Track n" by "Band".
+SplitSettings job(const QString &album, const QString &destination, const QList<qint64> &starts, bool tags)
 {
     SplitSettings settings;
     settings.destination = destination;
     settings.audioFile = album;
-    settings.format = format;
+    settings.format = album.endsWith(u".ogg"_s) ? AudioFormat::Ogg : AudioFormat::Mp3;
     settings.writeTags = tags;
     settings.album = u"Record"_s;
-    for (qsizetype i = 0; i < starts.size(); ++i) {
+    for (qsizetype i = 0; i < starts.size(); ++i)
         settings.tracks.append({{u"performer"_s, u"Band"_s},
                                 {u"title"_s, u"Track %1"_s.arg(i + 1)},
                                 {u"index"_s, test::cueTime(starts[i])}});
-    }
     return settings;
 }
 
@@ -195,8 +193,7 @@ private slots:
     void progress()
     {
         QTemporaryDir dir;
-        const SplitSettings settings =
-            job(dir.filePath(u"album.mp3"_s), dir.path(), {2250, 2325}, false, AudioFormat::Mp3);
+        const SplitSettings settings = job(dir.filePath(u"album.mp3"_s), dir.path(), {2250, 2325}, false);
         QVERIFY(test::writeFile(settings.audioFile, "no splitter ever reads this"));
         const test::SplitterOverride missing(u"/nonexistent/mp3splt"_s);
         RecordingProgress progress;
@@ -228,11 +225,10 @@ private slots:
                                           << u"The splitter's piece is damaged from byte "_s;
         // Tracks of a second or less: the splitter's granule positions make their pieces play a block too much or
         // end early, most of all in one run, and some encoders' albums are cut late at every cue point.
-        const QList<qint64> close{0, 150, 195, 270}, halfSeconds{0, 38, 75, 113, 150, 188, 225};
         QTest::newRow("oggenc mono 22.05 kHz, cue points 0.5 s apart")
-            << OggEncoder::OggencMono22k << halfSeconds << QByteArray() << QString();
+            << OggEncoder::OggencMono22k << QList<qint64>{0, 38, 75, 113, 150, 188, 225} << QByteArray() << QString();
         QTest::newRow("ffmpeg libvorbis, tracks of 0.6 s and 1 s")
-            << OggEncoder::FfmpegLibvorbis << close << QByteArray() << QString();
+            << OggEncoder::FfmpegLibvorbis << QList<qint64>{0, 150, 195, 270} << QByteArray() << QString();
     }
 
     // A track reported as made holds exactly its own audio: cut within 3.3 ms of its cue times, sample for sample
@@ -262,9 +258,8 @@ private slots:
             if (!track.ok)
                 continue;
             const auto piece = test::decodeOgg(track.outputPath);
-            QVERIFY(piece);
             const qint64 start = starts[i] * whole->rate / 75;
-            const auto at = test::locate(*piece, *whole, start, slack);
+            const auto at = piece ? test::locate(*piece, *whole, start, slack) : std::nullopt;
             QVERIFY2(at, qPrintable(u"track %1 is not the album's audio near %2"_s.arg(i + 1).arg(start)));
             const qint64 end = i + 1 < starts.size() ? starts[i + 1] * whole->rate / 75 : whole->frames();
             const qint64 ends = *at + piece->frames();
@@ -278,19 +273,17 @@ private slots:
     // run, so larger covers go through the one-pass copy.)
     void everyTagFitsThePiecesRoom_data()
     {
-        QTest::addColumn<AudioFormat>("format");
-        QTest::newRow("mp3") << AudioFormat::Mp3;
-        QTest::newRow("ogg") << AudioFormat::Ogg;
+        QTest::addColumn<AlbumFormat>("album");
+        QTest::newRow("mp3") << AlbumFormat::Mp3Cbr;
+        QTest::newRow("ogg") << AlbumFormat::Ogg;
     }
     void everyTagFitsThePiecesRoom()
     {
-        QFETCH(AudioFormat, format);
+        QFETCH(AlbumFormat, album);
         QTemporaryDir dir;
-        const auto album =
-            test::makeAlbum(dir.path(), format == AudioFormat::Ogg ? test::AlbumFormat::Ogg : test::AlbumFormat::Mp3Cbr,
-                            {1.5, 1.5, 1.5});
-        QVERIFY(album);
-        SplitSettings settings = job(album->path, dir.path(), {0, 113, 225}, true, format);
+        const auto made = test::makeAlbum(dir.path(), album, {1.5, 1.5, 1.5});
+        QVERIFY(made);
+        SplitSettings settings = job(made->path, dir.path(), {0, 113, 225}, true);
         const QString text(200, u'ü');
         settings.genre = text;
         settings.sheet = {text, u"Various Artists"_s, text, u"1978"_s, text, text, text, 2, 3, u"-8.12 dB"_s, u"1.0"_s};
@@ -330,10 +323,9 @@ private slots:
         RecordingProgress progress;
         const SplitSummary summary = runSplitJob(settings, progress);
         QCOMPARE(failureSentence(summary), QString());
-        const QStringList streams = commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath));
         const QString expected = u"ALBUM=Record\nALBUMARTIST=Band\nARTIST=Band\nDISCNUMBER=2\nISRC=GBAYE0000351\n"
                                  u"TITLE=Track 2\nTRACKNUMBER=2\nTRACKTOTAL=3\nPICTURE=3 %1"_s.arg(md5(picture));
-        QCOMPARE(streams, QStringList(2, expected));
+        QCOMPARE(commentsOfEveryStream(test::readFile(summary.tracks[1].outputPath)), QStringList(2, expected));
     }
 
     // Sheets as rippers write them, cut with real audio: every track a piece, each from its own file and tagged as
@@ -411,13 +403,12 @@ private slots:
         QCOMPARE(entriesOf(out.path()), pieces);
         QList<QList<qint16>> joined(albums.size());
         for (qsizetype i = 0; i < pieces.size(); ++i) {
-            const auto pcm = decodePcm(out.filePath(pieces[i]));
-            QVERIFY(pcm);
-            const double tone = dominantTone(*pcm, allTones);
+            const auto pcm = decodePcm(out.filePath(pieces[i])).value_or(QList<qint16>());
+            const double tone = dominantTone(pcm, allTones);
             QCOMPARE(tone, trackTone(pieceTones[i]));
             const auto album =
                 std::find_if(albums.cbegin(), albums.cend(), [&](const Album &a) { return a.tones.contains(tone); });
-            joined[album - albums.cbegin()] += *pcm;
+            joined[album - albums.cbegin()] += pcm;
             // The pregap's piece is track 0, beside the sheet's tracks.
             const TagLib::FileRef file(QFile::encodeName(out.filePath(pieces[i])).constData());
             const TagLib::PropertyMap tags = file.isNull() ? TagLib::PropertyMap() : file.file()->properties();
@@ -430,11 +421,8 @@ private slots:
                                                   tag("TITLE"), QFileInfo(pieces[i]).suffix(), total),
                      pieces[i] + u" of "_s + QString::number(pieces.size() - pieces[0].startsWith(u"00 "_s)));
         }
-        for (qsizetype i = 0; i < albums.size(); ++i) {
-            const auto whole = decodePcm(albums[i].path);
-            QVERIFY(whole);
-            QCOMPARE(joined[i], *whole);
-        }
+        for (qsizetype i = 0; i < albums.size(); ++i)
+            QCOMPARE(joined[i], decodePcm(albums[i].path).value_or(QList<qint16>()));
     }
 };
 
