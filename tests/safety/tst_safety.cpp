@@ -95,26 +95,23 @@ private slots:
         // The room kept for its tag would not fit on the splitter's command line.
         QTest::newRow("title longer than a command line")
             << QByteArray() << QByteArray(200'000, 'A') << real << u"Some Band - "_s + QString(239, u'A') + u".mp3"_s;
+        const auto faulty = [](const char *name, const char *code, const QString &outcome) {
+            QTest::newRow(name) << QByteArray() << QByteArray("Two") << QByteArray(code) << outcome;
+        };
         // After the one run and one track's own run have stalled, it is not run again, and every track left fails
         // with the same reason. (Each track used to get a run of its own and stall in turn: a quarter of an hour for
         // a 15-track album.)
-        QTest::newRow("hangs") << QByteArray() << two << QByteArray("exec sleep 60")
-                               << u"FAILED: The splitter made no progress for 1 s and was stopped."_s;
-        QTest::newRow("crashes") << QByteArray() << two << QByteArray("kill -SEGV $$") << u"The splitter crashed."_s;
-        QTest::newRow("short pieces") << QByteArray() << two
-                                      << QByteArray("EACH_PIECE truncate -s 3000 \"$f\" END_EACH")
-                                      << u"The piece came out"_s;
-        QTest::newRow("garbage pieces") << QByteArray() << two
-                                        << QByteArray("EACH_PIECE head -c 40000 /dev/urandom >\"$f\" END_EACH")
-                                        << u"is not playable MP3 audio"_s;
+        faulty("hangs", "exec sleep 60", u"FAILED: The splitter made no progress for 1 s and was stopped."_s);
+        faulty("crashes", "kill -SEGV $$", u"The splitter crashed."_s);
+        faulty("short pieces", "EACH_PIECE truncate -s 3000 \"$f\" END_EACH", u"The piece came out"_s);
+        faulty("garbage pieces", "EACH_PIECE head -c 40000 /dev/urandom >\"$f\" END_EACH",
+               u"is not playable MP3 audio"_s);
         // Nothing is cut on frames in its place, which would put pieces up to a frame off under the tracks' names.
-        QTest::newRow("fails with -b") << QByteArray() << two
-                                       << QByteArray("case \" $* \" in *' -b '*) exit 1;; esac; exec REAL")
-                                       << u"The splitter failed with exit status 1."_s;
+        faulty("fails with -b", "case \" $* \" in *' -b '*) exit 1;; esac; exec REAL",
+               u"The splitter failed with exit status 1."_s);
         // Killed, with all it started, when its second piece is done: the tracks left get runs of their own.
-        QTest::newRow("dies after a piece")
-            << QByteArray() << two << QByteArray("n=0; EACH_PIECE n=$((n+1)); [ $n -lt 2 ] || kill -9 0 END_EACH")
-            << u"Some Band - Two.mp3"_s;
+        faulty("dies after a piece", "n=0; EACH_PIECE n=$((n+1)); [ $n -lt 2 ] || kill -9 0 END_EACH",
+               u"Some Band - Two.mp3"_s);
     }
     void hostileSheetOrFaultySplitter()
     {
