@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,19 +174,16 @@ private slots:
                  whole.size());
         if (QTest::currentDataTag() == "damaged album"_L1) {
             // 128 kb/s at 44.1 kHz: 417.96 bytes a frame of 1152 samples, behind the Info frame of as many.
-            const auto byteAt = [](double seconds) {
-                return qint64(417.96 * (1 + seconds * test::sampleRate / 1152));
-            };
+            const auto from = qint64(417.96 * (1 + 26.3 * test::sampleRate / 1152)),
+                       to = qint64(417.96 * (1 + 32.5 * test::sampleRate / 1152));
             QFile file(made->path);
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(byteAt(26.3)));
-            QVERIFY(file.write(QByteArray(byteAt(32.5) - byteAt(26.3), '\0')) > 0);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(from) && file.write(QByteArray(to - from, '\0')) > 0);
         }
         const QByteArray albumBytes = readFile(made->path);
         const test::SplitterOverride standIn(splitter.isEmpty() ? qEnvironmentVariable("VELVANE_MP3SPLT")
                                                                 : test::standInSplitter(dir.path(), splitter));
 
-        const QString saved = QDir::currentPath();
-        const auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
+        const auto restore = qScopeGuard([saved = QDir::currentPath()] { QDir::setCurrent(saved); });
         QVERIFY(QDir::setCurrent(dir.path()));
         QStringList told;
         {
@@ -219,10 +217,8 @@ private slots:
         }
         if (ready.size() == starts.size() && starts[0] == 0 && end < 0)
             QCOMPARE(joinedPieces, whole);
-        // Only the ready pieces stay, beside what the stand-in left under other names.
-        QStringList left = entriesOf(work);
-        left.removeAll(u"log"_s);
-        QCOMPARE(left, ready);
+        // Only the ready pieces stay, beside the log a stand-in keeps.
+        QCOMPARE(entriesOf(work).filter(QRegularExpression(u"^(?!log$)"_s)), ready);
         QCOMPARE(readFile(made->path), albumBytes);
     }
 
@@ -245,17 +241,15 @@ private slots:
         const auto album = test::makeMusicOgg(dir.path(), test::OggEncoder::Oggenc, {6.0});
         const auto whole = album ? test::decodeOgg(album->path) : std::nullopt;
         QVERIFY(whole);
-        const test::ToolRun cut = test::runTool(
-            qEnvironmentVariable("VELVANE_MP3SPLT"),
-            {u"-q"_s, u"-n"_s, u"-o"_s, u"@n"_s, u"-d"_s, dir.path(), album->path, u"0.02.00"_s, u"0.04.00"_s});
-        QCOMPARE(cut.exitCode, 0);
+        const QStringList cut{u"-q"_s,    u"-n"_s,     u"-o"_s,      u"@n"_s,     u"-d"_s,
+                              dir.path(), album->path, u"0.02.00"_s, u"0.04.00"_s};
+        QCOMPARE(test::runTool(qEnvironmentVariable("VELVANE_MP3SPLT"), cut).exitCode, 0);
         const QByteArray piece = readFile(dir.filePath(u"1.ogg"_s)), albumBytes = readFile(album->path);
 
         const OggVorbisAlbum index = indexOggVorbisFile(album->path);
         const auto place = placeOggPiece(piece, index, 2 * whole->rate);
-        QVERIFY(place);
         const qint64 first = qRound64(from * whole->rate), last = qRound64(to * whole->rate);
-        const auto rebuilt = rebuildOggPiece(piece, albumBytes, index, *place, first, last);
+        const auto rebuilt = place ? rebuildOggPiece(piece, albumBytes, index, *place, first, last) : std::nullopt;
         QVERIFY(rebuilt);
         const QString path = dir.filePath(u"rebuilt.ogg"_s);
         QVERIFY(test::writeFile(path, *rebuilt));
