@@ -230,13 +230,9 @@ private slots:
         ControllerFixture f;
         const QString image = f.dir.filePath(u"image.flac"_s);
         f.put(u"ripped.cue.txt"_s, cueSheet({u"A"_s, u"B"_s, u"C"_s}, u"Range.wav"_s));
-        QCOMPARE(velvane::test::runTool(u"sh"_s,
-                                        {u"-c"_s, u"ffmpeg -loglevel error -f lavfi -i anoisesrc=d=2:c=pink "
-                                                  u"image.flac && metaflac "
-                                                  u"--set-tag-from-file=CUESHEET=ripped.cue.txt image.flac"_s},
-                                        f.dir.path())
-                     .exitCode,
-                 0);
+        const QString make = u"ffmpeg -loglevel error -f lavfi -i anoisesrc=d=2:c=pink image.flac && "
+                             u"metaflac --set-tag-from-file=CUESHEET=ripped.cue.txt image.flac"_s;
+        QCOMPARE(velvane::test::runTool(u"sh"_s, {u"-c"_s, make}, f.dir.path()).exitCode, 0);
 
         QVERIFY(dragAndDrop(f.controller.cue_file, {image}));
         QVERIFY(f.rows() == 3 && f.controller._audioFormat == velvane::AudioFormat::Flac &&
@@ -247,7 +243,8 @@ private slots:
     }
 
     // A field takes only what it is for, dropped or chosen in its Choose button's panel, which lists only that, in any
-    // letter case: a sheet is read, and an audio file sets the type to cut.
+    // letter case: a sheet is read, and an audio file sets the type to cut. The panel opens in the folder the field
+    // points to, else where the last choice was, in this window or the next.
     void eachFieldTakesWhatItIsFor_data()
     {
         QTest::addColumn<int>("tag");             // of the field and of its button
@@ -268,6 +265,7 @@ private slots:
         QFETCH(QStringList, listed);
         QFETCH(QStringList, refused);
         QFETCH(QString, taken);
+        QSettings().clear();
         ControllerFixture f;
         for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav",
                                  "j.flac", "k.ape", "sub.cue/x"})
@@ -288,6 +286,7 @@ private slots:
         }
         chooseButton(f, tag)->click(); // cancelled
         QVERIFY(lands(u"before"_s, 0, velvane::AudioFormat::Mp3));
+        QCOMPARE(f.panelRequests.constFirst().startFolder, QString()); // nothing to go by yet
 
         PanelRequest request = f.panelRequests.constFirst();
         request.startFolder = f.dir.path();
@@ -313,6 +312,18 @@ private slots:
         f.controller._audioFormat = velvane::AudioFormat::Mp3;
         QVERIFY(dragAndDrop(target, {*f.panelChoice}));
         QVERIFY(lands(*f.panelChoice, tag == 1 ? 3 : 0, format));
+
+        const QString sub = f.dir.filePath(u"sub.cue"_s), last = tag == 3 ? sub : f.dir.path();
+        f.panelChoice.reset();
+        target->setText(tag == 3 ? f.dir.path() : sub + u"/x"_s);
+        chooseButton(f, tag)->click();
+        target->setText(u"/nowhere/x"_s);
+        chooseButton(f, tag)->click();
+        ControllerFixture next;
+        chooseButton(next, tag)->click();
+        QCOMPARE((QStringList{f.panelRequests.at(2).startFolder, f.panelRequests.at(3).startFolder,
+                              next.panelRequests.constFirst().startFolder}),
+                 (QStringList{tag == 3 ? f.dir.path() : sub, last, last}));
     }
 
     // Of files opened together, the first is read; the menu's Open reads a sheet too. Enter in the cue sheet field
@@ -345,33 +356,6 @@ private slots:
         QVERIFY2(f.splitRefusal().startsWith(u"The cue sheet field is empty"_s), qPrintable(f.splitRefusal()));
         QTest::keyClick(cueField, Qt::Key_Return); // an empty field reads nothing
         QCOMPARE(f.rows(), 1);
-    }
-
-    // A panel opens in the folder of what its field holds, else in the last folder the user chose from.
-    void panelsStartWhereTheFieldPointsElseWhereTheLastChoiceWas()
-    {
-        QSettings().clear();
-        const QTemporaryDir lastChoice;
-        const QString otherFolder = lastChoice.path();
-        {
-            ControllerFixture f;
-            const QString cue = f.put(u"A/x.cue"_s, cueSheet({u"One"_s}));
-            chooseButton(f, 3)->click();
-            QCOMPARE(f.panelRequests.last().startFolder, QString()); // nothing known yet
-            f.panelChoice = cue;
-            chooseButton(f, 1)->click();
-            f.panelChoice = otherFolder;
-            chooseButton(f, 3)->click();
-            f.panelChoice.reset();
-            chooseButton(f, 2)->click(); // the sheet named "A/album.mp3"
-            QCOMPARE(f.panelRequests.last().startFolder, f.dir.filePath(u"A"_s));
-            f.controller.mp3_file->setText(u"/nowhere/a.mp3"_s);
-            chooseButton(f, 2)->click();
-            QCOMPARE(f.panelRequests.last().startFolder, otherFolder);
-        }
-        ControllerFixture next; // the last folder outlives the window
-        chooseButton(next, 1)->click();
-        QCOMPARE(next.panelRequests.last().startFolder, otherFolder);
     }
 };
 
