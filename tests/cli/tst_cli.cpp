@@ -79,7 +79,8 @@ private slots:
         const QString made = u"1 of 3: 01 Some Band - Take. 1.3.mp3\nAll 3 tracks made in OUT.\n"_s;
         const QString picture = u"Unsupported Data: APIC\nPICTURE="_s; // TagLib's properties leave pictures out
         QTest::newRow("every option, audio named relatively")
-            << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 |--album|Given|--audio|-s.mp3|--dest|OUT|--cover|back.png"_s
+            << u"CUE|--numbered|--tags|--genre|Techno|--year| 1999 |--album|Given|--audio|-s.mp3|--dest|OUT"
+               u"|--cover|back.png"_s
             << good << 0
             << made +
                    u"ALBUM=Given\nALBUMARTIST=Some Band\nARTIST=Some Band\nDATE=1999\nGENRE=Techno\n"
@@ -102,15 +103,13 @@ private slots:
         QTest::newRow("audio beside the sheet")
             << u"CUE|--numbered|--dest|OUT"_s
             << QByteArray(good).replace("\"-s.mp3\"", "\"C:\\Music\\Some Band\\-s.mp3\"") << 0 << made;
-        const QString plainTags =
-            u"ALBUM=A\nALBUMARTIST=Some Band\nARTIST=Some Band\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
-        QTest::newRow("cover found") << u"CUE|--numbered|--tags|--album|A|--year|0|--dest|OUT"_s << good << 0
-                                     << made + plainTags + picture + u"cover.jpg\n"_s;
-        QTest::newRow("cover found cut short")
-            << u"CUE|--numbered|--tags|--album|A|--year|0|--dest|OUT"_s << good << 0
-            << u"Warning: The cover “cover.jpg” is not embedded: it is a JPEG image cut short.\n"
-               u"All 3 tracks made in OUT.\n"_s +
-                   plainTags;
+        const QString tagged = u"CUE|--numbered|--tags|--album|A|--year|0|--dest|OUT"_s;
+        const QString tags = u"ALBUM=A\nALBUMARTIST=Some Band\nARTIST=Some Band\nTITLE=Take: 1/3\nTRACKNUMBER=1/3\n"_s;
+        QTest::newRow("cover found") << tagged << good << 0 << made + tags + picture + u"cover.jpg\n"_s;
+        QTest::newRow("cover found cut short") << tagged << good << 0
+                                               << u"Warning: The cover “cover.jpg” is not embedded: it is a JPEG image "
+                                                  u"cut short.\nAll 3 tracks made in OUT.\n"_s +
+                                                      tags;
         QTest::newRow("splitter missing, sheet named relatively, year 0 for none") // run in the sheet's folder
             << u"album.cue|--tags|--year|0"_s << good << 1
             << u"1 of 3: Some Band - Take. 1.3.mp3 FAILED: The splitter /nonexistent/mp3splt could not be started.\n"
@@ -193,11 +192,9 @@ private slots:
         const TagLib::FileRef piece(QFile::encodeName(first).constData());
         const auto tags = piece.isNull() ? TagLib::String() : piece.file()->properties().toString();
         const QByteArray picture = frontCover(first);
-        const QString output =
-            QString::fromUtf8(run.out + tags.toCString(true)) + (picture.isEmpty()  ? QString()
-                                                                 : picture == back  ? u"PICTURE=back.png\n"_s
-                                                                 : picture == cover ? u"PICTURE=cover.jpg\n"_s
-                                                                                    : u"PICTURE=another\n"_s);
+        const QString name = picture == back ? u"back.png"_s : picture == cover ? u"cover.jpg"_s : u"another"_s;
+        const QString output = QString::fromUtf8(run.out + tags.toCString(true)) +
+                               (picture.isEmpty() ? QString() : u"PICTURE=%1\n"_s.arg(name));
         QCOMPARE(errors.constFirst() + u'\n' + output, paths(expected));
     }
 
