@@ -28,17 +28,6 @@ bool uniqueMnemonics(const QStringList &texts)
     return true;
 }
 
-MyTextField *field(ControllerFixture &f, int tag)
-{
-    return QList<MyTextField *>{f.controller.cue_file, f.controller.mp3_file, f.controller.home_dir}[tag - 1];
-}
-
-QPushButton *chooseButton(ControllerFixture &f, int tag)
-{
-    return f.find<QPushButton>(
-        QStringList{u"chooseCueButton"_s, u"chooseAudioButton"_s, u"chooseDestinationButton"_s}[tag - 1]);
-}
-
 } // namespace
 
 class MainWindowTest : public QObject
@@ -270,7 +259,9 @@ private slots:
         for (const char *name : {"a.cue", "B.CUE", "c.Cue", "d.txt", "e.cue.txt", "f.mp3", "g.OGG", "h.ogg", "i.wav",
                                  "j.flac", "k.ape", "sub.cue/x"})
             f.put(QLatin1String(name), cueSheet({u"One"_s, u"Two"_s, u"Three"_s}));
-        MyTextField *target = field(f, tag);
+        auto *target = f.find<MyTextField>(QStringList{u"cue_file"_s, u"mp3_file"_s, u"home_dir"_s}[tag - 1]);
+        const QString button =
+            QStringList{u"chooseCueButton"_s, u"chooseAudioButton"_s, u"chooseDestinationButton"_s}[tag - 1];
         const auto lands = [&](const QString &text, int rows, velvane::AudioFormat format) {
             return target->text() == text && f.rows() == rows && f.controller._audioFormat == format;
         };
@@ -284,7 +275,7 @@ private slots:
             // Every file drag offers a copy; a web address alone is no file drag.
             QCOMPARE(dragAndDrop(target, paths), !drag.startsWith(u"https:"_s));
         }
-        chooseButton(f, tag)->click(); // cancelled
+        f.find<QPushButton>(button)->click(); // cancelled
         QVERIFY(lands(u"before"_s, 0, velvane::AudioFormat::Mp3));
         QCOMPARE(f.panelRequests.constFirst().startFolder, QString()); // nothing to go by yet
 
@@ -305,7 +296,7 @@ private slots:
         QCOMPARE(panel.fileMode() == QFileDialog::Directory, tag == 3);
 
         f.panelChoice = f.dir.filePath(taken);
-        chooseButton(f, tag)->click();
+        f.find<QPushButton>(button)->click();
         QVERIFY(lands(*f.panelChoice, tag == 1 ? 3 : 0, format));
         f.controller.awakeFromNib(); // an empty table
         target->setText(u"before"_s);
@@ -316,11 +307,11 @@ private slots:
         const QString sub = f.dir.filePath(u"sub.cue"_s), last = tag == 3 ? sub : f.dir.path();
         f.panelChoice.reset();
         target->setText(tag == 3 ? f.dir.path() : sub + u"/x"_s);
-        chooseButton(f, tag)->click();
+        f.find<QPushButton>(button)->click();
         target->setText(u"/nowhere/x"_s);
-        chooseButton(f, tag)->click();
+        f.find<QPushButton>(button)->click();
         ControllerFixture next;
-        chooseButton(next, tag)->click();
+        next.find<QPushButton>(button)->click();
         QCOMPARE((QStringList{f.panelRequests.at(2).startFolder, f.panelRequests.at(3).startFolder,
                               next.panelRequests.constFirst().startFolder}),
                  (QStringList{tag == 3 ? f.dir.path() : sub, last, last}));
