@@ -35,13 +35,6 @@ QByteArray sheet(const QStringList &times, bool secondFile = false)
     return text;
 }
 
-// folder/album.cue of text, and the album "-s.mp3" beside it of as many tracks of 1.6 s as asked.
-bool albumWithSheet(const QString &folder, const QByteArray &text, int tracks)
-{
-    return writeFile(folder + u"/album.cue"_s, text) &&
-           makeAlbum(folder, AlbumFormat::Mp3Cbr, QList<double>(tracks, 1.6), u"-s"_s);
-}
-
 // The front cover of an MP3 piece as its tags hold it; empty when it has none.
 QByteArray frontCover(const QString &path)
 {
@@ -158,7 +151,8 @@ private slots:
         QFETCH(QString, expected);
         QTemporaryDir dir;
         const QString out = dir.filePath(u"out"_s), fifo = dir.filePath(u"fifo"_s);
-        QVERIFY(albumWithSheet(dir.path(), sheet, 3) && QDir(dir.path()).mkdir(u"out"_s));
+        QVERIFY(writeFile(dir.filePath(u"album.cue"_s), sheet) && QDir(dir.path()).mkdir(u"out"_s) &&
+                makeAlbum(dir.path(), AlbumFormat::Mp3Cbr, {1.6, 1.6, 1.6}, u"-s"_s));
         QFile huge(dir.filePath(u"huge.cue"_s));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(velvane::cueSheetSizeLimit + 1));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
