@@ -103,21 +103,16 @@ private slots:
     void alertsShowPlainText()
     {
         const Alert alert{u"ERROR!"_s, u"Track 2 starts at <b>00:01:00</b>"_s, {u"Ok"_s}, u"<i>x.mp3</i>"_s};
-        QString shown;
-        QStringList richLabels;
+        QStringList labels; // as shown: plain text as it is, anything else marked
         QTimer::singleShot(0, this, [&] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                for (const QLabel *label : box->findChildren<QLabel *>()) {
-                    if (label->textFormat() != Qt::PlainText && !label->text().isEmpty())
-                        richLabels << label->text();
-                }
-                shown = box->text();
+                for (const QLabel *label : box->findChildren<QLabel *>())
+                    labels << (label->textFormat() == Qt::PlainText ? QString() : u"rich: "_s) + label->text();
                 box->buttons().constFirst()->click();
             }
         });
         messageBoxAlert(nullptr)(alert);
-        QCOMPARE(shown, alert.message);
-        QCOMPARE(richLabels, QStringList());
+        QVERIFY2(labels.contains(alert.message) && labels.contains(alert.details), qPrintable(labels.join(u'|')));
     }
 
     // A failed job lists each failed track with its name and reason. The next starts from a clean sheet, keeping a
