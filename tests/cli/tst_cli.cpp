@@ -221,8 +221,7 @@ private slots:
                               u"\u001b[1mA\u007f\u009b2J\u202eB\u2066C\u2069"_s.toUtf8() + "\"\nINDEX 01 00:31:05\n"));
 
         const ToolRun run = runSplit({u"--tracks"_s, u"Music/Live 1999/live.cue"_s}, dir.path());
-        QCOMPARE(run.err, QByteArray());
-        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), run.err);
         const QStringList lines = QString::fromUtf8(run.out).split(u'\n');
         QCOMPARE(lines.value(0), uR"({"destination": "%1", "album": "Live 1999", "audio": "%1/%2", )"
                                  uR"("isOgg": false, "encoding": "UTF-8",)"_s.arg(folder, taken));
