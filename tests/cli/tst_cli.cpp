@@ -157,11 +157,9 @@ private slots:
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(velvane::cueSheetSizeLimit + 1));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QByteArray cover = pictureBytes("JPG", 120, 120), back = pictureBytes("PNG");
+        const bool cutShort = QByteArray(QTest::currentDataTag()).endsWith("cut short");
         QVERIFY(writeFile(dir.filePath(u"back.png"_s), back) &&
-                writeFile(dir.filePath(u"cover.jpg"_s),
-                          QString::fromLatin1(QTest::currentDataTag()).endsWith(u"cut short"_s)
-                              ? cover.first(cover.size() / 2)
-                              : cover));
+                writeFile(dir.filePath(u"cover.jpg"_s), cutShort ? cover.first(cover.size() / 2) : cover));
         const auto paths = [&](QString text) {
             return text.replace(u"CUE"_s, dir.filePath(u"album.cue"_s))
                 .replace(u"OUT"_s, out)
