@@ -5,6 +5,7 @@
 #include "MyTextField/mytextfield.h"
 #include "support/files.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -12,12 +13,14 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using velvane::test::writeFile;
@@ -41,6 +44,7 @@ struct ControllerFixture
     QList<int> alertAnswers; // consumed in order; the default button when empty
     QList<PanelRequest> panelRequests;
     std::optional<QString> panelChoice; // none: the user cancels
+    QList<QUrl> opened;                 // by the browser, or tried
     bool browserOpens = true;           // false: no browser could be started
     QTemporaryDir dir;
 
@@ -54,7 +58,8 @@ struct ControllerFixture
                                                  panelRequests.append(request);
                                                  return panelChoice;
                                              },
-                                             [this](const QUrl &) {
+                                             [this](const QUrl &url) {
+                                                 opened.append(url);
                                                  return browserOpens;
                                              }}};
 
