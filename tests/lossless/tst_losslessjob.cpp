@@ -135,6 +135,10 @@ private slots:
         const QByteArray wav = wavOf(m_flac);
         QTest::newRow("8-bit audio") << QByteArray(wav).replace(34, 2, QByteArray("\x08\0", 2)) << QList<qint64>{0, 30}
                                      << u"--"_s << u"8-bit"_s;
+        // A download cut short: its data chunk still states the whole album.
+        const qint64 audioStart = wav.indexOf("data") + 8, byteRate = qFromLittleEndian<quint32>(wav.constData() + 28);
+        QTest::newRow("cut off before its stated size")
+            << wav.first(audioStart + 3 * byteRate) << QList<qint64>{0, 75, 300} << u"++-"_s << u"after the end"_s;
         QTest::newRow("floating point") << QByteArray(wav).replace(20, 2, QByteArray("\3\0", 2)) << QList<qint64>{0, 30}
                                         << u"--"_s << u"integer PCM"_s;
     }
