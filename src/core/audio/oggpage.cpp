@@ -103,14 +103,6 @@ quint32 oggPageCrc(QByteArrayView page)
     return crc.ofPage(page);
 }
 
-QByteArray makeOggPage(quint8 flags, qint64 granule, quint32 serial, quint32 sequence, QByteArrayView lacing,
-                       QByteArrayView body)
-{
-    QByteArray page;
-    appendOggPage(page, flags, granule, serial, sequence, lacing, body);
-    return page;
-}
-
 void appendOggPage(QByteArray &out, quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
                    QByteArrayView lacing, QByteArrayView body)
 {
@@ -127,12 +119,6 @@ void appendOggPage(QByteArray &out, quint8 flags, qint64 granule, quint32 serial
     out += lacing;
     out += body;
     qToLittleEndian<quint32>(oggPageCrc(QByteArrayView(out).sliced(at)), out.data() + at + 22);
-}
-
-QByteArray withOggPageCrc(QByteArray page)
-{
-    qToLittleEndian<quint32>(oggPageCrc(page), page.data() + 22);
-    return page;
 }
 
 } // namespace velvane

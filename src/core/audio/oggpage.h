@@ -43,14 +43,8 @@ struct OggPage
 // Ogg's page checksum, over the page with its own CRC field taken as zero.
 [[nodiscard]] quint32 oggPageCrc(QByteArrayView page);
 
-// A page put together, its checksum included.
-[[nodiscard]] QByteArray makeOggPage(quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
-                                     QByteArrayView lacing, QByteArrayView body);
-// The same page put straight behind what `out` holds.
+// A page put together behind what `out` holds, its checksum included.
 void appendOggPage(QByteArray &out, quint8 flags, qint64 granule, quint32 serial, quint32 sequence,
                    QByteArrayView lacing, QByteArrayView body);
-
-// The checksum written anew into a page that was changed.
-[[nodiscard]] QByteArray withOggPageCrc(QByteArray page);
 
 } // namespace velvane
