@@ -121,6 +121,12 @@ struct SplitterRun::State
     void abort(const QString &reason);
     void kill();
     void removeUnfinished();
+    // Kills the splitter and removes the pieces it had not finished.
+    void discardRun()
+    {
+        kill();
+        removeUnfinished();
+    }
     void removeInput()
     {
         if (input != audio)
@@ -207,8 +213,7 @@ void SplitterRun::State::begin()
     for (int i = 0; i < runPieces; ++i)
         anyWhole = anyWhole || damageIn(i).isEmpty();
     if (!anyWhole) {
-        kill();
-        removeUnfinished();
+        discardRun();
         for (int i = 0; i < runPieces; ++i) {
             reported[i] = true;
             pending.enqueue({SplitterEvent::PieceBad, i, {}, damageIn(i)});
@@ -219,8 +224,7 @@ void SplitterRun::State::begin()
     }
     if (const QStringList measured = splitterWords(); measured != assumed) {
         qCInfo(lcSplitter) << "cutting" << audio << "again from the start with the cuts its measure moved";
-        kill();
-        removeUnfinished();
+        discardRun();
         startSplitter(measured);
     }
 }
@@ -686,8 +690,7 @@ void SplitterRun::State::kill()
 
 void SplitterRun::State::abort(const QString &reason)
 {
-    kill();
-    removeUnfinished();
+    discardRun();
     qCWarning(lcSplitter) << "splitting" << audio << "ended early:" << reason;
     fail(reason);
 }
@@ -733,8 +736,7 @@ SplitterRun::~SplitterRun()
 {
     State &s = *m_state;
     if (s.process && s.process->state() != QProcess::NotRunning) {
-        s.kill();
-        s.removeUnfinished();
+        s.discardRun();
     }
     s.removeInput();
 }

@@ -209,6 +209,7 @@ std::optional<QByteArray> rebuildOggPiece(QByteArrayView data, QByteArrayView al
         return std::nullopt;
 
     // The splitter's packets where the piece has them; the album's, each page checked, where it lacks them.
+    // The views below stay valid as this list grows: a moved QByteArray keeps its bytes where they are.
     QList<QByteArray> fetched;
     const auto packetAt = [&](qsizetype a) -> std::optional<QByteArrayView> {
         const qsizetype k = a - place.firstPacket;
